@@ -1,0 +1,71 @@
+#include "forms/application.h"
+
+#include "forms/form.h"
+#include "platform/eventloop.h"
+
+namespace forms {
+
+namespace {
+struct AppState {
+    std::string title = "Korvella";
+    std::vector<FormsObserver*> observers;
+    std::function<void()> endHook;
+    bool ended = false;
+    int screenW = 1920, screenH = 1080;
+    std::vector<std::unique_ptr<Form>> graveyard;
+};
+AppState& app() {
+    static AppState s;
+    return s;
+}
+}  // namespace
+
+std::string& Application::title() { return app().title; }
+void Application::addObserver(FormsObserver* o) { app().observers.push_back(o); }
+void Application::removeObserver(FormsObserver* o) { std::erase(app().observers, o); }
+const std::vector<FormsObserver*>& Application::observers() { return app().observers; }
+
+void Application::End() {
+    if (app().ended) return;
+    app().ended = true;
+    if (app().endHook) app().endHook();
+}
+
+bool Application::ended() { return app().ended; }
+void Application::setEndHook(std::function<void()> hook) { app().endHook = std::move(hook); }
+
+int Application::screenWidthPx() { return app().screenW; }
+int Application::screenHeightPx() { return app().screenH; }
+void Application::setScreenSize(int widthPx, int heightPx) {
+    app().screenW = widthPx;
+    app().screenH = heightPx;
+}
+
+std::vector<FormSlotBase*>& Application::slots() {
+    static std::vector<FormSlotBase*> s;
+    return s;
+}
+
+int Application::loadedForms() {
+    int n = 0;
+    for (auto* s : slots())
+        if (s->isLoaded()) ++n;
+    return n;
+}
+
+void Application::reset() {
+    for (auto* s : slots()) s->discard();
+    app().graveyard.clear();
+    app().ended = false;
+}
+
+void Application::collectGarbage() { app().graveyard.clear(); }
+
+void Application::keepUntilIdle(std::unique_ptr<Form> form) { app().graveyard.push_back(std::move(form)); }
+
+int DoEvents() {
+    platform::EventLoop::current().doEvents();
+    return Application::loadedForms();
+}
+
+}  // namespace forms

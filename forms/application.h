@@ -1,0 +1,57 @@
+// What the forms runtime holds for the whole program: its title, the observers that follow the
+// forms (the view, the scenario runner), the end of the program, the screen.
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "forms/control.h"
+
+namespace forms {
+
+class Form;
+class FormSlotBase;
+
+struct FormsObserver {
+    virtual ~FormsObserver() = default;
+    virtual void formLoaded(Form&) {}
+    virtual void formUnloaded(Form&) {}
+    virtual void formChanged(Form&, Prop) {}
+    virtual void controlCreated(Control&) {}
+    virtual void controlDestroyed(Control&) {}
+    virtual void controlChanged(Control&, Prop) {}
+};
+
+class Application {
+public:
+    static std::string& title();
+    static void addObserver(FormsObserver* o);
+    static void removeObserver(FormsObserver* o);
+    static const std::vector<FormsObserver*>& observers();
+
+    // End: stops at once, no unload handler runs. The program's hook quits the loop.
+    static void End();
+    static bool ended();
+    static void setEndHook(std::function<void()> hook);
+
+    // Screen size in pixels (the view reports the real one).
+    static int screenWidthPx();
+    static int screenHeightPx();
+    static void setScreenSize(int widthPx, int heightPx);
+
+    // Every global form instance, in the order they were declared.
+    static std::vector<FormSlotBase*>& slots();
+    // Number of loaded forms (what DoEvents returns).
+    static int loadedForms();
+    // Drops every instance without handlers and clears the ended state (tests).
+    static void reset();
+    // Frees instances unloaded while their own handlers still ran.
+    static void collectGarbage();
+    static void keepUntilIdle(std::unique_ptr<Form> form);
+};
+
+// The pump as the program calls it: returns the number of loaded forms.
+int DoEvents();
+
+}  // namespace forms

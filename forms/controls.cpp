@@ -1,0 +1,609 @@
+#include "forms/controls.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "forms/errors.h"
+#include "forms/form.h"
+#include "platform/error.h"
+#include "platform/files.h"
+
+namespace forms {
+
+using platform::raise;
+
+namespace {
+std::string lower(std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// Characters as the runtime counts them (a UTF-8 sequence is one).
+std::size_t charCount(const std::string& s) {
+    std::size_t n = 0;
+    for (unsigned char c : s)
+        if ((c & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+std::string firstChars(const std::string& s, std::size_t count) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) {
+            if (n == count) return s.substr(0, i);
+            ++n;
+        }
+    }
+    return s;
+}
+}  // namespace
+
+// ---- TextBox ----
+
+TextBox::TextBox(Form* form, std::string name, Control* container)
+    : Control(form, std::move(name), Kind::TextBox, true, "ThunderRT6TextBox", container) {
+    setBackColor(kWindowBackground);
+}
+
+void TextBox::store(const std::string& text) {
+    if (text == text_) return;
+    text_ = text;
+    setWindowText(text_);
+    notify(Prop::Text);
+    fire(onChange);
+}
+
+void TextBox::setText(const std::string& text) {
+    store(MaxLength > 0 && charCount(text) > static_cast<std::size_t>(MaxLength) ? firstChars(text, MaxLength) : text);
+}
+
+void TextBox::setSelStart(int pos) {
+    selStart_ = std::clamp(pos, 0, static_cast<int>(charCount(text_)));
+    notify(Prop::Selection);
+}
+
+void TextBox::userKey(int keyCode, int keyAscii, int shift) {
+    if (form() && form()->KeyPreview) form()->Form_KeyDown(keyCode, shift);
+    if (keyCode) fire(onKeyDown, keyCode, shift);
+    if (keyAscii) {
+        fire(onKeyPress, keyAscii);
+        if (keyAscii && !Locked) {
+            if (keyAscii == 8) {
+                if (!text_.empty()) {
+                    std::size_t n = charCount(text_);
+                    store(firstChars(text_, n - 1));
+                }
+            } else if (keyAscii >= 32 && (MaxLength == 0 || charCount(text_) < static_cast<std::size_t>(MaxLength))) {
+                store(text_ + std::string(1, static_cast<char>(keyAscii)));
+            }
+        }
+    }
+    if (keyCode) fire(onKeyUp, keyCode, shift);
+}
+
+void TextBox::userEdit(const std::string& text) {
+    if (Locked) {
+        notify(Prop::Text);  // the view shows the text again
+        return;
+    }
+    setText(text);
+}
+
+LRESULT TextBox::wndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case platform::WM_SETTEXT:
+        // A raw message is not held to MaxLength.
+        store(lParam ? reinterpret_cast<const char*>(lParam) : "");
+        return 1;
+    case platform::WM_KEYUP: {
+        int code = static_cast<int>(wParam & 0xFFFF);
+        fire(onKeyUp, code, 0);
+        return 0;
+    }
+    case platform::WM_KEYDOWN: {
+        int code = static_cast<int>(wParam & 0xFFFF);
+        fire(onKeyDown, code, 0);
+        return 0;
+    }
+    default:
+        return Control::wndProc(msg, wParam, lParam);
+    }
+}
+
+// ---- Label ----
+
+Label::Label(Form* form, std::string name, Control* container)
+    : Control(form, std::move(name), Kind::Label, false, "", container) {}
+
+void Label::setCaption(const std::string& c) {
+    if (c == caption_) return;
+    caption_ = c;
+    notify(Prop::Caption);
+    fire(onChange);
+}
+
+// ---- CommandButton ----
+
+CommandButton::CommandButton(Form* form, std::string name, std::string caption, Control* container)
+    : Control(form, std::move(name), Kind::CommandButton, true, "ThunderRT6CommandButton", container),
+      caption_(std::move(caption)) {
+    setWindowText(caption_);
+}
+
+void CommandButton::setCaption(const std::string& c) {
+    if (c == caption_) return;
+    caption_ = c;
+    setWindowText(c);
+    notify(Prop::Caption);
+}
+
+void CommandButton::setValue(bool v) {
+    if (v) fire(onClick);
+}
+
+void CommandButton::userClick() {
+    if (!Enabled()) return;
+    SetFocus();
+    fire(onMouseDown, 1, 0, 0.0, 0.0);
+    fire(onMouseUp, 1, 0, 0.0, 0.0);
+    fire(onClick);
+}
+
+LRESULT CommandButton::wndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case platform::WM_LBUTTONDOWN:
+        down_ = true;
+        fire(onMouseDown, 1, 0, 0.0, 0.0);
+        return 0;
+    case platform::WM_LBUTTONUP:
+        fire(onMouseUp, 1, 0, 0.0, 0.0);
+        if (down_) {
+            down_ = false;
+            fire(onClick);
+        }
+        return 0;
+    case platform::WM_SETTEXT:
+        setCaption(lParam ? reinterpret_cast<const char*>(lParam) : "");
+        return 1;
+    default:
+        return Control::wndProc(msg, wParam, lParam);
+    }
+}
+
+// ---- CheckBox ----
+
+CheckBox::CheckBox(Form* form, std::string name, std::string caption, int value, Control* container)
+    : Control(form, std::move(name), Kind::CheckBox, true, "ThunderRT6CheckBox", container),
+      caption_(std::move(caption)), value_(value) {
+    setWindowText(caption_);
+}
+
+void CheckBox::setCaption(const std::string& c) {
+    if (c == caption_) return;
+    caption_ = c;
+    setWindowText(c);
+    notify(Prop::Caption);
+}
+
+void CheckBox::setValue(int v) {
+    if (v < 0 || v > 2) raise(380);
+    if (v == value_) return;
+    value_ = v;
+    notify(Prop::Value);
+    fire(onClick);
+}
+
+void CheckBox::userClick() {
+    if (!Enabled()) return;
+    SetFocus();
+    setValue(value_ == 1 ? 0 : 1);
+}
+
+LRESULT CheckBox::wndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case platform::BM_GETCHECK:
+        return value_;
+    case platform::WM_LBUTTONDOWN:
+        down_ = true;
+        return 0;
+    case platform::WM_LBUTTONUP:
+        if (down_) {
+            down_ = false;
+            setValue(value_ == 1 ? 0 : 1);
+        }
+        return 0;
+    default:
+        return Control::wndProc(msg, wParam, lParam);
+    }
+}
+
+// ---- OptionButton ----
+
+OptionButton::OptionButton(Form* form, std::string name, std::string caption, bool value, Control* container)
+    : Control(form, std::move(name), Kind::OptionButton, true, "ThunderRT6OptionButton", container),
+      caption_(std::move(caption)), value_(value) {
+    setWindowText(caption_);
+}
+
+void OptionButton::setCaption(const std::string& c) {
+    if (c == caption_) return;
+    caption_ = c;
+    setWindowText(c);
+    notify(Prop::Caption);
+}
+
+void OptionButton::setValue(bool v) {
+    if (!v) {
+        if (value_) {
+            value_ = false;
+            notify(Prop::Value);
+        }
+        return;
+    }
+    if (value_) return;
+    if (form()) {
+        for (Control* c : form()->Controls()) {
+            if (c != this && c->kind() == Kind::OptionButton && c->container() == container()) {
+                auto* o = static_cast<OptionButton*>(c);
+                if (o->value_) {
+                    o->value_ = false;
+                    o->notify(Prop::Value);
+                }
+            }
+        }
+    }
+    value_ = true;
+    notify(Prop::Value);
+    fire(onClick);
+}
+
+void OptionButton::userClick() {
+    if (!Enabled()) return;
+    SetFocus();
+    setValue(true);
+}
+
+LRESULT OptionButton::wndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == platform::BM_GETCHECK) return value_ ? 1 : 0;
+    if (msg == platform::WM_LBUTTONUP) {
+        setValue(true);
+        return 0;
+    }
+    return Control::wndProc(msg, wParam, lParam);
+}
+
+// ---- ListBox ----
+
+ListBox::ListBox(Form* form, std::string name, Control* container, Kind kind, const char* className)
+    : Control(form, std::move(name), kind, true, className, container) {
+    setBackColor(kWindowBackground);
+}
+
+void ListBox::AddItem(const std::string& item, int index) {
+    if (index < -1 || index > ListCount()) raise(5);
+    if (index == -1) index = ListCount();
+    items_.insert(items_.begin() + index, item);
+    selected_.insert(selected_.begin() + index, false);
+    if (listIndex_ >= index) ++listIndex_;
+    notify(Prop::Items);
+}
+
+void ListBox::RemoveItem(int index) {
+    if (index < 0 || index >= ListCount()) raise(5);
+    items_.erase(items_.begin() + index);
+    selected_.erase(selected_.begin() + index);
+    if (listIndex_ == index)
+        listIndex_ = -1;
+    else if (listIndex_ > index)
+        --listIndex_;
+    topIndex_ = std::clamp(topIndex_, 0, std::max(0, ListCount() - 1));
+    notify(Prop::Items);
+}
+
+void ListBox::Clear() {
+    items_.clear();
+    selected_.clear();
+    listIndex_ = -1;
+    topIndex_ = 0;
+    notify(Prop::Items);
+}
+
+std::string ListBox::List(int index) const {
+    if (index < -1) raise(381);
+    if (index == -1 || index >= ListCount()) return {};
+    return items_[index];
+}
+
+void ListBox::setList(int index, const std::string& item) {
+    if (index < 0 || index >= ListCount()) raise(381);
+    items_[index] = item;
+    notify(Prop::Items);
+}
+
+void ListBox::setListIndex(int index) {
+    if (index < -1 || index >= ListCount()) raise(380);
+    if (index == listIndex_) return;
+    listIndex_ = index;
+    if (MultiSelect == 0) {
+        std::fill(selected_.begin(), selected_.end(), false);
+        if (index >= 0) selected_[index] = true;
+    }
+    if (index >= 0 && index < topIndex_) topIndex_ = index;
+    notify(Prop::Selection);
+    fire(onClick);
+}
+
+bool ListBox::Selected(int index) const {
+    if (index < 0 || index >= ListCount()) raise(381);
+    return selected_[index];
+}
+
+void ListBox::setSelected(int index, bool on) {
+    if (index < 0 || index >= ListCount()) raise(381);
+    if (MultiSelect == 0) {
+        if (on) {
+            setListIndex(index);
+        } else if (selected_[index]) {
+            selected_[index] = false;
+            if (listIndex_ == index) listIndex_ = -1;
+            notify(Prop::Selection);
+        }
+        return;
+    }
+    if (selected_[index] == on && listIndex_ == index) return;
+    selected_[index] = on;
+    listIndex_ = index;
+    notify(Prop::Selection);
+    fire(onClick);
+}
+
+int ListBox::SelCount() const { return static_cast<int>(std::count(selected_.begin(), selected_.end(), true)); }
+
+void ListBox::setTopIndex(int index) {
+    if (index < 0 || (index >= ListCount() && ListCount() > 0)) raise(380);
+    topIndex_ = index;
+    notify(Prop::Selection);
+}
+
+void ListBox::userClickRow(int index, int shift) {
+    if (!Enabled()) return;
+    SetFocus();
+    fire(onMouseDown, 1, shift, 0.0, 0.0);
+    if (index >= 0 && index < ListCount()) {
+        if (MultiSelect == 0)
+            setListIndex(index);
+        else
+            setSelected(index, !selected_[index]);
+    }
+    fire(onMouseUp, 1, shift, 0.0, 0.0);
+}
+
+void ListBox::userDblClickRow(int index) {
+    userClickRow(index);
+    fire(onDblClick);
+}
+
+void ListBox::userKeyDown(int keyCode, int shift) {
+    fire(onKeyDown, keyCode, shift);
+    if (keyCode) fire(onKeyUp, keyCode, shift);
+}
+
+// ---- ComboBox ----
+
+ComboBox::ComboBox(Form* form, std::string name, Control* container)
+    : ListBox(form, std::move(name), container, Kind::ComboBox, "ThunderRT6ComboBox") {}
+
+void ComboBox::setText(const std::string& text) {
+    if (text.empty()) {
+        if (listIndex_ != -1) {
+            listIndex_ = -1;
+            std::fill(selected_.begin(), selected_.end(), false);
+            notify(Prop::Selection);
+        }
+        return;
+    }
+    const std::string want = lower(text);
+    for (int i = 0; i < ListCount(); ++i) {
+        if (lower(items_[i]) == want) {
+            setListIndex(i);
+            return;
+        }
+    }
+    raise(383, "'Text' property is read-only");
+}
+
+// ---- ScrollBar ----
+
+ScrollBar::ScrollBar(Form* form, std::string name, bool horizontal, int min, int max, int value, Control* container)
+    : Control(form, std::move(name), horizontal ? Kind::HScrollBar : Kind::VScrollBar, true,
+              horizontal ? "ThunderRT6HScrollBar" : "ThunderRT6VScrollBar", container),
+      min_(min), max_(max), value_(value) {}
+
+namespace {
+int checked16(long long v) {
+    if (v < -32768 || v > 32767) raise(6);
+    return static_cast<int>(v);
+}
+}  // namespace
+
+void ScrollBar::setValue(long long v) {
+    const int value = checked16(v);
+    if (value < std::min(min_, max_) || value > std::max(min_, max_)) raise(380);
+    if (value == value_) return;
+    value_ = value;
+    notify(Prop::Value);
+    fire(onChange);
+}
+
+void ScrollBar::setMin(long long v) {
+    min_ = checked16(v);
+    notify(Prop::Range);
+    const int clamped = std::clamp(value_, std::min(min_, max_), std::max(min_, max_));
+    if (clamped != value_) setValue(clamped);
+}
+
+void ScrollBar::setMax(long long v) {
+    max_ = checked16(v);
+    notify(Prop::Range);
+    const int clamped = std::clamp(value_, std::min(min_, max_), std::max(min_, max_));
+    if (clamped != value_) setValue(clamped);
+}
+
+void ScrollBar::userStep(int delta) {
+    if (!Enabled()) return;
+    // Moving towards Max adds; a bar whose Min exceeds Max runs backwards.
+    const int dir = max_ >= min_ ? 1 : -1;
+    const long long v = std::clamp<long long>(static_cast<long long>(value_) + static_cast<long long>(delta) * dir,
+                                              std::min(min_, max_), std::max(min_, max_));
+    setValue(v);
+}
+
+void ScrollBar::userDrag(int value, bool released) {
+    if (!Enabled()) return;
+    const int v = std::clamp(value, std::min(min_, max_), std::max(min_, max_));
+    if (!released) {
+        if (v != value_) {
+            value_ = v;
+            notify(Prop::Value);
+            fire(onScroll);
+        }
+        return;
+    }
+    value_ = v;
+    notify(Prop::Value);
+    fire(onChange);
+}
+
+// ---- Timer ----
+
+Timer::Timer(Form* form, std::string name, int interval, bool enabled)
+    : Control(form, std::move(name), Kind::Timer, false, ""), timer_([this] { runHandler([this] { fire(onTimer); }); }) {
+    timer_.setInterval(interval);
+    timer_.setEnabled(enabled);
+}
+
+void Timer::setInterval(long long ms) {
+    if (ms < 0 || ms > 65535) raise(380);
+    timer_.setInterval(static_cast<int>(ms));
+    notify(Prop::Interval);
+}
+
+void Timer::setEnabled(bool on) {
+    timer_.setEnabled(on);
+    notify(Prop::Enabled);
+}
+
+// ---- Frame, Menu, Shape, Line ----
+
+Frame::Frame(Form* form, std::string name, std::string caption, Control* container)
+    : Control(form, std::move(name), Kind::Frame, true, "ThunderRT6Frame", container), caption_(std::move(caption)) {
+    setWindowText(caption_);
+}
+
+void Frame::setCaption(const std::string& c) {
+    if (c == caption_) return;
+    caption_ = c;
+    setWindowText(c);
+    notify(Prop::Caption);
+}
+
+Menu::Menu(Form* form, std::string name, std::string caption, Menu* parent)
+    : Control(form, std::move(name), Kind::Menu, false, ""), caption_(std::move(caption)), parent_(parent) {}
+
+void Menu::setCaption(const std::string& c) {
+    if (c == caption_) return;
+    caption_ = c;
+    notify(Prop::Caption);
+}
+
+void Menu::setChecked(bool c) {
+    if (c == checked_) return;
+    checked_ = c;
+    notify(Prop::Value);
+}
+
+void Menu::userClick() {
+    if (Enabled()) fire(onClick);
+}
+
+Shape::Shape(Form* form, std::string name, int shape, Control* container)
+    : Control(form, std::move(name), Kind::Shape, false, "", container), ShapeKind(shape) {}
+
+void Shape::setFillColor(std::uint32_t c) {
+    if (c == FillColor) return;
+    FillColor = c;
+    notify(Prop::Colors);
+}
+
+LineControl::LineControl(Form* form, std::string name, double x1, double y1, double x2, double y2, Control* container)
+    : Control(form, std::move(name), Kind::Line, false, "", container), X1(x1), Y1(y1), X2(x2), Y2(y2) {}
+
+// ---- FileListBox, DirListBox ----
+
+FileListBox::FileListBox(Form* form, std::string name, Control* container)
+    : ListBox(form, std::move(name), container, Kind::FileListBox, "ThunderRT6FileListBox") {}
+
+void FileListBox::Refresh() {
+    items_.clear();
+    selected_.clear();
+    listIndex_ = -1;
+    topIndex_ = 0;
+    if (!path_.empty()) {
+        for (auto& f : platform::listFiles(path_, pattern_)) {
+            items_.push_back(f);
+            selected_.push_back(false);
+        }
+    }
+    notify(Prop::Items);
+}
+
+void FileListBox::setPath(const std::string& path) {
+    if (!platform::dirExists(path)) raise(76);
+    const bool changed = path != path_;
+    path_ = path;
+    Refresh();
+    if (changed) fire(onPathChange);
+}
+
+void FileListBox::setPattern(const std::string& pattern) {
+    const bool changed = pattern != pattern_;
+    pattern_ = pattern;
+    Refresh();
+    if (changed) fire(onPatternChange);
+}
+
+DirListBox::DirListBox(Form* form, std::string name, Control* container)
+    : ListBox(form, std::move(name), container, Kind::DirListBox, "ThunderRT6DirListBox") {}
+
+void DirListBox::fill() {
+    items_.clear();
+    selected_.clear();
+    for (auto& d : platform::listDirs(path_)) {
+        items_.push_back(d);
+        selected_.push_back(false);
+    }
+    listIndex_ = -1;
+    topIndex_ = 0;
+    notify(Prop::Items);
+}
+
+void DirListBox::setPath(const std::string& path) {
+    if (!platform::dirExists(path)) raise(76);
+    if (path == path_) return;
+    path_ = path;
+    fill();
+    fire(onChange);
+}
+
+void DirListBox::userOpenRow(int index) {
+    if (index < 0 || index >= ListCount()) return;
+    std::string p = path_;
+    if (!p.empty() && p.back() != '/' && p.back() != '\\') p += "/";
+    setPath(p + items_[index]);
+}
+
+HostedControl::HostedControl(Form* form, std::string name, const char* className, Control* container)
+    : Control(form, std::move(name), Kind::Hosted, true, className, container) {}
+
+}  // namespace forms

@@ -1,0 +1,60 @@
+// Monotonic clocks: the machine's own, or a virtual one that only moves when told to.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+
+namespace platform {
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    // Monotonic time in nanoseconds since an arbitrary start.
+    virtual std::int64_t nowNs() const = 0;
+    // Sleeps for real, or moves the virtual time on by ms.
+    virtual void sleepMs(int ms) = 0;
+    // Sleeps until the given time (real), or moves the virtual time there.
+    virtual void sleepUntilNs(std::int64_t ns) = 0;
+    virtual bool isVirtual() const = 0;
+    double nowMs() const { return static_cast<double>(nowNs()) / 1e6; }
+};
+
+class RealClock final : public Clock {
+public:
+    std::int64_t nowNs() const override;
+    void sleepMs(int ms) override;
+    void sleepUntilNs(std::int64_t ns) override;
+    bool isVirtual() const override { return false; }
+};
+
+// Virtual time for tests and the headless runner. Sources scheduled on it (the virtual audio
+// devices, the virtual multimedia timer) run on the calling thread when time passes their due
+// time, in due order; they stand in for the threads of the real devices and only post messages.
+class VirtualClock final : public Clock {
+public:
+    using SourceId = std::uint64_t;
+    std::int64_t nowNs() const override { return now_.load(); }
+    void sleepMs(int ms) override;
+    void sleepUntilNs(std::int64_t ns) override;
+    bool isVirtual() const override { return true; }
+
+    void advanceNs(std::int64_t ns);
+    // Runs fn when the time reaches dueNs (at once on the next move if it already has).
+    SourceId schedule(std::int64_t dueNs, std::function<void()> fn);
+    void cancel(SourceId id);
+    bool hasPending() const;
+
+private:
+    std::atomic<std::int64_t> now_{0};
+    mutable std::recursive_mutex mutex_;
+    struct Entry {
+        SourceId id;
+        std::function<void()> fn;
+    };
+    std::multimap<std::int64_t, Entry> sources_;
+    SourceId nextId_ = 1;
+};
+
+} // namespace platform

@@ -1,0 +1,27 @@
+// A test on virtual time: a fresh loop and window registry, scripted message boxes, and the
+// forms runtime emptied before and after.
+#pragma once
+#include <gtest/gtest.h>
+
+#include "forms/application.h"
+#include "forms/errors.h"
+#include "forms/runtime.h"
+#include "platform/dialogs.h"
+
+namespace testsupport {
+
+class VirtualTest : public ::testing::Test {
+protected:
+    VirtualTest() { platform::setDialogs(&dialogs); }
+    ~VirtualTest() override { platform::setDialogs(nullptr); }
+
+    platform::EventLoop& loop() { return rt.loop(); }
+    platform::WindowRegistry& windows() { return rt.windows(); }
+    double now() const { return rt.nowMs(); }
+    void advance(int ms) { rt.loop().advance(ms); }
+
+    forms::Runtime rt{forms::Runtime::ClockKind::Virtual};
+    platform::ScriptedDialogs dialogs;
+};
+
+}  // namespace testsupport
