@@ -41,20 +41,20 @@ void Application::setScreenSize(int widthPx, int heightPx) {
     app().screenH = heightPx;
 }
 
-std::vector<FormSlotBase*>& Application::slots() {
+std::vector<FormSlotBase*>& Application::formSlots() {
     static std::vector<FormSlotBase*> s;
     return s;
 }
 
 int Application::loadedForms() {
     int n = 0;
-    for (auto* s : slots())
+    for (auto* s : formSlots())
         if (s->isLoaded()) ++n;
     return n;
 }
 
 void Application::reset() {
-    for (auto* s : slots()) s->discard();
+    for (auto* s : formSlots()) s->discard();
     app().graveyard.clear();
     app().ended = false;
 }

@@ -41,7 +41,7 @@ public:
     static void setScreenSize(int widthPx, int heightPx);
 
     // Every global form instance, in the order they were declared.
-    static std::vector<FormSlotBase*>& slots();
+    static std::vector<FormSlotBase*>& formSlots();
     // Number of loaded forms (what DoEvents returns).
     static int loadedForms();
     // Drops every instance without handlers and clears the ended state (tests).

@@ -201,10 +201,10 @@ void Form::teardown() {
 
 // ---- FormSlotBase ----
 
-FormSlotBase::FormSlotBase(std::string name) : name_(std::move(name)) { Application::slots().push_back(this); }
+FormSlotBase::FormSlotBase(std::string name) : name_(std::move(name)) { Application::formSlots().push_back(this); }
 
 FormSlotBase::~FormSlotBase() {
-    std::erase(Application::slots(), this);
+    std::erase(Application::formSlots(), this);
     instance_.reset();
 }
 

@@ -41,7 +41,7 @@ void VirtualClock::advanceNs(std::int64_t ns) {
         }
         fn();
     }
-    now_.store(target);
+    if (target > now_.load()) now_.store(target);
 }
 
 VirtualClock::SourceId VirtualClock::schedule(std::int64_t dueNs, std::function<void()> fn) {

@@ -1,0 +1,843 @@
+#include "gui/bindings.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <cmath>
+#include <cstdio>
+#include <exception>
+
+#include "forms/application.h"
+#include "forms/errors.h"
+#include "forms/form.h"
+#include "gui/keys.h"
+
+namespace gui::detail {
+
+using forms::Kind;
+using forms::Prop;
+
+namespace {
+int g_inputDepth = 0;
+}  // namespace
+
+void userInput(const std::function<void()>& input) {
+    ++g_inputDepth;
+    struct Depth {
+        ~Depth() { --g_inputDepth; }
+    } depth;
+    try {
+        forms::runHandler(input);
+    } catch (const std::exception& e) {
+        // Not a run-time error of the program: report it, the operator's session goes on.
+        std::fprintf(stderr, "%s: %s\n", forms::Application::title().c_str(), e.what());
+    }
+}
+
+int inputDepth() { return g_inputDepth; }
+
+QColor toQColor(std::uint32_t vbColour) {
+    const std::uint32_t c = forms::resolveColor(vbColour);
+    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>((c >> 16) & 0xFF));
+}
+
+QFont toQFont(const forms::Font& font) {
+    QFont f(QString::fromStdString(font.name));
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSizeF(font.size > 0 ? font.size : 8.25);
+    f.setBold(font.bold);
+    f.setItalic(font.italic);
+    f.setUnderline(font.underline);
+    return f;
+}
+
+QString toQString(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
+
+std::string fromQString(const QString& text) { return text.toStdString(); }
+
+QString withoutAccessKeys(const std::string& caption) {
+    QString out;
+    const QString in = toQString(caption);
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        if (in[i] == u'&') {
+            if (i + 1 < in.size() && in[i + 1] == u'&') {
+                out += u'&';
+                ++i;
+            }
+            continue;
+        }
+        out += in[i];
+    }
+    return out;
+}
+
+QImage imageOf(const platform::Bitmap& bitmap) {
+    if (bitmap.empty()) return {};
+    const auto format = bitmap.format() == platform::PixelFormat::Bgra32 ? QImage::Format_RGB32 : QImage::Format_BGR888;
+    return QImage(bitmap.row(0), bitmap.width(), bitmap.height(), bitmap.stride(), format);
+}
+
+namespace {
+double unitsPerPixel(const forms::Control* container) {
+    if (container && container->kind() == Kind::PictureBox && static_cast<const forms::PictureBox*>(container)->ScaleMode() == 3)
+        return 1.0;
+    return forms::kTwipsPerPixel;
+}
+
+int px(double units, double perPixel) { return static_cast<int>(std::lround(units / perPixel)); }
+}  // namespace
+
+int innerOffset(const forms::Control* container) {
+    if (container && container->kind() == Kind::PictureBox && static_cast<const forms::PictureBox*>(container)->BorderStyle)
+        return 2;
+    return 0;
+}
+
+std::pair<QPoint, QPoint> linePoints(const forms::LineControl& l) {
+    const double unit = unitsPerPixel(l.container());
+    const int off = innerOffset(l.container());
+    return {QPoint(off + px(l.X1, unit), off + px(l.Y1, unit)), QPoint(off + px(l.X2, unit), off + px(l.Y2, unit))};
+}
+
+QRect pixelRect(const forms::Control& c) {
+    const double unit = unitsPerPixel(c.container());
+    const int off = innerOffset(c.container());
+    if (c.kind() == Kind::Line) {
+        const auto [a, b] = linePoints(static_cast<const forms::LineControl&>(c));
+        return QRect(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())), QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y())));
+    }
+    return QRect(off + px(c.Left(), unit), off + px(c.Top(), unit), std::max(0, px(c.Width(), unit)),
+                 std::max(0, px(c.Height(), unit)));
+}
+
+namespace {
+
+// An event filter calling a function until switched off.
+class Filter final : public QObject {
+public:
+    explicit Filter(std::function<bool(QEvent*)> fn, QObject* parent) : QObject(parent), fn_(std::move(fn)) {}
+    bool on = true;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override { return on && fn_(event); }
+
+private:
+    std::function<bool(QEvent*)> fn_;
+};
+
+// A widget of our own that reaches its binding (null once the binding is gone).
+struct Bound {
+    virtual ~Bound() = default;
+    Binding* binding = nullptr;
+};
+
+}  // namespace
+
+// ---- Binding ----
+
+Binding::Binding(forms::Control& control, QWidget* widget) : control_(control), widget_(widget) {
+    widget->setObjectName(toQString(control.name()));
+    if (auto* b = dynamic_cast<Bound*>(widget)) b->binding = this;
+}
+
+Binding::~Binding() {
+    if (auto* b = dynamic_cast<Bound*>(widget_.data())) b->binding = nullptr;
+    for (auto& f : filters_)
+        if (f) static_cast<Filter*>(f.data())->on = false;
+}
+
+void Binding::watch(QObject* target, std::function<bool(QEvent*)> fn) {
+    auto* f = new Filter(std::move(fn), target);
+    target->installEventFilter(f);
+    filters_.emplace_back(f);
+}
+
+bool Binding::windowless() const {
+    const Kind k = control_.kind();
+    return k == Kind::Label || k == Kind::Shape || k == Kind::Line;
+}
+
+bool Binding::input(const std::function<void()>& fn) {
+    std::weak_ptr<int> alive = alive_;
+    userInput(fn);
+    return !alive.expired();
+}
+
+void Binding::applyColors() {
+    QPalette p = widget_->palette();
+    const QColor back = toQColor(control_.BackColor()), fore = toQColor(control_.ForeColor());
+    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) p.setColor(role, back);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) p.setColor(role, fore);
+    widget_->setPalette(p);
+    widget_->setAutoFillBackground(true);
+}
+
+void Binding::sync(Prop prop) {
+    if (!widget_) return;
+    Updating guard(this);
+    switch (prop) {
+    case Prop::Geometry: widget_->setGeometry(pixelRect(control_)); break;
+    case Prop::Visible: widget_->setVisible(control_.Visible()); break;
+    case Prop::Enabled: widget_->setEnabled(control_.Enabled()); break;
+    case Prop::Colors: applyColors(); break;
+    case Prop::Font: widget_->setFont(toQFont(control_.font())); break;
+    case Prop::Other: widget_->update(); break;
+    default: break;
+    }
+    syncKind(prop);
+}
+
+void Binding::syncAll() {
+    for (Prop p : {Prop::Geometry, Prop::Enabled, Prop::Colors, Prop::Font, Prop::Text, Prop::Caption, Prop::Items,
+                   Prop::Range, Prop::Value, Prop::Selection, Prop::Picture, Prop::Visible})
+        sync(p);
+}
+
+void Binding::followFocus() {
+    watch(widget_, [this](QEvent* e) {
+        if (e->type() == QEvent::FocusIn && !updating()) {
+            const auto reason = static_cast<QFocusEvent*>(e)->reason();
+            // Not a menu closing or the view's own setting: those hand back a focus already known.
+            if (reason != Qt::PopupFocusReason && reason != Qt::OtherFocusReason && reason != Qt::MenuBarFocusReason)
+                input([this] { control_.SetFocus(); });
+        }
+        return false;
+    });
+}
+
+namespace {
+
+// Key preview for controls that do not type: the form sees the key first when it asks to.
+void previewKey(Binding& b, QKeyEvent* e) {
+    forms::Form* f = b.control().form();
+    if (!f || !f->KeyPreview || e->isAutoRepeat()) return;
+    int vk = vkFromQtKey(e->key(), e->modifiers());
+    if (!vk) return;
+    const int shift = shiftBits(e->modifiers());
+    b.input([f, vk, shift]() mutable { f->Form_KeyDown(vk, shift); });
+}
+
+// ---- TextBox ----
+
+int asciiOf(const QKeyEvent* e) {
+    switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 13;
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Escape: return 27;
+    default: break;
+    }
+    const QString t = e->text();
+    if (t.size() == 1 && t[0].unicode() >= 32 && t[0].unicode() < 127) return t[0].unicode();
+    return 0;
+}
+
+std::string toCrLf(const QString& text) {
+    std::string s = fromQString(text), out;
+    out.reserve(s.size());
+    for (char c : s) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+QString fromCrLf(const std::string& text) {
+    QString s = toQString(text);
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return s;
+}
+
+class TextBinding final : public Binding {
+public:
+    TextBinding(forms::TextBox& box, QWidget* parent)
+        : Binding(box, box.MultiLine ? static_cast<QWidget*>(new QPlainTextEdit(parent)) : new QLineEdit(parent)),
+          box_(box) {
+        line_ = qobject_cast<QLineEdit*>(widget());
+        multi_ = qobject_cast<QPlainTextEdit*>(widget());
+        if (line_) {
+            QObject::connect(line_, &QLineEdit::textEdited, context(), [this](const QString& t) { edited(fromQString(t)); });
+        } else {
+            multi_->setTabChangesFocus(true);
+            QObject::connect(multi_, &QPlainTextEdit::textChanged, context(),
+                             [this] { edited(toCrLf(multi_->toPlainText())); });
+        }
+        watch(widget(), [this](QEvent* e) {
+            return e->type() == QEvent::KeyPress && !updating() && key(static_cast<QKeyEvent*>(e));
+        });
+        followFocus();
+    }
+
+private:
+    void edited(const std::string& text) {
+        if (updating()) return;
+        if (input([this, &text] { box_.userEdit(text); })) sync(Prop::Text);
+    }
+
+    // Typing at the end of a one-line box goes through the runtime whole (KeyDown, KeyPress that
+    // may swallow the key, the edit, KeyUp). Elsewhere Qt edits and the runtime hears the keys'
+    // codes and then the edited text.
+    bool key(QKeyEvent* e) {
+        const int vk = vkFromQtKey(e->key(), e->modifiers());
+        const int shift = shiftBits(e->modifiers());
+        const int ascii = asciiOf(e);
+        const bool plain = !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+        if (line_ && ascii && plain && !line_->hasSelectedText() && line_->cursorPosition() == line_->text().size()) {
+            if (input([&] { box_.userKey(vk, ascii, shift); })) sync(Prop::Text);
+            return true;
+        }
+        if (vk && !input([&] { box_.userKey(vk, 0, shift); })) return true;
+        return false;
+    }
+
+    void syncKind(Prop prop) override {
+        if (line_) line_->setReadOnly(box_.Locked);
+        if (multi_) multi_->setReadOnly(box_.Locked);
+        if (prop == Prop::Text) {
+            if (line_ && fromQString(line_->text()) != box_.Text()) line_->setText(toQString(box_.Text()));
+            if (multi_ && toCrLf(multi_->toPlainText()) != box_.Text()) {
+                multi_->setPlainText(fromCrLf(box_.Text()));
+                multi_->moveCursor(QTextCursor::End);
+            }
+        } else if (prop == Prop::Selection) {
+            if (line_) line_->setCursorPosition(box_.SelStart());
+            if (multi_) {
+                QTextCursor c = multi_->textCursor();
+                c.setPosition(std::min(box_.SelStart(), static_cast<int>(multi_->document()->characterCount() - 1)));
+                multi_->setTextCursor(c);
+                multi_->ensureCursorVisible();
+            }
+        }
+    }
+
+    forms::TextBox& box_;
+    QLineEdit* line_ = nullptr;
+    QPlainTextEdit* multi_ = nullptr;
+};
+
+// ---- Label ----
+
+class LabelBinding final : public Binding {
+public:
+    LabelBinding(forms::Label& label, QWidget* parent) : Binding(label, new QLabel(parent)), label_(label) {
+        widget()->setFocusPolicy(Qt::NoFocus);
+        static_cast<QLabel*>(widget())->setTextFormat(Qt::PlainText);
+        static_cast<QLabel*>(widget())->setWordWrap(true);
+        watch(widget(), [this](QEvent* e) {
+            if (updating()) return false;
+            if (e->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton &&
+                widget()->rect().contains(static_cast<QMouseEvent*>(e)->position().toPoint())) {
+                if (label_.onClick) input([this] { label_.onClick(); });
+                return true;
+            }
+            if (e->type() == QEvent::MouseButtonDblClick) {
+                if (label_.onDblClick) input([this] { label_.onDblClick(); });
+                return true;
+            }
+            return false;
+        });
+    }
+
+private:
+    void applyColors() override {
+        Binding::applyColors();
+        widget()->setAutoFillBackground(label_.BackStyle != 0);
+    }
+    void syncKind(Prop prop) override {
+        auto* l = static_cast<QLabel*>(widget());
+        if (prop == Prop::Caption) l->setText(withoutAccessKeys(label_.Caption()));
+        const Qt::Alignment h = label_.Alignment == 1 ? Qt::AlignRight : label_.Alignment == 2 ? Qt::AlignHCenter : Qt::AlignLeft;
+        l->setAlignment(h | Qt::AlignTop);
+    }
+
+    forms::Label& label_;
+};
+
+// ---- CommandButton, CheckBox, OptionButton ----
+
+class ButtonBinding final : public Binding {
+public:
+    ButtonBinding(forms::CommandButton& button, QWidget* parent) : Binding(button, new QPushButton(parent)), button_(button) {
+        QObject::connect(static_cast<QPushButton*>(widget()), &QPushButton::clicked, context(), [this] {
+            if (!updating()) input([this] { button_.userClick(); });
+        });
+        watch(widget(), [this](QEvent* e) {
+            if (e->type() == QEvent::KeyPress && !updating()) previewKey(*this, static_cast<QKeyEvent*>(e));
+            return false;
+        });
+        followFocus();
+    }
+
+private:
+    void syncKind(Prop prop) override {
+        if (prop == Prop::Caption) static_cast<QPushButton*>(widget())->setText(toQString(button_.Caption()));
+    }
+    forms::CommandButton& button_;
+};
+
+class CheckBinding final : public Binding {
+public:
+    CheckBinding(forms::CheckBox& box, QWidget* parent) : Binding(box, new QCheckBox(parent)), box_(box) {
+        QObject::connect(static_cast<QCheckBox*>(widget()), &QCheckBox::clicked, context(), [this] {
+            if (updating()) return;
+            // The runtime decides the new state; the box shows it whatever Qt toggled.
+            if (input([this] { box_.userClick(); })) sync(Prop::Value);
+        });
+        followFocus();
+    }
+
+private:
+    void syncKind(Prop prop) override {
+        auto* c = static_cast<QCheckBox*>(widget());
+        if (prop == Prop::Caption) c->setText(toQString(box_.Caption()));
+        if (prop == Prop::Value) {
+            c->setTristate(box_.Value() == 2);
+            c->setCheckState(box_.Value() == 1 ? Qt::Checked : box_.Value() == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
+        }
+    }
+    forms::CheckBox& box_;
+};
+
+class OptionBinding final : public Binding {
+public:
+    OptionBinding(forms::OptionButton& option, QWidget* parent) : Binding(option, new QRadioButton(parent)), option_(option) {
+        auto* r = static_cast<QRadioButton*>(widget());
+        // The runtime keeps the groups (by container); Qt must not clear buttons on its own.
+        r->setAutoExclusive(false);
+        QObject::connect(r, &QRadioButton::clicked, context(), [this] {
+            if (updating()) return;
+            if (input([this] { option_.userClick(); })) sync(Prop::Value);
+        });
+        followFocus();
+    }
+
+private:
+    void syncKind(Prop prop) override {
+        auto* r = static_cast<QRadioButton*>(widget());
+        if (prop == Prop::Caption) r->setText(toQString(option_.Caption()));
+        if (prop == Prop::Value) r->setChecked(option_.Value());
+    }
+    forms::OptionButton& option_;
+};
+
+// ---- ListBox, FileListBox, DirListBox ----
+
+class ListBinding final : public Binding {
+public:
+    ListBinding(forms::ListBox& list, QWidget* parent) : Binding(list, new QListWidget(parent)), list_(list) {
+        auto* w = static_cast<QListWidget*>(widget());
+        // Selection is shown, not made, by Qt: the runtime makes it from the operator's clicks.
+        w->setSelectionMode(QAbstractItemView::MultiSelection);
+        w->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+        w->setUniformItemSizes(true);
+        watch(w->viewport(), [this](QEvent* e) { return mouseEvent(e); });
+        watch(w, [this](QEvent* e) {
+            return e->type() == QEvent::KeyPress && !updating() && key(static_cast<QKeyEvent*>(e));
+        });
+        QObject::connect(w->verticalScrollBar(), &QScrollBar::valueChanged, context(), [this](int top) {
+            if (updating() || top == list_.TopIndex()) return;
+            input([this, top] { forms::tryStmt([&] { list_.setTopIndex(top); }); });
+        });
+        followFocus();
+    }
+
+private:
+    QListWidget* list() const { return static_cast<QListWidget*>(widget()); }
+
+    bool mouseEvent(QEvent* e) {
+        switch (e->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick: {
+            if (updating()) return true;
+            auto* m = static_cast<QMouseEvent*>(e);
+            const int row = list()->indexAt(m->position().toPoint()).row();
+            const int shift = shiftBits(m->modifiers());
+            if (!list()->hasFocus()) list()->setFocus(Qt::MouseFocusReason);
+            const bool dbl = e->type() == QEvent::MouseButtonDblClick;
+            bool alive;
+            if (dbl && list_.kind() == Kind::DirListBox)
+                alive = input([this, row] { static_cast<forms::DirListBox&>(list_).userOpenRow(row); });
+            else if (dbl)
+                alive = input([this, row] { list_.userDblClickRow(row); });
+            else
+                alive = input([this, row, shift] { list_.userClickRow(row, shift); });
+            if (alive) sync(Prop::Selection);
+            return true;
+        }
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseMove: return true;  // no drag selection by Qt
+        default: return false;
+        }
+    }
+
+    bool key(QKeyEvent* e) {
+        const int vk = vkFromQtKey(e->key(), e->modifiers());
+        if (vk == VK_TAB || vk == 0) return false;
+        const int shift = shiftBits(e->modifiers());
+        if (!input([&] { list_.userKeyDown(vk, shift); })) return true;
+        if (list_.MultiSelect != 0 || list_.ListCount() == 0) return true;
+        int index = list_.ListIndex();
+        const int page = std::max(1, list()->viewport()->height() / std::max(1, list()->sizeHintForRow(0)));
+        switch (vk) {
+        case VK_UP: index = std::max(0, index - 1); break;
+        case VK_DOWN: index = std::min(list_.ListCount() - 1, index + 1); break;
+        case VK_HOME: index = 0; break;
+        case VK_END: index = list_.ListCount() - 1; break;
+        case 0x21: index = std::max(0, index - page); break;
+        case VK_NEXT: index = std::min(list_.ListCount() - 1, index + page); break;
+        default: return true;
+        }
+        if (input([&] { list_.setListIndex(index); })) sync(Prop::Selection);
+        return true;
+    }
+
+    void syncKind(Prop prop) override {
+        auto* w = list();
+        if (prop == Prop::Items) {
+            w->clear();
+            for (const auto& item : list_.items()) w->addItem(toQString(item));
+        }
+        if (prop != Prop::Items && prop != Prop::Selection) return;
+        for (int i = 0; i < w->count(); ++i) w->item(i)->setSelected(list_.Selected(i));
+        if (list_.ListIndex() >= 0) w->setCurrentRow(list_.ListIndex(), QItemSelectionModel::NoUpdate);
+        w->verticalScrollBar()->setValue(list_.TopIndex());
+        // The box scrolls its selection into view, as the desktop's list does; TopIndex follows.
+        if (list_.ListIndex() >= 0 && w->isVisible()) {
+            QListWidgetItem* current = w->item(list_.ListIndex());
+            if (current && !w->viewport()->rect().contains(w->visualItemRect(current))) {
+                w->scrollToItem(current, QAbstractItemView::EnsureVisible);
+                const int top = w->verticalScrollBar()->value();
+                if (top != list_.TopIndex()) forms::tryStmt([&] { list_.setTopIndex(top); });
+            }
+        }
+    }
+
+    forms::ListBox& list_;
+};
+
+// ---- ComboBox ----
+
+class ComboBinding final : public Binding {
+public:
+    ComboBinding(forms::ComboBox& combo, QWidget* parent) : Binding(combo, new QComboBox(parent)), combo_(combo) {
+        QObject::connect(static_cast<QComboBox*>(widget()), &QComboBox::activated, context(), [this](int index) {
+            if (updating()) return;
+            if (input([this, index] { combo_.setListIndex(index); })) sync(Prop::Selection);
+        });
+        followFocus();
+    }
+
+private:
+    void syncKind(Prop prop) override {
+        auto* c = static_cast<QComboBox*>(widget());
+        if (prop == Prop::Items) {
+            c->clear();
+            for (const auto& item : combo_.items()) c->addItem(toQString(item));
+        }
+        if (prop == Prop::Items || prop == Prop::Selection) c->setCurrentIndex(combo_.ListIndex());
+    }
+    forms::ComboBox& combo_;
+};
+
+// ---- ScrollBar ----
+
+class ScrollBinding final : public Binding {
+public:
+    ScrollBinding(forms::ScrollBar& bar, QWidget* parent)
+        : Binding(bar, new QScrollBar(bar.kind() == Kind::HScrollBar ? Qt::Horizontal : Qt::Vertical, parent)), bar_(bar) {
+        auto* s = qbar();
+        QObject::connect(s, &QAbstractSlider::actionTriggered, context(), [this](int action) { act(action); });
+        QObject::connect(s, &QAbstractSlider::sliderReleased, context(), [this] {
+            if (updating()) return;
+            const int v = fromQt(qbar()->sliderPosition());
+            if (input([this, v] { bar_.userDrag(v, true); })) sync(Prop::Value);
+        });
+        followFocus();
+    }
+
+private:
+    QScrollBar* qbar() const { return static_cast<QScrollBar*>(widget()); }
+    // Qt wants its minimum first; a bar whose Min exceeds Max runs backwards, so Qt gets the
+    // negated values: "add" in Qt always moves towards Max.
+    bool backwards() const { return bar_.Min() > bar_.Max(); }
+    int toQt(int v) const { return backwards() ? -v : v; }
+    int fromQt(int v) const { return backwards() ? -v : v; }
+
+    void act(int action) {
+        if (updating()) return;
+        auto* s = qbar();
+        std::function<void()> call;
+        switch (action) {
+        case QAbstractSlider::SliderSingleStepAdd: call = [this] { bar_.userStep(bar_.SmallChange); }; break;
+        case QAbstractSlider::SliderSingleStepSub: call = [this] { bar_.userStep(-bar_.SmallChange); }; break;
+        case QAbstractSlider::SliderPageStepAdd: call = [this] { bar_.userStep(bar_.LargeChange); }; break;
+        case QAbstractSlider::SliderPageStepSub: call = [this] { bar_.userStep(-bar_.LargeChange); }; break;
+        case QAbstractSlider::SliderToMinimum: call = [this] { bar_.userStep(-65536); }; break;
+        case QAbstractSlider::SliderToMaximum: call = [this] { bar_.userStep(65536); }; break;
+        case QAbstractSlider::SliderMove: {
+            const int pos = s->sliderPosition();
+            if (s->isSliderDown()) {
+                call = [this, pos] { bar_.userDrag(fromQt(pos), false); };
+            } else {
+                // The wheel: steps, each with its Change.
+                const int delta = pos - toQt(bar_.Value());
+                call = [this, delta] { bar_.userStep(delta); };
+            }
+            break;
+        }
+        default: return;
+        }
+        if (!input(call)) return;
+        // Qt applies its slider position after this signal; make that the control's value.
+        Updating guard(this);
+        s->setValue(toQt(bar_.Value()));
+    }
+
+    void syncKind(Prop prop) override {
+        if (prop != Prop::Value && prop != Prop::Range) return;
+        auto* s = qbar();
+        s->setRange(std::min(toQt(bar_.Min()), toQt(bar_.Max())), std::max(toQt(bar_.Min()), toQt(bar_.Max())));
+        s->setSingleStep(std::max(1, bar_.SmallChange));
+        s->setPageStep(std::max(1, bar_.LargeChange));
+        if (!s->isSliderDown() || prop == Prop::Range) s->setValue(toQt(bar_.Value()));
+    }
+
+    forms::ScrollBar& bar_;
+};
+
+// ---- Frame ----
+
+class FrameBinding final : public Binding {
+public:
+    FrameBinding(forms::Frame& frame, QWidget* parent) : Binding(frame, new QGroupBox(parent)), frame_(frame) {}
+
+private:
+    void syncKind(Prop prop) override {
+        if (prop == Prop::Caption) static_cast<QGroupBox*>(widget())->setTitle(toQString(frame_.Caption()));
+    }
+    forms::Frame& frame_;
+};
+
+// ---- PictureBox ----
+
+void drawSunkenBorder(QPainter& p, const QRect& r) {
+    const int x0 = r.left(), y0 = r.top(), x1 = r.right(), y1 = r.bottom();
+    p.setPen(QColor(128, 128, 128));
+    p.drawLine(x0, y0, x1 - 1, y0);
+    p.drawLine(x0, y0, x0, y1 - 1);
+    p.setPen(QColor(64, 64, 64));
+    p.drawLine(x0 + 1, y0 + 1, x1 - 2, y0 + 1);
+    p.drawLine(x0 + 1, y0 + 1, x0 + 1, y1 - 2);
+    p.setPen(QColor(255, 255, 255));
+    p.drawLine(x0, y1, x1, y1);
+    p.drawLine(x1, y0, x1, y1);
+    p.setPen(QColor(192, 192, 192));
+    p.drawLine(x0 + 1, y1 - 1, x1 - 1, y1 - 1);
+    p.drawLine(x1 - 1, y0 + 1, x1 - 1, y1 - 1);
+}
+
+class PictureWidget final : public QWidget, public Bound {
+public:
+    explicit PictureWidget(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
+
+protected:
+    forms::PictureBox* box() const { return binding ? &static_cast<forms::PictureBox&>(binding->control()) : nullptr; }
+
+    void paintEvent(QPaintEvent*) override {
+        forms::PictureBox* b = box();
+        if (!b) return;
+        QPainter p(this);
+        const int border = b->BorderStyle ? 2 : 0;
+        p.fillRect(rect(), toQColor(b->BackColor()));
+        const platform::Bitmap& image = b->image();
+        if (!image.empty()) p.drawImage(QPoint(border, border), imageOf(image));
+        if (border) drawSunkenBorder(p, rect());
+    }
+
+    void mousePressEvent(QMouseEvent* e) override { mouse(e, 0); }
+    void mouseMoveEvent(QMouseEvent* e) override { mouse(e, 1); }
+    void mouseReleaseEvent(QMouseEvent* e) override { mouse(e, 2); }
+    void mouseDoubleClickEvent(QMouseEvent* e) override { mouse(e, 3); }
+
+private:
+    // Mouse events in the box's ScaleMode units, measured from its inner area.
+    void mouse(QMouseEvent* e, int what) {
+        forms::PictureBox* b = box();
+        if (!b || !binding || binding->updating() || !b->Enabled()) return;
+        const double unit = b->ScaleMode() == 3 ? 1.0 : forms::kTwipsPerPixel;
+        const int border = b->BorderStyle ? 2 : 0;
+        const double x = (e->position().x() - border) * unit, y = (e->position().y() - border) * unit;
+        const int shift = shiftBits(e->modifiers());
+        Binding* bind = binding;
+        switch (what) {
+        case 0: {
+            afterDblClick_ = false;
+            const int button = buttonBits(e->button());
+            if (b->onMouseDown) bind->input([=] { b->onMouseDown(button, shift, x, y); });
+            break;
+        }
+        case 1: {
+            const int buttons = buttonBits(e->buttons());
+            if (b->onMouseMove) bind->input([=] { b->onMouseMove(buttons, shift, x, y); });
+            break;
+        }
+        case 2: {
+            const int button = buttonBits(e->button());
+            const bool click = !afterDblClick_ && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint());
+            afterDblClick_ = false;
+            if (b->onMouseUp && !bind->input([=] { b->onMouseUp(button, shift, x, y); })) return;
+            if (click && b->onClick) bind->input([=] { b->onClick(); });
+            break;
+        }
+        case 3:
+            // The second press of a double click gives DblClick, and its release no Click.
+            afterDblClick_ = true;
+            if (b->onDblClick) bind->input([=] { b->onDblClick(); });
+            break;
+        }
+    }
+    bool afterDblClick_ = false;
+};
+
+class PictureBinding final : public Binding {
+public:
+    PictureBinding(forms::PictureBox& box, QWidget* parent) : Binding(box, new PictureWidget(parent)) {}
+
+private:
+    void syncKind(Prop prop) override {
+        if (prop == Prop::Picture || prop == Prop::Colors || prop == Prop::Geometry) widget()->update();
+    }
+};
+
+// ---- HostedControl ----
+
+class HostedWidget final : public QWidget, public Bound {
+public:
+    explicit HostedWidget(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent, false); }
+    platform::Bitmap frame;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (!binding || !binding->paintsFrames()) return;
+        QPainter p(this);
+        if (frame.empty())
+            p.fillRect(rect(), toQColor(binding->control().BackColor()));
+        else
+            p.drawImage(QPoint(0, 0), imageOf(frame));
+    }
+};
+
+class HostedBinding final : public Binding {
+public:
+    HostedBinding(forms::HostedControl& hosted, QWidget* parent) : Binding(hosted, new HostedWidget(parent)), hosted_(hosted) {}
+
+    bool paintsFrames() const override { return hosted_.paints(); }
+
+    void renderFrame() override {
+        auto* w = static_cast<HostedWidget*>(widget());
+        if (!w) return;
+        const int width = w->width(), height = w->height();
+        if (width <= 0 || height <= 0) return;
+        w->frame.resize(width, height, platform::PixelFormat::Bgra32);
+        try {
+            hosted_.paint(w->frame, width, height);
+        } catch (const std::exception& e) {
+            // A control that cannot draw a frame shows its last one; say so once.
+            if (!failed_) std::fprintf(stderr, "%s: %s cannot paint: %s\n", forms::Application::title().c_str(),
+                                       hosted_.name().c_str(), e.what());
+            failed_ = true;
+        }
+        w->update();
+    }
+
+private:
+    void syncKind(Prop) override {}
+    forms::HostedControl& hosted_;
+    bool failed_ = false;
+};
+
+// ---- Shape, Line ----
+
+class ShapeWidget final : public QWidget, public Bound {
+public:
+    explicit ShapeWidget(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (!binding) return;
+        QPainter p(this);
+        if (binding->control().kind() == Kind::Line) {
+            const auto& l = static_cast<const forms::LineControl&>(binding->control());
+            p.setPen(toQColor(l.BorderColor));
+            const QPoint origin = pixelRect(l).topLeft();
+            const auto [a, b] = linePoints(l);
+            p.drawLine(a - origin, b - origin);
+            return;
+        }
+        const auto& s = static_cast<const forms::Shape&>(binding->control());
+        p.setPen(toQColor(s.BorderColor));
+        p.setBrush(s.FillStyle == 0 ? QBrush(toQColor(s.FillColor)) : QBrush(Qt::NoBrush));
+        QRect r = rect().adjusted(0, 0, -1, -1);
+        if (s.ShapeKind == 1 || s.ShapeKind == 3 || s.ShapeKind == 5) {
+            const int side = std::min(r.width(), r.height());
+            r = QRect(r.left() + (r.width() - side) / 2, r.top() + (r.height() - side) / 2, side, side);
+        }
+        switch (s.ShapeKind) {
+        case 2:
+        case 3: p.drawEllipse(r); break;
+        case 4:
+        case 5: p.drawRoundedRect(r, 15, 15, Qt::RelativeSize); break;
+        default: p.drawRect(r); break;
+        }
+    }
+};
+
+class ShapeBinding final : public Binding {
+public:
+    ShapeBinding(forms::Control& shape, QWidget* parent) : Binding(shape, new ShapeWidget(parent)) {}
+
+private:
+    void applyColors() override { widget()->update(); }
+    void syncKind(Prop) override { widget()->update(); }
+};
+
+}  // namespace
+
+std::unique_ptr<Binding> makeBinding(forms::Control& c, QWidget* parent) {
+    std::unique_ptr<Binding> b;
+    switch (c.kind()) {
+    case Kind::TextBox: b = std::make_unique<TextBinding>(static_cast<forms::TextBox&>(c), parent); break;
+    case Kind::Label: b = std::make_unique<LabelBinding>(static_cast<forms::Label&>(c), parent); break;
+    case Kind::CommandButton: b = std::make_unique<ButtonBinding>(static_cast<forms::CommandButton&>(c), parent); break;
+    case Kind::CheckBox: b = std::make_unique<CheckBinding>(static_cast<forms::CheckBox&>(c), parent); break;
+    case Kind::OptionButton: b = std::make_unique<OptionBinding>(static_cast<forms::OptionButton&>(c), parent); break;
+    case Kind::ListBox:
+    case Kind::FileListBox:
+    case Kind::DirListBox: b = std::make_unique<ListBinding>(static_cast<forms::ListBox&>(c), parent); break;
+    case Kind::ComboBox: b = std::make_unique<ComboBinding>(static_cast<forms::ComboBox&>(c), parent); break;
+    case Kind::HScrollBar:
+    case Kind::VScrollBar: b = std::make_unique<ScrollBinding>(static_cast<forms::ScrollBar&>(c), parent); break;
+    case Kind::Frame: b = std::make_unique<FrameBinding>(static_cast<forms::Frame&>(c), parent); break;
+    case Kind::PictureBox: b = std::make_unique<PictureBinding>(static_cast<forms::PictureBox&>(c), parent); break;
+    case Kind::Hosted: b = std::make_unique<HostedBinding>(static_cast<forms::HostedControl&>(c), parent); break;
+    case Kind::Shape:
+    case Kind::Line: b = std::make_unique<ShapeBinding>(c, parent); break;
+    case Kind::Timer:
+    case Kind::Menu: return nullptr;
+    }
+    if (b) b->syncAll();
+    return b;
+}
+
+}  // namespace gui::detail

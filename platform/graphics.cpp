@@ -1,0 +1,112 @@
+#include "platform/graphics.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace platform {
+
+Bitmap::Bitmap(int width, int height, PixelFormat format) { resize(width, height, format); }
+
+void Bitmap::resize(int width, int height, PixelFormat format) {
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    if (width == width_ && height == height_ && format == format_ && !words_.empty()) return;
+    width_ = width;
+    height_ = height;
+    format_ = format;
+    stride_ = (width * bytesPerPixel() + 3) & ~3;
+    words_.assign(static_cast<std::size_t>(stride_ / 4) * static_cast<std::size_t>(height), 0);
+    if (format == PixelFormat::Bgra32) std::fill(words_.begin(), words_.end(), 0xFF000000u);
+}
+
+std::uint32_t Bitmap::pixel(int x, int y) const {
+    if (!contains(x, y)) return 0;
+    if (format_ == PixelFormat::Bgra32) return colourOf(row32(y)[x]);
+    const std::uint8_t* p = row(y) + x * 3;
+    return p[2] | (p[1] << 8) | (p[0] << 16);
+}
+
+std::uint8_t Bitmap::alpha(int x, int y) const {
+    if (!contains(x, y)) return 0;
+    return format_ == PixelFormat::Bgra32 ? static_cast<std::uint8_t>(row32(y)[x] >> 24) : 255;
+}
+
+void Bitmap::setPixel(int x, int y, std::uint32_t colour, std::uint8_t alpha) {
+    if (!contains(x, y)) return;
+    if (format_ == PixelFormat::Bgra32) {
+        row32(y)[x] = word(colour, alpha);
+        return;
+    }
+    std::uint8_t* p = row(y) + x * 3;
+    p[0] = static_cast<std::uint8_t>(colour >> 16);
+    p[1] = static_cast<std::uint8_t>(colour >> 8);
+    p[2] = static_cast<std::uint8_t>(colour);
+}
+
+void Bitmap::fillRow(int y, int x0, int x1, std::uint32_t colour) {
+    if (format_ == PixelFormat::Bgra32) {
+        std::fill(row32(y) + x0, row32(y) + x1, word(colour));
+        return;
+    }
+    std::uint8_t* p = row(y) + x0 * 3;
+    const auto b = static_cast<std::uint8_t>(colour >> 16), g = static_cast<std::uint8_t>(colour >> 8),
+               r = static_cast<std::uint8_t>(colour);
+    for (int x = x0; x < x1; ++x, p += 3) {
+        p[0] = b;
+        p[1] = g;
+        p[2] = r;
+    }
+}
+
+void Bitmap::clear(std::uint32_t colour) { fillRect(0, 0, width_, height_, colour); }
+
+void Bitmap::fillRect(int x, int y, int width, int height, std::uint32_t colour) {
+    // 64-bit ends: a huge width must not wrap round into the bitmap.
+    const long long x0 = std::max<long long>(x, 0), y0 = std::max<long long>(y, 0);
+    const long long x1 = std::min<long long>(static_cast<long long>(x) + std::max(width, 0), width_);
+    const long long y1 = std::min<long long>(static_cast<long long>(y) + std::max(height, 0), height_);
+    if (x0 >= x1 || y0 >= y1) return;
+    for (long long yy = y0; yy < y1; ++yy) fillRow(static_cast<int>(yy), static_cast<int>(x0), static_cast<int>(x1), colour);
+}
+
+namespace {
+// Floor division for a positive divisor.
+long long floorDiv(long long a, long long b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+}  // namespace
+
+void Bitmap::line(int x0, int y0, int x1, int y1, std::uint32_t colour) {
+    const long long dx = static_cast<long long>(x1) - x0, dy = static_cast<long long>(y1) - y0;
+    const bool xMajor = std::llabs(dx) >= std::llabs(dy);
+    const long long steps = xMajor ? std::llabs(dx) : std::llabs(dy);
+    if (steps == 0) return;
+    // Step i puts the major coordinate at m0 + i*s and the minor one at the rounded point of the
+    // ideal line, so a clipped line lights exactly the pixels the whole line would.
+    const long long m0 = xMajor ? x0 : y0, n0 = xMajor ? y0 : x0;
+    const long long s = (xMajor ? dx : dy) > 0 ? 1 : -1;
+    const long long dn = xMajor ? dy : dx;
+    const long long majorSize = xMajor ? width_ : height_, minorSize = xMajor ? height_ : width_;
+    long long first = 0, last = steps;  // [first, last)
+    if (s > 0) {
+        first = std::max(first, -m0);
+        last = std::min(last, majorSize - m0);
+    } else {
+        first = std::max(first, m0 - majorSize + 1);
+        last = std::min(last, m0 + 1);
+    }
+    for (long long i = first; i < last; ++i) {
+        const long long n = n0 + floorDiv(2 * i * dn + steps, 2 * steps);
+        if (n < 0 || n >= minorSize) continue;
+        const long long m = m0 + i * s;
+        if (xMajor)
+            setPixel(static_cast<int>(m), static_cast<int>(n), colour);
+        else
+            setPixel(static_cast<int>(n), static_cast<int>(m), colour);
+    }
+}
+
+void Bitmap::polyline(const std::vector<Point>& points, std::uint32_t colour) {
+    for (std::size_t i = 1; i < points.size(); ++i)
+        line(points[i - 1].x, points[i - 1].y, points[i].x, points[i].y, colour);
+}
+
+}  // namespace platform

@@ -1,0 +1,85 @@
+// Plain pixel bitmaps and the few drawing calls that picture boxes, the mask painter and the
+// movie player share. Colours are &HBBGGRR numbers (red in the low byte); coordinates are
+// pixels with y going down; everything is clipped to the bitmap.
+#pragma once
+#include <bit>
+#include <cstdint>
+#include <vector>
+
+namespace platform {
+
+static_assert(std::endian::native == std::endian::little, "pixel words assume a little-endian machine");
+
+enum class PixelFormat {
+    Bgr24,   // 3 bytes a pixel: blue, green, red
+    Bgra32,  // 4 bytes a pixel: blue, green, red, alpha (one 0xAARRGGBB word)
+};
+
+struct Point {
+    int x = 0;
+    int y = 0;
+};
+
+class Bitmap {
+public:
+    Bitmap() = default;
+    Bitmap(int width, int height, PixelFormat format = PixelFormat::Bgra32);
+
+    // New size and format; the pixels become opaque black. Does nothing when both already match.
+    void resize(int width, int height, PixelFormat format);
+    void resize(int width, int height) { resize(width, height, format_); }
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+    // Bytes from one row to the next; rows start on 4-byte boundaries, as device-independent
+    // bitmaps do.
+    int stride() const { return stride_; }
+    PixelFormat format() const { return format_; }
+    int bytesPerPixel() const { return format_ == PixelFormat::Bgra32 ? 4 : 3; }
+    bool empty() const { return width_ <= 0 || height_ <= 0; }
+
+    std::uint8_t* row(int y) { return reinterpret_cast<std::uint8_t*>(words_.data()) + static_cast<std::size_t>(y) * stride_; }
+    const std::uint8_t* row(int y) const {
+        return reinterpret_cast<const std::uint8_t*>(words_.data()) + static_cast<std::size_t>(y) * stride_;
+    }
+    // The row as 0xAARRGGBB words; 32-bit bitmaps only.
+    std::uint32_t* row32(int y) { return words_.data() + static_cast<std::size_t>(y) * (stride_ / 4); }
+    const std::uint32_t* row32(int y) const { return words_.data() + static_cast<std::size_t>(y) * (stride_ / 4); }
+
+    bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
+    // &HBBGGRR of a pixel; 0 outside the bitmap.
+    std::uint32_t pixel(int x, int y) const;
+    // Alpha of a pixel: 255 for 24-bit bitmaps, 0 outside the bitmap.
+    std::uint8_t alpha(int x, int y) const;
+    void setPixel(int x, int y, std::uint32_t colour, std::uint8_t alpha = 255);
+
+    // Drawing writes opaque pixels (alpha 255).
+    void clear(std::uint32_t colour);
+    void fillRect(int x, int y, int width, int height, std::uint32_t colour);
+    // Like the desktop's LineTo: from (x0, y0) up to but not including (x1, y1), so that the
+    // segments of a polyline meet without drawing a joint twice.
+    void line(int x0, int y0, int x1, int y1, std::uint32_t colour);
+    // Segments between consecutive points; the last point itself is not drawn.
+    void polyline(const std::vector<Point>& points, std::uint32_t colour);
+
+    // 0xAARRGGBB word of a colour, as 32-bit rows hold it.
+    static std::uint32_t word(std::uint32_t colour, std::uint8_t alpha = 255) {
+        return (static_cast<std::uint32_t>(alpha) << 24) | ((colour & 0xFF) << 16) | (colour & 0xFF00) |
+               ((colour >> 16) & 0xFF);
+    }
+    // &HBBGGRR of a 0xAARRGGBB word.
+    static std::uint32_t colourOf(std::uint32_t word) {
+        return ((word >> 16) & 0xFF) | (word & 0xFF00) | ((word & 0xFF) << 16);
+    }
+
+private:
+    void fillRow(int y, int x0, int x1, std::uint32_t colour);
+
+    int width_ = 0;
+    int height_ = 0;
+    int stride_ = 0;
+    PixelFormat format_ = PixelFormat::Bgra32;
+    std::vector<std::uint32_t> words_;  // word storage keeps 32-bit rows aligned
+};
+
+}  // namespace platform

@@ -1,0 +1,362 @@
+#include "platform/wave_file.h"
+
+#include <samplerate.h>
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+
+#include "platform/wave_clocked.h"
+
+namespace platform {
+
+namespace {
+
+constexpr std::size_t kChunkFrames = 4096;
+
+std::string lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// A WAV (or similar) file whose data chunk promises more than the file holds: libsndfile plays
+// what is there and notes "data : N (should be M)" in its log.
+bool logShowsTruncatedData(SNDFILE* file, std::string& detail) {
+    char log[8192] = {};
+    sf_command(file, SFC_GET_LOG_INFO, log, sizeof log);
+    std::istringstream lines(log);
+    std::string line;
+    while (std::getline(lines, line)) {
+        unsigned long long declared = 0, actual = 0;
+        if (std::sscanf(line.c_str(), "data : %llu (should be %llu)", &declared, &actual) == 2 &&
+            declared > actual && declared != 0xFFFFFFFFull) {
+            detail = "its data chunk promises " + std::to_string(declared) + " bytes, the file holds " +
+                     std::to_string(actual);
+            return true;
+        }
+    }
+    return false;
+}
+
+// Reads a sound file as interleaved 16-bit frames in the asked channel count and rate.
+class SoundFileReader {
+public:
+    ~SoundFileReader() {
+        if (src_) src_delete(src_);
+        if (file_) sf_close(file_);
+    }
+
+    MMRESULT open(const std::string& path, std::uint32_t rate, int channels, bool loop, std::string& error) {
+        SF_INFO info{};
+        file_ = sf_open(path.c_str(), SFM_READ, &info);
+        if (!file_) {
+            error = "Sound file cannot be read: " + path + " (" + sf_strerror(nullptr) + ")";
+            return MMSYSERR_NODRIVER;
+        }
+        fileChannels_ = info.channels;
+        channels_ = channels;
+        loop_ = loop;
+        fileBuf_.resize(kChunkFrames * static_cast<std::size_t>(fileChannels_));
+        inBuf_.resize(kChunkFrames * static_cast<std::size_t>(channels_));
+        if (static_cast<std::uint32_t>(info.samplerate) != rate) {
+            ratio_ = static_cast<double>(rate) / info.samplerate;
+            if (src_is_valid_ratio(ratio_) == 0) {
+                error = "Sound file " + path + ": cannot convert " + std::to_string(info.samplerate) +
+                        " samples/s to " + std::to_string(rate);
+                return WAVERR_BADFORMAT;
+            }
+            int err = 0;
+            src_ = src_new(SRC_SINC_MEDIUM_QUALITY, channels_, &err);
+            if (!src_) {
+                error = "Sound file " + path + ": rate conversion unavailable (" + src_strerror(err) + ")";
+                return MMSYSERR_NOMEM;
+            }
+        }
+        const auto outCap = static_cast<std::size_t>(kChunkFrames * std::max(1.0, ratio_)) + 64;
+        outBuf_.resize(outCap * static_cast<std::size_t>(channels_));
+        return MMSYSERR_NOERROR;
+    }
+
+    // Always fills frames: after the end of the file (or a read failure) with silence.
+    void read(std::int16_t* out, std::size_t frames) {
+        const auto ch = static_cast<std::size_t>(channels_);
+        while (frames > 0) {
+            if (outAvail_ > 0) {
+                const std::size_t n = std::min(frames, outAvail_);
+                src_float_to_short_array(outBuf_.data() + outPos_ * ch, out, static_cast<int>(n * ch));
+                out += n * ch;
+                frames -= n;
+                outPos_ += n;
+                outAvail_ -= n;
+                continue;
+            }
+            if (finished_ || !refill()) {
+                std::fill(out, out + frames * ch, std::int16_t{0});
+                return;
+            }
+        }
+    }
+
+private:
+    // Reads the next chunk of the file into inBuf_, mixed to the asked channels.
+    void readChunk() {
+        sf_count_t n = sf_readf_float(file_, fileBuf_.data(), kChunkFrames);
+        if (n <= 0 && loop_ && framesRead_ > 0 && sf_seek(file_, 0, SEEK_SET) == 0) {
+            n = sf_readf_float(file_, fileBuf_.data(), kChunkFrames);
+        }
+        if (n <= 0) {
+            fileEnded_ = true;
+            return;
+        }
+        framesRead_ += static_cast<std::uint64_t>(n);
+        const auto fch = static_cast<std::size_t>(fileChannels_);
+        const auto ch = static_cast<std::size_t>(channels_);
+        for (std::size_t f = 0; f < static_cast<std::size_t>(n); ++f) {
+            const float* in = fileBuf_.data() + f * fch;
+            float* o = inBuf_.data() + f * ch;
+            if (fch == ch) {
+                std::copy(in, in + ch, o);
+            } else if (fch == 1) {
+                std::fill(o, o + ch, in[0]);
+            } else if (ch == 1) {
+                float sum = 0;
+                for (std::size_t c = 0; c < fch; ++c) sum += in[c];
+                o[0] = sum / static_cast<float>(fch);
+            } else {
+                o[0] = in[0];
+                o[1] = in[1];
+            }
+        }
+        inPos_ = 0;
+        inAvail_ = static_cast<std::size_t>(n);
+    }
+
+    // Makes output available; false when nothing more will come.
+    bool refill() {
+        if (inAvail_ == 0 && !fileEnded_) readChunk();
+        const auto ch = static_cast<std::size_t>(channels_);
+        outPos_ = 0;
+        if (!src_) {
+            if (inAvail_ == 0) {
+                finished_ = true;
+                return false;
+            }
+            std::copy(inBuf_.begin(), inBuf_.begin() + static_cast<std::ptrdiff_t>(inAvail_ * ch), outBuf_.begin());
+            outAvail_ = inAvail_;
+            inAvail_ = 0;
+            return true;
+        }
+        SRC_DATA d{};
+        d.data_in = inBuf_.data() + inPos_ * ch;
+        d.input_frames = static_cast<long>(inAvail_);
+        d.data_out = outBuf_.data();
+        d.output_frames = static_cast<long>(outBuf_.size() / ch);
+        d.end_of_input = fileEnded_ ? 1 : 0;
+        d.src_ratio = ratio_;
+        if (src_process(src_, &d) != 0) {
+            finished_ = true;
+            return false;
+        }
+        inPos_ += static_cast<std::size_t>(d.input_frames_used);
+        inAvail_ -= static_cast<std::size_t>(d.input_frames_used);
+        outAvail_ = static_cast<std::size_t>(d.output_frames_gen);
+        if (outAvail_ == 0 && fileEnded_ && inAvail_ == 0) {
+            finished_ = true;
+            return false;
+        }
+        return true;
+    }
+
+    SNDFILE* file_ = nullptr;
+    SRC_STATE* src_ = nullptr;
+    double ratio_ = 1.0;
+    int fileChannels_ = 1;
+    int channels_ = 1;
+    bool loop_ = false;
+    bool fileEnded_ = false;
+    bool finished_ = false;
+    std::uint64_t framesRead_ = 0;
+    std::vector<float> fileBuf_, inBuf_, outBuf_;
+    std::size_t inPos_ = 0, inAvail_ = 0, outPos_ = 0, outAvail_ = 0;
+};
+
+}  // namespace
+
+struct SoundFileWaveIn::Stream final : WaveInStream, ClockedDriver::Client {
+    Stream(std::shared_ptr<SoundFileWaveIn> owner, WaveInSink& sink, std::uint16_t channels)
+        : owner_(std::move(owner)), sink_(sink), channels_(channels) {}
+
+    ~Stream() override {
+        driver_.reset();  // no more runs before the reader goes
+        std::lock_guard lock(owner_->mutex_);
+        owner_->open_ = false;
+    }
+
+    MMRESULT start() override {
+        const std::int64_t t0 = driver_->start();
+        if (!reported_) {
+            reported_ = true;
+            owner_->reportInputStart(t0);
+        }
+        return MMSYSERR_NOERROR;
+    }
+    void stop() override { driver_->stop(); }
+    void beforeQueue() override { driver_->catchUp(); }
+    void afterQueue() override { driver_->reschedule(); }
+
+    std::optional<std::uint64_t> framesToEvent() override { return sink_.framesToFill(); }
+    void run(std::uint64_t frames) override {
+        buf_.resize(kChunkFrames * channels_);
+        while (frames > 0) {
+            const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(frames, kChunkFrames));
+            reader_.read(buf_.data(), n);
+            sink_.deliver(buf_.data(), n);
+            frames -= n;
+        }
+    }
+
+    std::shared_ptr<SoundFileWaveIn> owner_;
+    WaveInSink& sink_;
+    std::size_t channels_;
+    SoundFileReader reader_;
+    std::vector<std::int16_t> buf_;
+    bool reported_ = false;
+    std::unique_ptr<ClockedDriver> driver_;  // last: goes first
+};
+
+SoundFileWaveIn::SoundFileWaveIn(std::string path, bool loop) : path_(std::move(path)), loop_(loop) {}
+
+SoundFileWaveIn::~SoundFileWaveIn() = default;
+
+std::string SoundFileWaveIn::name() const {
+    return "File: " + std::filesystem::path(path_).filename().string();
+}
+
+bool SoundFileWaveIn::isOpen() const {
+    std::lock_guard lock(mutex_);
+    return open_;
+}
+
+MMRESULT SoundFileWaveIn::check(std::string& error) const {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (path_.empty()) {
+        error = "No sound file named";
+        return MMSYSERR_NODRIVER;
+    }
+    if (!fs::exists(path_, ec)) {
+        error = "Sound file not found: " + path_;
+        return MMSYSERR_NODRIVER;
+    }
+    if (fs::is_directory(path_, ec)) {
+        error = "Sound file cannot be read: " + path_ + " is a folder";
+        return MMSYSERR_NODRIVER;
+    }
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path_.c_str(), SFM_READ, &info);
+    if (!f) {
+        const int code = sf_error(nullptr);
+        if (code == SF_ERR_SYSTEM) {
+            error = "Sound file cannot be read: " + path_ + " (" + sf_strerror(nullptr) + ")";
+            return MMSYSERR_NODRIVER;
+        }
+        error = "Not a sound file: " + path_ + " (" + sf_strerror(nullptr) + ")";
+        return MMSYSERR_ERROR;
+    }
+    MMRESULT result = MMSYSERR_NOERROR;
+    std::string detail;
+    if (info.frames <= 0 || info.channels < 1) {
+        error = "Sound file holds no sound: " + path_;
+        result = MMSYSERR_ERROR;
+    } else if (info.samplerate < 1000 || info.samplerate > 768000) {
+        error = "Sound file " + path_ + " has an unusable sample rate (" + std::to_string(info.samplerate) + ")";
+        result = MMSYSERR_ERROR;
+    } else if (logShowsTruncatedData(f, detail)) {
+        error = "Sound file is truncated: " + path_ + " (" + detail + ")";
+        result = MMSYSERR_ERROR;
+    } else {
+        // A compressed stream cut short only shows when its last frame cannot be reached.
+        std::vector<float> one(static_cast<std::size_t>(info.channels));
+        if (sf_seek(f, info.frames - 1, SEEK_SET) < 0 || sf_readf_float(f, one.data(), 1) != 1) {
+            error = "Sound file is truncated: " + path_ + " (it ends before its " + std::to_string(info.frames) +
+                    " frames)";
+            result = MMSYSERR_ERROR;
+        }
+    }
+    sf_close(f);
+    return result;
+}
+
+MMRESULT SoundFileWaveIn::open(const WAVEFORMATEX& format, WaveInSink& sink, std::unique_ptr<WaveInStream>& stream,
+                               std::string& error) {
+    {
+        std::lock_guard lock(mutex_);
+        if (open_) {
+            error = name() + " is already open";
+            return MMSYSERR_ALLOCATED;
+        }
+    }
+    if (const MMRESULT r = check(error); r != MMSYSERR_NOERROR) return r;
+    auto s = std::make_unique<Stream>(shared_from_this(), sink, format.nChannels);
+    if (const MMRESULT r = s->reader_.open(path_, format.nSamplesPerSec, format.nChannels, loop_, error);
+        r != MMSYSERR_NOERROR) {
+        return r;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        open_ = true;
+    }
+    s->driver_ = std::make_unique<ClockedDriver>(*s, format.nSamplesPerSec);
+    stream = std::move(s);
+    return MMSYSERR_NOERROR;
+}
+
+std::shared_ptr<SoundFileWaveIn> soundFileDeviceFromEnvironment() {
+    const char* path = std::getenv("KORVELLA_INPUT_FILE");
+    if (!path || !*path) return nullptr;
+    const char* loop = std::getenv("KORVELLA_INPUT_LOOP");
+    return std::make_shared<SoundFileWaveIn>(path, loop && *loop && std::strcmp(loop, "0") != 0);
+}
+
+bool writeSoundFile(const std::string& path, const std::vector<std::int16_t>& interleaved, int channels, int rate,
+                    std::string* error) {
+    if (channels < 1 || rate < 1) {
+        if (error) *error = "bad channel count or rate";
+        return false;
+    }
+    const std::string ext = lower(std::filesystem::path(path).extension().string());
+    SF_INFO info{};
+    info.channels = channels;
+    info.samplerate = rate;
+    if (ext == ".flac") {
+        info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+    } else if (ext == ".ogg" || ext == ".oga") {
+        info.format = SF_FORMAT_OGG | SF_FORMAT_VORBIS;
+    } else if (ext == ".aiff" || ext == ".aif") {
+        info.format = SF_FORMAT_AIFF | SF_FORMAT_PCM_16;
+    } else if (ext == ".au") {
+        info.format = SF_FORMAT_AU | SF_FORMAT_PCM_16;
+    } else {
+        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    }
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!f) {
+        if (error) *error = std::string("cannot write ") + path + ": " + sf_strerror(nullptr);
+        return false;
+    }
+    const auto frames = static_cast<sf_count_t>(interleaved.size() / static_cast<std::size_t>(channels));
+    const sf_count_t written = sf_writef_short(f, interleaved.data(), frames);
+    const int closeErr = sf_close(f);
+    if (written != frames || closeErr != 0) {
+        if (error) *error = "short write to " + path;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace platform

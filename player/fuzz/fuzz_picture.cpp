@@ -1,0 +1,6 @@
+#include "player/fuzz/harness.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    player::fuzz::exercisePicture(data, size);
+    return 0;
+}

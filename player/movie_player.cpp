@@ -1,0 +1,158 @@
+#include "player/movie_player.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <vector>
+
+#include "platform/error.h"
+#include "player/content.h"
+
+namespace player {
+
+namespace {
+
+// E_UNEXPECTED, as the host sees a failed member call of the control.
+constexpr int kFailedCall = -2147418113;
+
+bool readFile(const std::string& path, std::vector<std::uint8_t>& out, std::string& why) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        why = std::strerror(errno);
+        return false;
+    }
+    out.clear();
+    std::uint8_t buf[65536];
+    for (;;) {
+        const std::size_t n = std::fread(buf, 1, sizeof buf, f);
+        if (n == 0) break;
+        if (out.size() + n > static_cast<std::size_t>(MoviePlayer::kMaxFileBytes)) {
+            std::fclose(f);
+            why = "file too large";
+            return false;
+        }
+        out.insert(out.end(), buf, buf + n);
+    }
+    const bool failed = std::ferror(f);
+    std::fclose(f);
+    if (failed) {
+        // A folder opens but does not read.
+        why = "cannot read";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+MoviePlayer::MoviePlayer(platform::Clock& clock) : clock_(clock) {}
+MoviePlayer::~MoviePlayer() = default;
+
+void MoviePlayer::note(const std::string& line) {
+    if (observer_) observer_(line);
+}
+
+Content* MoviePlayer::layer(int layer) {
+    auto it = layers_.find(layer);
+    return it == layers_.end() ? nullptr : it->second.get();
+}
+
+void MoviePlayer::LoadMovie(int layer, const std::string& path) {
+    note("LoadMovie " + std::to_string(layer) + " " + path);
+    if (layer < 0) {
+        std::cerr << "player: no layer " << layer << " for \"" << path << "\"\n";
+        return;
+    }
+    layers_.erase(layer);
+    const bool empty = path.empty() || path == "0";
+    if (layer == 0) movie_ = empty ? std::string() : path;
+    if (empty) return;
+
+    std::string file = path;
+    std::replace(file.begin(), file.end(), '\\', '/');
+    std::vector<std::uint8_t> bytes;
+    std::string why;
+    if (!readFile(file, bytes, why)) {
+        std::cerr << "player: layer " << layer << ": cannot read \"" << file << "\": " << why << "\n";
+        return;
+    }
+    auto content = makeContent(bytes.data(), bytes.size(), clock_.nowNs(), &why);
+    if (!content) {
+        std::cerr << "player: layer " << layer << ": cannot show \"" << file << "\": " << why << "\n";
+        return;
+    }
+    layers_[layer] = std::move(content);
+}
+
+void MoviePlayer::Play() {
+    note("Play");
+    if (Content* c = layer(0)) c->play(clock_.nowNs());
+}
+
+void MoviePlayer::Stop() {
+    note("Stop");
+    if (Content* c = layer(0)) c->stop(clock_.nowNs());
+}
+
+void MoviePlayer::Zoom(int factor) {
+    note("Zoom " + std::to_string(factor));
+    if (factor == 0)
+        zoom_ = 1.0;
+    else if (factor > 0)
+        zoom_ = std::clamp(zoom_ * factor / 100.0, kMinZoom, 1.0);
+}
+
+std::string MoviePlayer::Movie() const { return movie_; }
+
+int MoviePlayer::TotalFrames() {
+    Content* c = layer(0);
+    return c ? c->totalFrames() : 0;
+}
+
+int MoviePlayer::CurrentFrame() {
+    Content* c = layer(0);
+    if (!c) platform::raise(kFailedCall, "Method 'CurrentFrame' of object 'IShockwaveFlash' failed", "ShockwaveFlash");
+    c->advanceTo(clock_.nowNs());
+    return c->currentFrame();
+}
+
+void MoviePlayer::setBackgroundColor(std::int32_t colour) {
+    note("BackgroundColor " + std::to_string(colour));
+    backgroundColor_ = colour < 0 ? -1 : (colour & 0xFFFFFF);
+}
+
+void MoviePlayer::setVisible(bool visible) {
+    note(std::string("Visible ") + (visible ? "1" : "0"));
+    visible_ = visible;
+}
+
+bool MoviePlayer::render(platform::Bitmap& target, int width, int height) {
+    if (!visible_ || width <= 0 || height <= 0) return false;
+    target.resize(width, height, target.empty() ? platform::PixelFormat::Bgra32 : target.format());
+    const std::int64_t now = clock_.nowNs();
+
+    std::uint32_t background = 0;
+    if (backgroundColor_ >= 0) {
+        background = static_cast<std::uint32_t>(backgroundColor_);
+    } else if (Content* base = layer(0)) {
+        background = base->background().value_or(0);
+    }
+    target.clear(background);
+
+    for (auto& [number, content] : layers_) {
+        content->advanceTo(now);
+        const StageRect s = content->stage();
+        if (!(s.width > 0) || !(s.height > 0)) continue;
+        // Show all: the whole stage fits, centred; the zoom narrows the view about the centre.
+        const double scale = std::min(width / s.width, height / s.height) / zoom_;
+        Affine m = Affine::scaling(scale, scale);
+        m.tx = width / 2.0 - (s.x + s.width / 2) * scale;
+        m.ty = height / 2.0 - (s.y + s.height / 2) * scale;
+        content->render(target, m);
+    }
+    return true;
+}
+
+}  // namespace player

@@ -1,0 +1,88 @@
+// The movie player control of the projector window and the editor's preview: layers of vector
+// movies and pictures, composited in layer order over a background colour and scaled to show
+// the whole stage in the control. Frames advance on the given clock at each movie's own rate,
+// lazily: whenever the player is asked about its frames or drawn, it first runs every due frame
+// in order, so frame actions take effect exactly as if it had run all along.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/graphics.h"
+
+namespace player {
+
+class Content;
+
+class MoviePlayer {
+public:
+    explicit MoviePlayer(platform::Clock& clock);
+    ~MoviePlayer();
+    MoviePlayer(const MoviePlayer&) = delete;
+    MoviePlayer& operator=(const MoviePlayer&) = delete;
+
+    // Shows the file in the layer at once (0 the base, higher layers above lower ones), replacing
+    // what the layer held; "0" or "" empties it. Content is recognised by its bytes. A file that
+    // cannot be read or shown leaves the layer empty; the reason goes to the log, not the caller.
+    // "\" in the path is taken as a folder separator.
+    void LoadMovie(int layer, const std::string& path);
+    // The base layer's movie runs on from its frame / halts on it.
+    void Play();
+    void Stop();
+    // 0 shows the whole stage again; f > 0 scales the visible area by f/100 about its centre
+    // (f < 100 zooms in), never beyond the whole stage. Negative factors change nothing.
+    void Zoom(int factor);
+    // The base layer's path as given to LoadMovie ("" when empty).
+    std::string Movie() const;
+    // Frames of the base layer's movie (0 when the layer is empty).
+    int TotalFrames();
+    // The 0-based frame the base layer shows; raises when the base layer is empty.
+    int CurrentFrame();
+    // The colour behind all layers (&HBBGGRR). Until it is set (or after a negative value) the
+    // base movie's own background shows, or black.
+    std::int32_t BackgroundColor() const { return backgroundColor_; }
+    void setBackgroundColor(std::int32_t colour);
+
+    // Hosting properties. A hidden player draws nothing, so the window's background shows.
+    bool Visible() const { return visible_; }
+    void setVisible(bool visible);
+    double Width() const { return widthTwips_; }  // twips
+    double Height() const { return heightTwips_; }
+    void setWidth(double twips) { widthTwips_ = twips; }
+    void setHeight(double twips) { heightTwips_ = twips; }
+
+    // Draws the layers into the target, (re)sized to width x height pixels (a target without
+    // pixels becomes 32-bit). Returns false, leaving the target untouched, while hidden.
+    bool render(platform::Bitmap& target, int width, int height);
+
+    // Called with a short line for each call of the program ("LoadMovie 0 path", "Play", "Stop",
+    // "Zoom 98", "BackgroundColor 255", "Visible 0").
+    void setObserver(std::function<void(const std::string&)> observer) { observer_ = std::move(observer); }
+
+    // For tests and diagnostics.
+    double zoomScale() const { return zoom_; }
+    bool hasLayer(int layer) const { return layers_.count(layer) != 0; }
+    Content* layer(int layer);
+    int layerCount() const { return static_cast<int>(layers_.size()); }
+
+    static constexpr std::int64_t kMaxFileBytes = 64 << 20;
+    static constexpr double kMinZoom = 0.001;
+
+private:
+    void note(const std::string& line);
+
+    platform::Clock& clock_;
+    std::map<int, std::unique_ptr<Content>> layers_;
+    std::string movie_;
+    double zoom_ = 1.0;  // visible part of the stage, per side
+    std::int32_t backgroundColor_ = -1;
+    bool visible_ = true;
+    double widthTwips_ = 4800;
+    double heightTwips_ = 3600;
+    std::function<void(const std::string&)> observer_;
+};
+
+}  // namespace player

@@ -1,0 +1,154 @@
+#include "player/raster.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace player {
+
+namespace {
+// Beyond this a coordinate is nonsense from a broken matrix; clamping keeps the arithmetic sane.
+constexpr double kCoordLimit = 1e7;
+
+double sane(double v) { return std::clamp(v, -kCoordLimit, kCoordLimit); }
+}  // namespace
+
+void blendSpan(platform::Bitmap& target, int y, int x0, int x1, Rgba c) {
+    if (c.a == 0 || x0 >= x1) return;
+    const std::uint32_t a = c.a, ia = 255 - a;
+    if (target.format() == platform::PixelFormat::Bgra32) {
+        std::uint32_t* p = target.row32(y);
+        const std::uint32_t src = 0xFF000000u | (static_cast<std::uint32_t>(c.r) << 16) | (c.g << 8) | c.b;
+        if (a == 255) {
+            std::fill(p + x0, p + x1, src);
+            return;
+        }
+        // Two channels per multiply; (v + 128) * 257 >> 16 is v / 255 rounded, for v <= 255 * 255.
+        const std::uint32_t srb = (src & 0xFF00FF) * a + 0x800080, sag = ((src >> 8) & 0xFF00FF) * a + 0x800080;
+        for (int x = x0; x < x1; ++x) {
+            const std::uint32_t d = p[x];
+            std::uint32_t rb = (d & 0xFF00FF) * ia + srb;
+            std::uint32_t ag = ((d >> 8) & 0xFF00FF) * ia + sag;
+            rb = ((rb + ((rb >> 8) & 0xFF00FF)) >> 8) & 0xFF00FF;
+            ag = (ag + ((ag >> 8) & 0xFF00FF)) & 0xFF00FF00;
+            p[x] = rb | ag;
+        }
+        return;
+    }
+    std::uint8_t* p = target.row(y) + x0 * 3;
+    const std::uint32_t sb = c.b * a + 128, sg = c.g * a + 128, sr = c.r * a + 128;
+    auto mix = [&](std::uint8_t d, std::uint32_t s) {
+        const std::uint32_t v = d * ia + s;
+        return static_cast<std::uint8_t>((v + (v >> 8)) >> 8);
+    };
+    for (int x = x0; x < x1; ++x, p += 3) {
+        p[0] = mix(p[0], sb);
+        p[1] = mix(p[1], sg);
+        p[2] = mix(p[2], sr);
+    }
+}
+
+void ScanFiller::addEdge(Pt from, Pt to) {
+    if (!std::isfinite(from.x) || !std::isfinite(from.y) || !std::isfinite(to.x) || !std::isfinite(to.y)) return;
+    from = {sane(from.x), sane(from.y)};
+    to = {sane(to.x), sane(to.y)};
+    if (from.y == to.y) return;
+    const int dir = to.y > from.y ? 1 : -1;
+    const Pt& top = dir > 0 ? from : to;
+    const Pt& bottom = dir > 0 ? to : from;
+    // A row belongs to the edge when its centre lies in [top, bottom).
+    const int first = static_cast<int>(std::ceil(top.y - 0.5));
+    const int end = static_cast<int>(std::ceil(bottom.y - 0.5));
+    if (first >= end) return;
+    edges_.push_back({top.x, top.y, (bottom.x - top.x) / (bottom.y - top.y), first, end, dir});
+}
+
+void ScanFiller::addPolygon(const std::vector<Pt>& points) {
+    for (std::size_t i = 0; i < points.size(); ++i) addEdge(points[i], points[(i + 1) % points.size()]);
+}
+
+void ScanFiller::fill(platform::Bitmap& target, Rgba colour) {
+    const int width = target.width(), height = target.height();
+    if (colour.a == 0 || width <= 0 || height <= 0) {
+        reset();
+        return;
+    }
+    std::size_t kept = 0;
+    for (const Edge& e : edges_) {
+        Edge c = e;
+        c.rowFirst = std::max(c.rowFirst, 0);
+        c.rowEnd = std::min(c.rowEnd, height);
+        if (c.rowFirst < c.rowEnd) edges_[kept++] = c;
+    }
+    edges_.resize(kept);
+    if (edges_.empty()) return;
+    std::sort(edges_.begin(), edges_.end(), [](const Edge& l, const Edge& r) { return l.rowFirst < r.rowFirst; });
+
+    active_.clear();
+    std::size_t next = 0;
+    int row = edges_.front().rowFirst;
+    while (row < height) {
+        if (active_.empty()) {
+            if (next >= edges_.size()) break;
+            row = std::max(row, edges_[next].rowFirst);
+        }
+        while (next < edges_.size() && edges_[next].rowFirst <= row) active_.push_back(static_cast<int>(next++));
+        std::erase_if(active_, [&](int i) { return edges_[i].rowEnd <= row; });
+        if (active_.empty()) continue;
+
+        const double yc = row + 0.5;
+        crossings_.clear();
+        for (int i : active_) {
+            const Edge& e = edges_[i];
+            crossings_.push_back({e.x0 + (yc - e.y0) * e.slope, e.dir});
+        }
+        std::sort(crossings_.begin(), crossings_.end(),
+                  [](const Crossing& l, const Crossing& r) { return l.x < r.x || (l.x == r.x && l.dir < r.dir); });
+        int winding = 0;
+        double start = 0;
+        for (const Crossing& c : crossings_) {
+            const int before = winding;
+            winding += c.dir;
+            if (before == 0 && winding != 0) {
+                start = c.x;
+            } else if (before != 0 && winding == 0) {
+                // Pixels whose centres lie in [start, end).
+                const int x0 = static_cast<int>(std::clamp(std::ceil(start - 0.5), 0.0, static_cast<double>(width)));
+                const int x1 = static_cast<int>(std::clamp(std::ceil(c.x - 0.5), 0.0, static_cast<double>(width)));
+                blendSpan(target, row, x0, x1, colour);
+            }
+        }
+        ++row;
+    }
+    reset();
+}
+
+void addStroke(ScanFiller& filler, const std::vector<Pt>& points, double width) {
+    const double hw = std::max(width, 1.0) / 2;
+    std::vector<Pt> quad(4);
+    for (std::size_t i = 1; i < points.size(); ++i) {
+        const Pt p = points[i - 1], q = points[i];
+        const double dx = q.x - p.x, dy = q.y - p.y, len = std::hypot(dx, dy);
+        if (!(len > 0) || !std::isfinite(len)) continue;
+        const double nx = -dy / len * hw, ny = dx / len * hw;
+        quad[0] = {p.x + nx, p.y + ny};
+        quad[1] = {q.x + nx, q.y + ny};
+        quad[2] = {q.x - nx, q.y - ny};
+        quad[3] = {p.x - nx, p.y - ny};
+        filler.addPolygon(quad);
+    }
+    if (hw < 1.5) return;  // corners of hairlines do not show
+    // Round joins and caps, turning the same way as the bands so that overlaps add up.
+    const int k = std::clamp(static_cast<int>(std::ceil(std::numbers::pi * std::sqrt(2 * hw))), 8, 64);
+    std::vector<Pt> circle(k);
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        if (i > 0 && points[i].x == points[i - 1].x && points[i].y == points[i - 1].y) continue;
+        for (int j = 0; j < k; ++j) {
+            const double t = -2 * std::numbers::pi * j / k;
+            circle[j] = {points[i].x + hw * std::cos(t), points[i].y + hw * std::sin(t)};
+        }
+        filler.addPolygon(circle);
+    }
+}
+
+}  // namespace player

@@ -1,0 +1,48 @@
+// Scanline filling of polygons with solid colours, and the blending of spans into a bitmap.
+// Pixels are sampled at their centres (no anti-aliasing), so output is exact and repeatable and
+// neighbouring regions that share an edge meet without gaps or double blending.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "platform/graphics.h"
+#include "player/geometry.h"
+
+namespace player {
+
+// Blends pixels [x0, x1) of row y with a colour of the given alpha (0 leaves them, 255 paints).
+// The caller clips; alpha of 32-bit targets blends like a colour channel towards 255.
+void blendSpan(platform::Bitmap& target, int y, int x0, int x1, Rgba colour);
+
+// Collects directed edges in pixel coordinates and fills what they enclose by the nonzero
+// winding rule. Reused between shapes to keep its buffers.
+class ScanFiller {
+public:
+    void reset() { edges_.clear(); }
+    bool empty() const { return edges_.empty(); }
+    void addEdge(Pt from, Pt to);
+    // A closed polygon: every point joined to the next and the last to the first.
+    void addPolygon(const std::vector<Pt>& points);
+    // Fills into the target (clipped) and empties the edge list.
+    void fill(platform::Bitmap& target, Rgba colour);
+
+private:
+    struct Edge {
+        double x0, y0, slope;  // x at y0 and dx/dy
+        int rowFirst, rowEnd;  // rows whose centres it crosses, [first, end)
+        int dir;
+    };
+    struct Crossing {
+        double x;
+        int dir;
+    };
+    std::vector<Edge> edges_;
+    std::vector<int> active_;
+    std::vector<Crossing> crossings_;
+};
+
+// Adds the outline of a stroked polyline (width in pixels) to a filler: a band per segment and,
+// when the line is thick enough to show corners, round joins and caps.
+void addStroke(ScanFiller& filler, const std::vector<Pt>& points, double width);
+
+}  // namespace player

@@ -1,0 +1,360 @@
+#include "forms/conv.h"
+#include "platform/error.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// The error number a call raises, or 0.
+template <typename F>
+int errorOf(F&& f) {
+    try {
+        f();
+    } catch (const platform::VbError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+TEST(Rounding, CLngAndCIntRoundTiesToEven) {
+    EXPECT_EQ(vb::CLng(2.5), 2);
+    EXPECT_EQ(vb::CLng(3.5), 4);
+    EXPECT_EQ(vb::CLng(-2.5), -2);
+    EXPECT_EQ(vb::CLng(0.5), 0);
+    EXPECT_EQ(vb::CLng(1.5), 2);
+    EXPECT_EQ(vb::CLng(97.5), 98);
+    EXPECT_EQ(vb::CLng(102.565), 103);
+    EXPECT_EQ(vb::CLng(2.4999999), 2);
+    EXPECT_EQ(vb::CLng(-0.4), 0);
+    EXPECT_EQ(vb::CInt(-3.5), -4);
+    EXPECT_EQ(vb::CInt(32767.4), 32767);
+    EXPECT_EQ(vb::CInt(-32768.5), -32768); // ties to even keep it in range
+    EXPECT_EQ(vb::CLng(2147483647.4), 2147483647);
+    EXPECT_EQ(vb::CLng(-2147483648.0), -2147483647 - 1);
+}
+
+TEST(Rounding, OutOfRangeRaisesOverflow) {
+    EXPECT_EQ(errorOf([] { vb::CLng(3e9); }), 6);
+    EXPECT_EQ(errorOf([] { vb::CLng(2147483647.5); }), 6);
+    EXPECT_EQ(errorOf([] { vb::CLng(-2147483649.0); }), 6);
+    EXPECT_EQ(errorOf([] { vb::CInt(40000); }), 6);
+    EXPECT_EQ(errorOf([] { vb::CInt(32767.5); }), 6);
+    EXPECT_EQ(errorOf([] { vb::CLng(std::numeric_limits<double>::quiet_NaN()); }), 6);
+    EXPECT_EQ(errorOf([] { vb::CLng(std::numeric_limits<double>::infinity()); }), 6);
+    EXPECT_EQ(errorOf([] { vb::CSng(1e300); }), 6);
+}
+
+TEST(Rounding, IntFixRound) {
+    EXPECT_EQ(vb::Int(-2.5), -3);
+    EXPECT_EQ(vb::Int(2.9), 2);
+    EXPECT_EQ(vb::Fix(-2.5), -2);
+    EXPECT_EQ(vb::Fix(2.9), 2);
+    EXPECT_EQ(vb::Round(2.5), 2);
+    EXPECT_EQ(vb::Round(-3.5), -4);
+    EXPECT_DOUBLE_EQ(vb::Round(1.25, 1), 1.2);
+    EXPECT_DOUBLE_EQ(vb::Round(1.35, 1), 1.4);
+    EXPECT_EQ(vb::Int("-2.5"), -3);
+    EXPECT_EQ(vb::Fix(" 7.9 "), 7);
+    EXPECT_EQ(errorOf([] { vb::Int("x"); }), 13);
+    EXPECT_EQ(errorOf([] { vb::Round(1.0, -1); }), 5);
+}
+
+TEST(Arithmetic, IntegerDivisionAndMod) {
+    EXPECT_EQ(vb::IntDiv(7, 2), 3);
+    EXPECT_EQ(vb::IntDiv(-7, 2), -3);
+    EXPECT_EQ(vb::IntDiv(5.5, 2), 3);  // 5.5 rounds to 6 first
+    EXPECT_EQ(vb::IntDiv(4.5, 2), 2);  // 4.5 rounds to 4
+    EXPECT_EQ(vb::IntDiv(7, 1.5), 3);  // divisor 1.5 rounds to 2
+    EXPECT_EQ(vb::Mod(-7, 3), -1);
+    EXPECT_EQ(vb::Mod(7, -3), 1);
+    EXPECT_EQ(vb::Mod(10, 3), 1);
+    EXPECT_EQ(vb::Mod(5.5, 4), 2);
+    EXPECT_EQ(errorOf([] { vb::IntDiv(1, 0); }), 11);
+    EXPECT_EQ(errorOf([] { vb::Mod(1, 0.4); }), 11); // 0.4 rounds to 0
+    EXPECT_EQ(errorOf([] { vb::IntDiv(-2147483648.0, -1); }), 6);
+    EXPECT_EQ(vb::Mod(-2147483648.0, -1), 0);
+    EXPECT_EQ(errorOf([] { vb::IntDiv(3e9, 2); }), 6);
+}
+
+TEST(Val, ReadsTheLeadingNumber) {
+    EXPECT_EQ(vb::Val("4.5abc"), 4.5);
+    EXPECT_EQ(vb::Val(" 2 45 7"), 2457);
+    EXPECT_EQ(vb::Val("24 and 57"), 24);
+    EXPECT_EQ(vb::Val("1,5"), 1);
+    EXPECT_EQ(vb::Val("1.2.3"), 1.2);
+    EXPECT_EQ(vb::Val("1e3"), 1000);
+    EXPECT_EQ(vb::Val("1D3"), 1000);
+    EXPECT_EQ(vb::Val("2.5E-1"), 0.25);
+    EXPECT_EQ(vb::Val("1e"), 1);   // exponent letter without digits is not part of it
+    EXPECT_EQ(vb::Val("1e+x"), 1);
+    EXPECT_EQ(vb::Val("-12"), -12);
+    EXPECT_EQ(vb::Val("+12"), 12);
+    EXPECT_EQ(vb::Val("- 12"), -12); // blanks go first
+    EXPECT_EQ(vb::Val(".5"), 0.5);
+    EXPECT_EQ(vb::Val("5."), 5);
+    EXPECT_EQ(vb::Val("\t7\n8"), 78);
+    EXPECT_EQ(vb::Val("7\r8"), 7);  // only blanks, tabs and line feeds are skipped
+    EXPECT_EQ(vb::Val("0.1"), 0.1);
+}
+
+TEST(Val, NothingNumericIsZero) {
+    EXPECT_EQ(vb::Val(""), 0);
+    EXPECT_EQ(vb::Val("abc"), 0);
+    EXPECT_EQ(vb::Val("."), 0);
+    EXPECT_EQ(vb::Val("-"), 0);
+    EXPECT_EQ(vb::Val("--5"), 0);
+    EXPECT_FALSE(std::signbit(vb::Val("-0")));
+    EXPECT_EQ(vb::Val("1e-400"), 0);
+    EXPECT_EQ(vb::Val("1e400"), std::numeric_limits<double>::infinity()); // never raises
+    EXPECT_EQ(vb::Val("-1e99999999999"), -std::numeric_limits<double>::infinity());
+}
+
+TEST(Val, HexAndOctalWrapLikeIntegerAndLong) {
+    EXPECT_EQ(vb::Val("&HFF"), 255);
+    EXPECT_EQ(vb::Val("&hff"), 255);
+    EXPECT_EQ(vb::Val("&HFFFF"), -1);
+    EXPECT_EQ(vb::Val("&H8000"), -32768);
+    EXPECT_EQ(vb::Val("&HFF00"), -256);
+    EXPECT_EQ(vb::Val("&H10000"), 65536);
+    EXPECT_EQ(vb::Val("&HFFFFFFFF"), -1);
+    EXPECT_EQ(vb::Val("&H1FFFFFFFF"), -1); // more than 32 bits: the low 32 count
+    EXPECT_EQ(vb::Val("&O17"), 15);
+    EXPECT_EQ(vb::Val("&O178"), 15);
+    EXPECT_EQ(vb::Val("&HFFxyz"), 255);
+    EXPECT_EQ(vb::Val("&H"), 0);
+    EXPECT_EQ(vb::Val("&HG"), 0);
+    EXPECT_EQ(vb::Val("-&H10"), 0); // a prefix only counts at the start
+}
+
+TEST(TextToNumber, WholeTextConversions) {
+    EXPECT_EQ(vb::CDbl(" 4.5 "), 4.5);
+    EXPECT_EQ(vb::CDbl("-1.5e2"), -150);
+    EXPECT_EQ(vb::CDbl("&HFFFF"), -1);
+    EXPECT_EQ(vb::CLng("2.5"), 2);
+    EXPECT_EQ(vb::CLng("3.5"), 4);
+    EXPECT_EQ(vb::CLng("&H7FFFFFFF"), 2147483647);
+    EXPECT_EQ(vb::CInt("\t12\r\n"), 12);
+    EXPECT_EQ(vb::CSng("0.1"), 0.1f);
+    EXPECT_EQ(vb::toNumber("41") + 1, 42);
+}
+
+TEST(TextToNumber, BadTextRaisesTypeMismatchOrOverflow) {
+    for (const char* bad : {"abc", "", "   ", "4.5abc", "1,5", "1.2.3", "- 5", "&H", "&HXY", "1e", "e5", "$5"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_EQ(errorOf([&] { vb::CDbl(bad); }), 13);
+        EXPECT_EQ(errorOf([&] { vb::CLng(bad); }), 13);
+        EXPECT_EQ(errorOf([&] { vb::toNumber(bad); }), 13);
+        EXPECT_FALSE(vb::IsNumeric(bad));
+    }
+    EXPECT_EQ(errorOf([] { vb::CLng("3000000000"); }), 6);
+    EXPECT_EQ(errorOf([] { vb::CInt("40000"); }), 6);
+    EXPECT_EQ(errorOf([] { vb::CDbl("1e400"); }), 6);
+    EXPECT_EQ(errorOf([] { vb::CDbl("&H100000000"); }), 6);
+    EXPECT_EQ(errorOf([] { vb::CSng("1e39"); }), 6);
+    EXPECT_EQ(vb::CDbl("1e-400"), 0);
+    EXPECT_TRUE(vb::IsNumeric(" -3.5e2 "));
+    EXPECT_TRUE(vb::IsNumeric("&HFF"));
+    EXPECT_TRUE(vb::IsNumeric(".5"));
+    EXPECT_FALSE(vb::IsNumeric("1e400"));
+}
+
+TEST(TextToNumber, IgnoresTheProcessLocale) {
+    // A German system would read "4.5" as 45; we always use ".".
+    const char* old = std::setlocale(LC_ALL, nullptr);
+    std::string saved = old ? old : "C";
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE locale not installed";
+    EXPECT_EQ(vb::CDbl("4.5"), 4.5);
+    EXPECT_EQ(vb::CStr(0.3), "0.3");
+    EXPECT_EQ(vb::Format(75, "0.0"), "75.0");
+    std::setlocale(LC_ALL, saved.c_str());
+}
+
+TEST(NumberToText, FifteenDigitsForDouble) {
+    EXPECT_EQ(vb::CStr(4000 * 2.8), "11200");
+    EXPECT_EQ(vb::CStr(5750 * 2.8), "16100");
+    EXPECT_EQ(vb::CStr(0.1 + 0.2), "0.3");
+    EXPECT_EQ(vb::CStr(static_cast<double>(0.1f) + 0.2), "0.300000001490116");
+    EXPECT_EQ(vb::CStr(1.0 / 3), "0.333333333333333");
+    EXPECT_EQ(vb::CStr(-2.0 / 3), "-0.666666666666667");
+    EXPECT_EQ(vb::CStr(1e15), "1E+15");
+    EXPECT_EQ(vb::CStr(999999999999999.0), "999999999999999");
+    EXPECT_EQ(vb::CStr(1.5e300), "1.5E+300");
+    EXPECT_EQ(vb::CStr(0.00001), "1E-05");
+    EXPECT_EQ(vb::CStr(0.0001), "0.0001");
+    EXPECT_EQ(vb::CStr(-1.25e-7), "-1.25E-07");
+    EXPECT_EQ(vb::CStr(0.0), "0");
+    EXPECT_EQ(vb::CStr(-0.0), "0");
+    EXPECT_EQ(vb::CStr(100.0), "100");
+}
+
+TEST(NumberToText, SevenDigitsForSingle) {
+    EXPECT_EQ(vb::CStr(static_cast<float>(1.0 / 3)), "0.3333333");
+    EXPECT_EQ(vb::CStr(0.1f), "0.1");
+    EXPECT_EQ(vb::CStr(12345678.0f), "1.234568E+07");
+    EXPECT_EQ(vb::CStr(1234567.0f), "1234567");
+    EXPECT_EQ(vb::CStr(10.0f / 3.0f), "3.333333");
+}
+
+TEST(NumberToText, IntegersBooleansAndOddValues) {
+    EXPECT_EQ(vb::CStr(42), "42");
+    EXPECT_EQ(vb::CStr(std::int16_t{-7}), "-7");
+    EXPECT_EQ(vb::CStr(std::int64_t{3000000000}), "3000000000");
+    EXPECT_EQ(vb::CStr(true), "True");
+    EXPECT_EQ(vb::CStr(false), "False");
+    EXPECT_EQ(vb::CStr(std::numeric_limits<double>::infinity()), "1.#INF");
+    EXPECT_EQ(vb::CStr(-std::numeric_limits<double>::infinity()), "-1.#INF");
+    EXPECT_EQ(vb::CStr(std::numeric_limits<double>::quiet_NaN()), "-1.#IND");
+}
+
+TEST(NumberToText, StrHasSignPlaceAndNoLeadingZero) {
+    EXPECT_EQ(vb::Str(459), " 459");
+    EXPECT_EQ(vb::Str(-459), "-459");
+    EXPECT_EQ(vb::Str(0), " 0");
+    EXPECT_EQ(vb::Str(0.5), " .5");
+    EXPECT_EQ(vb::Str(-0.5), "-.5");
+    EXPECT_EQ(vb::Str(0.1 + 0.2), " .3");
+    EXPECT_EQ(vb::Str(4000 * 2.8), " 11200");
+    EXPECT_EQ(vb::Str(0.00001), " 1E-05");
+    EXPECT_EQ(vb::Str(0.0), " 0");
+    EXPECT_EQ(vb::Str(0.25f), " .25");
+}
+
+TEST(Format, DigitPlaceholdersRoundHalfAwayFromZero) {
+    EXPECT_EQ(vb::Format(75, "0.0"), "75.0");
+    EXPECT_EQ(vb::Format(0.25, "0.0"), "0.3");
+    EXPECT_EQ(vb::Format(-0.25, "0.0"), "-0.3");
+    EXPECT_EQ(vb::Format(0.35, "0.0"), "0.4");  // 0.34999... in binary, 0.35 in 15 digits
+    EXPECT_EQ(vb::Format(1.005, "0.00"), "1.01");
+    EXPECT_EQ(vb::Format(2.5, "0"), "3");
+    EXPECT_EQ(vb::Format(-2.5, "0"), "-3");
+    EXPECT_EQ(vb::Format(9.96, "0.0"), "10.0");
+    EXPECT_EQ(vb::Format(99.5, "0"), "100");
+    EXPECT_EQ(vb::Format(3.14159, "0.00"), "3.14");
+    EXPECT_EQ(vb::Format(5, "00"), "05");
+    EXPECT_EQ(vb::Format(1e20, "0"), "100000000000000000000");
+    EXPECT_EQ(vb::Format(0.0004, "0.0"), "0.0");
+    EXPECT_EQ(vb::Format(-0.01, "0.0"), "-0.0"); // sign of the unrounded value stays
+}
+
+TEST(Format, OptionalDigitsGroupingPercentAndLiterals) {
+    EXPECT_EQ(vb::Format(5, "#"), "5");
+    EXPECT_EQ(vb::Format(0, "#"), "");
+    EXPECT_EQ(vb::Format(0.5, "#.#"), ".5");
+    EXPECT_EQ(vb::Format(5, "#.#"), "5.");
+    EXPECT_EQ(vb::Format(5.25, "#.##"), "5.25");
+    EXPECT_EQ(vb::Format(5.2, "0.0#"), "5.2");
+    EXPECT_EQ(vb::Format(5.256, "0.0#"), "5.26");
+    EXPECT_EQ(vb::Format(1234567.891, "#,##0.00"), "1,234,567.89");
+    EXPECT_EQ(vb::Format(123, "#,##0"), "123");
+    EXPECT_EQ(vb::Format(0.256, "0.0%"), "25.6%");
+    EXPECT_EQ(vb::Format(12, "0 ms"), "12 ms");
+    EXPECT_EQ(vb::Format(-12, "$0"), "-$12");
+    EXPECT_EQ(vb::Format(1.5, "Fixed"), "1.50");
+    EXPECT_EQ(vb::Format(1234.5, "Standard"), "1,234.50");
+    EXPECT_EQ(vb::Format(0.5, "Percent"), "50.00%");
+    EXPECT_EQ(vb::Format(0.1 + 0.2, ""), "0.3");
+    EXPECT_EQ(vb::Format(0.1 + 0.2, "General Number"), "0.3");
+    EXPECT_EQ(vb::Format(7, "abc"), "abc");
+    EXPECT_EQ(vb::Format(std::numeric_limits<double>::infinity(), "0.0"), "1.#INF");
+}
+
+TEST(Colours, RgbPacksBgrAndClamps) {
+    EXPECT_EQ(vb::RGB(255, 0, 0), 0xFF);
+    EXPECT_EQ(vb::RGB(0, 255, 0), 0xFF00);
+    EXPECT_EQ(vb::RGB(0, 0, 255), 0xFF0000);
+    EXPECT_EQ(vb::RGB(255, 255, 255), 0xFFFFFF);
+    EXPECT_EQ(vb::RGB(127, 0, 0), 0x7F);
+    EXPECT_EQ(vb::RGB(0, 175, 0), 0xAF00);
+    EXPECT_EQ(vb::RGB(255, 128, 0), 0x80FF);
+    EXPECT_EQ(vb::RGB(300, 1000, 256), 0xFFFFFF);
+    EXPECT_EQ(errorOf([] { vb::RGB(-1, 0, 0); }), 5);
+}
+
+TEST(Text, LengthCountsUtf16Units) {
+    EXPECT_EQ(vb::Len(""), 0);
+    EXPECT_EQ(vb::Len("abc"), 3);
+    EXPECT_EQ(vb::Len("Bässe"), 5);
+    EXPECT_EQ(vb::Len("€"), 1);
+    EXPECT_EQ(vb::Len("a\xF0\x9F\x8E\xB5"), 3); // a music note outside the BMP is two units
+}
+
+TEST(Text, MidLeftRight) {
+    EXPECT_EQ(vb::Mid("Hello", 2, 3), "ell");
+    EXPECT_EQ(vb::Mid("Hello", 2), "ello");
+    EXPECT_EQ(vb::Mid("Hello", 6), "");
+    EXPECT_EQ(vb::Mid("Hello", 4, 100), "lo");
+    EXPECT_EQ(vb::Mid("Hello", 1, 0), "");
+    EXPECT_EQ(vb::Mid("Bässe", 2, 2), "äs");
+    EXPECT_EQ(vb::Mid("Bässe", 3), "sse");
+    EXPECT_EQ(vb::Left("Hello", 2), "He");
+    EXPECT_EQ(vb::Left("Hello", 99), "Hello");
+    EXPECT_EQ(vb::Left("äöü", 2), "äö");
+    EXPECT_EQ(vb::Right("Hello", 3), "llo");
+    EXPECT_EQ(vb::Right("Hello", 99), "Hello");
+    EXPECT_EQ(vb::Right("äöü", 1), "ü");
+    EXPECT_EQ(vb::Right("", 0), "");
+    EXPECT_EQ(errorOf([] { vb::Mid("abc", 0); }), 5);
+    EXPECT_EQ(errorOf([] { vb::Mid("abc", 1, -1); }), 5);
+    EXPECT_EQ(errorOf([] { vb::Left("abc", -1); }), 5);
+    EXPECT_EQ(errorOf([] { vb::Right("abc", -1); }), 5);
+}
+
+TEST(Text, InStr) {
+    EXPECT_EQ(vb::InStr("abcabc", "c"), 3);
+    EXPECT_EQ(vb::InStr(4, "abcabc", "c"), 6);
+    EXPECT_EQ(vb::InStr("abc", "C"), 0); // case-sensitive
+    EXPECT_EQ(vb::InStr("abc", "x"), 0);
+    EXPECT_EQ(vb::InStr(2, "abc", ""), 2);
+    EXPECT_EQ(vb::InStr(4, "abc", ""), 0);
+    EXPECT_EQ(vb::InStr(4, "abc", "c"), 0);
+    EXPECT_EQ(vb::InStr("", ""), 0);
+    EXPECT_EQ(vb::InStr("Bässe.swf", ".swf"), 6);
+    EXPECT_EQ(vb::InStr(3, "äbäb", "ä"), 3);
+    EXPECT_EQ(errorOf([] { vb::InStr(0, "abc", "a"); }), 5);
+}
+
+TEST(Text, Replace) {
+    EXPECT_EQ(vb::Replace("a-b-c", "-", "+"), "a+b+c");
+    EXPECT_EQ(vb::Replace("aaaa", "aa", "b"), "bb");
+    EXPECT_EQ(vb::Replace("aaa", "a", "aa"), "aaaaaa"); // no rescanning of the replacement
+    EXPECT_EQ(vb::Replace("abc", "", "x"), "abc");
+    EXPECT_EQ(vb::Replace("abc", "B", "x"), "abc");
+    EXPECT_EQ(vb::Replace("a-b-c", "-", "", 3), "bc");
+    EXPECT_EQ(vb::Replace("a-b-c", "-", "+", 1, 1), "a+b-c");
+    EXPECT_EQ(vb::Replace("a-b-c", "-", "+", 1, 0), "a-b-c");
+    EXPECT_EQ(vb::Replace("abc", "a", "b", 4), "");
+    EXPECT_EQ(vb::Replace("Größe", "ö", "oe"), "Groeße");
+    EXPECT_EQ(errorOf([] { vb::Replace("abc", "a", "b", 0); }), 5);
+    EXPECT_EQ(errorOf([] { vb::Replace("abc", "a", "b", 1, -2); }), 5);
+}
+
+TEST(Text, Split) {
+    EXPECT_TRUE(vb::Split("").empty());
+    EXPECT_TRUE(vb::Split("", ",").empty());
+    EXPECT_EQ(vb::Split("a b c"), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(vb::Split("a,,b,", ","), (std::vector<std::string>{"a", "", "b", ""}));
+    EXPECT_EQ(vb::Split("abc", ","), (std::vector<std::string>{"abc"}));
+    EXPECT_EQ(vb::Split("a\r\nb", "\r\n"), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(vb::Split("a b", ""), (std::vector<std::string>{"a b"}));
+    EXPECT_EQ(vb::Split(",", ","), (std::vector<std::string>{"", ""}));
+}
+
+TEST(Text, TrimAndCase) {
+    EXPECT_EQ(vb::Trim("  a b  "), "a b");
+    EXPECT_EQ(vb::Trim("\ta\t"), "\ta\t"); // spaces only
+    EXPECT_EQ(vb::Trim("   "), "");
+    EXPECT_EQ(vb::LTrim("  a "), "a ");
+    EXPECT_EQ(vb::RTrim("  a "), "  a");
+    EXPECT_EQ(vb::LCase("MiXeD 1"), "mixed 1");
+    EXPECT_EQ(vb::UCase("MiXeD 1"), "MIXED 1");
+    EXPECT_EQ(vb::UCase("bässe"), "BÄSSE");
+    EXPECT_EQ(vb::LCase("ÄÖÜ"), "äöü");
+    EXPECT_EQ(vb::UCase("ß"), "ß"); // one character stays one character
+    EXPECT_EQ(vb::UCase(""), "");
+}
+
+} // namespace

@@ -1,0 +1,127 @@
+// Bitmaps and their drawing calls: layout in memory, colours, clipping, lines as the desktop
+// draws them.
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "platform/graphics.h"
+
+namespace platform {
+namespace {
+
+TEST(Bitmap, RowsAreAlignedAndPixelsLaidOutBlueFirst) {
+    Bitmap narrow(3, 2, PixelFormat::Bgr24);
+    EXPECT_EQ(narrow.stride(), 12);  // 9 bytes rounded up
+    Bitmap wide(3, 2, PixelFormat::Bgra32);
+    EXPECT_EQ(wide.stride(), 12);
+    narrow.clear(0x0000FF);  // &HFF is red
+    wide.clear(0x0000FF);
+    for (const Bitmap* b : {&narrow, &wide}) {
+        EXPECT_EQ(b->pixel(2, 1), 0x0000FFu);
+        EXPECT_EQ(b->row(1)[2 * b->bytesPerPixel() + 0], 0);    // blue
+        EXPECT_EQ(b->row(1)[2 * b->bytesPerPixel() + 2], 255);  // red
+    }
+    EXPECT_EQ(wide.row32(0)[0], 0xFFFF0000u);
+    EXPECT_EQ(wide.alpha(0, 0), 255);
+    wide.setPixel(1, 1, 0x102030, 7);
+    EXPECT_EQ(wide.alpha(1, 1), 7);
+    EXPECT_EQ(wide.pixel(1, 1), 0x102030u);
+    EXPECT_EQ(Bitmap::colourOf(Bitmap::word(0xABCDEF)), 0xABCDEFu);
+}
+
+TEST(Bitmap, ResizeKeepsOrClearsAndOutsideReadsAreZero) {
+    Bitmap b(4, 4);
+    EXPECT_EQ(b.pixel(0, 0), 0u);  // new pixels are opaque black
+    EXPECT_EQ(b.alpha(0, 0), 255);
+    b.clear(0x123456);
+    b.resize(4, 4);
+    EXPECT_EQ(b.pixel(3, 3), 0x123456u);
+    b.resize(5, 4);
+    EXPECT_EQ(b.pixel(3, 3), 0u);
+    EXPECT_EQ(b.pixel(-1, 0), 0u);
+    EXPECT_EQ(b.pixel(5, 0), 0u);
+    EXPECT_EQ(b.alpha(0, 4), 0);
+    b.setPixel(7, 7, 0xFFFFFF);  // ignored
+    b.resize(-3, 2);
+    EXPECT_TRUE(b.empty());
+    b.clear(1);
+    b.line(0, 0, 10, 10, 1);
+}
+
+TEST(Bitmap, FillRectClipsToTheBitmap) {
+    Bitmap b(10, 5, PixelFormat::Bgr24);
+    b.fillRect(-3, -3, 5, 5, 0xFF);
+    b.fillRect(8, 3, INT_MAX, INT_MAX, 0xFF00);
+    b.fillRect(INT_MIN, 0, 1, 1, 0xFF0000);
+    b.fillRect(4, 2, -2, 2, 0xFF0000);
+    int red = 0, green = 0, other = 0;
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 10; ++x) {
+            const auto c = b.pixel(x, y);
+            red += c == 0xFF;
+            green += c == 0xFF00;
+            other += c != 0 && c != 0xFF && c != 0xFF00;
+        }
+    EXPECT_EQ(red, 4);    // x 0..1, y 0..1
+    EXPECT_EQ(green, 4);  // x 8..9, y 3..4
+    EXPECT_EQ(other, 0);
+}
+
+std::vector<Point> lit(const Bitmap& b) {
+    std::vector<Point> pts;
+    for (int y = 0; y < b.height(); ++y)
+        for (int x = 0; x < b.width(); ++x)
+            if (b.pixel(x, y)) pts.push_back({x, y});
+    return pts;
+}
+
+TEST(Bitmap, LinesLeaveOutTheirEndPoint) {
+    Bitmap b(10, 10);
+    b.line(1, 1, 5, 1, 0xFF);
+    EXPECT_EQ(lit(b).size(), 4u);
+    EXPECT_EQ(b.pixel(5, 1), 0u);
+    b.clear(0);
+    b.line(5, 5, 5, 5, 0xFF);  // zero length draws nothing
+    EXPECT_TRUE(lit(b).empty());
+    b.line(0, 0, 4, 2, 0xFF);  // shallow: one pixel per column
+    const auto pts = lit(b);
+    ASSERT_EQ(pts.size(), 4u);
+    for (std::size_t i = 0; i < pts.size(); ++i) EXPECT_EQ(pts[i].x, static_cast<int>(i));
+    b.clear(0);
+    b.line(3, 9, 3, 0, 0xFF);  // upwards, steep
+    EXPECT_EQ(lit(b).size(), 9u);
+    EXPECT_EQ(b.pixel(3, 0), 0u);
+}
+
+TEST(Bitmap, ClippedLinesLightTheSamePixelsAsWholeOnes) {
+    Bitmap big(300, 300), small(100, 100);
+    const int lines[][4] = {{-150, -40, 250, 180}, {290, 10, -20, 240}, {50, -100, 60, 260}, {-1000000, 50, 1000000, 51}};
+    for (const auto& l : lines) {
+        big.clear(0);
+        small.clear(0);
+        // The small bitmap is the window x, y 100..199 of the big one.
+        big.line(l[0] + 100, l[1] + 100, l[2] + 100, l[3] + 100, 0xFF);
+        small.line(l[0], l[1], l[2], l[3], 0xFF);
+        for (int y = 0; y < 100; ++y)
+            for (int x = 0; x < 100; ++x) ASSERT_EQ(small.pixel(x, y), big.pixel(x + 100, y + 100)) << x << "," << y;
+    }
+    // Far-off lines cost nothing and draw nothing.
+    small.clear(0);
+    small.line(INT_MIN, INT_MIN, INT_MAX, INT_MIN, 0xFF);
+    small.line(-2000000000, 5, -1000000000, 5, 0xFF);
+    EXPECT_TRUE(lit(small).empty());
+}
+
+TEST(Bitmap, PolylineDrawsEachJointOnceAndNotTheLastPoint) {
+    Bitmap b(10, 10, PixelFormat::Bgr24);
+    b.polyline({{0, 0}, {4, 0}, {4, 4}, {0, 4}}, 0xFF);
+    EXPECT_EQ(lit(b).size(), 12u);
+    EXPECT_EQ(b.pixel(4, 0), 0xFFu);
+    EXPECT_EQ(b.pixel(0, 4), 0u);
+    b.polyline({}, 0xFF);
+    b.polyline({{1, 1}}, 0xFF);
+    EXPECT_EQ(lit(b).size(), 12u);
+}
+
+}  // namespace
+}  // namespace platform

@@ -1,0 +1,258 @@
+// The transform and the measures of the analysis step.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "wavorix/fft.h"
+#include "wavorix/state.h"
+#include "fixture.h"
+
+namespace wxtest {
+namespace {
+
+using namespace wavorix::FFT;
+
+std::vector<float> spectrumOf(const std::vector<std::int16_t>& wave) {
+    const auto n = static_cast<std::int32_t>(wave.size());
+    std::vector<std::int32_t> table;
+    InitBitReverse(table, n, 0);
+    std::vector<float> spec(2 * wave.size() + 1, 0.0f);
+    CalcFFT(wave, spec, table, n);
+    return spec;
+}
+
+std::vector<std::int16_t> sine(std::size_t n, double cyclesPerBlock, double amplitude) {
+    std::vector<std::int16_t> w(n);
+    for (std::size_t i = 0; i < n; ++i)
+        w[i] = static_cast<std::int16_t>(std::lround(amplitude * std::sin(2 * M_PI * cyclesPerBlock * i / n)));
+    return w;
+}
+
+TEST(FftTest, ZeroConstantAndSineBlocks) {
+    auto zero = spectrumOf(std::vector<std::int16_t>(1024, 0));
+    ASSERT_EQ(zero.size(), 512u);
+    for (float v : zero) EXPECT_EQ(v, 0.0f);
+
+    auto constant = spectrumOf(std::vector<std::int16_t>(1024, -100));
+    ASSERT_EQ(constant.size(), 512u);
+    EXPECT_EQ(constant[0], 100.0f);
+    for (std::size_t i = 1; i < constant.size(); ++i) EXPECT_EQ(constant[i], 0.0f) << i;
+
+    // A full-scale sine centred on bin 37 gives about half its amplitude there.
+    auto s = spectrumOf(sine(1024, 37, 32767));
+    ASSERT_EQ(s.size(), 512u);
+    EXPECT_NEAR(s[37], 32767 / 2.0, 2.0);
+    for (std::size_t i = 0; i < s.size(); ++i)
+        if (i != 37) {
+            EXPECT_LT(s[i], 1.0f) << i;
+        }
+}
+
+TEST(FftTest, ResultsAreTheSameOnEveryBuild) {
+    // A fixed block; the hash of the spectrum's bits pins the rounding of every step.
+    std::vector<std::int16_t> w(1024);
+    std::uint32_t x = 12345;
+    for (auto& v : w) {
+        x = x * 1103515245u + 12345u;
+        v = static_cast<std::int16_t>(x >> 16);
+    }
+    const auto s = spectrumOf(w);
+    std::uint64_t h = 1469598103934665603ull;
+    for (float v : s) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        h = (h ^ bits) * 1099511628211ull;
+    }
+    EXPECT_EQ(h, 0x4aafe9ad7a3b7148ull) << std::hex << h;
+}
+
+TEST(FftTest, SpectrumHasHalfTheSizeWhateverItHadBefore) {
+    std::vector<std::int32_t> table;
+    InitBitReverse(table, 256, 0);
+    std::vector<float> spec(10000, 1.0f);
+    CalcFFT(std::vector<std::int16_t>(256, 0), spec, table, 256);
+    EXPECT_EQ(spec.size(), 128u);
+    // Too few samples: subscript out of range.
+    std::vector<float> small(512);
+    EXPECT_THROW(CalcFFT(std::vector<std::int16_t>(200, 0), small, table, 256), platform::VbError);
+}
+
+TEST(FftTest, BitReversalAndSampleCounts) {
+    EXPECT_EQ(ReverseBits(1, 10), 512);
+    EXPECT_EQ(ReverseBits(3, 3), 6);
+    EXPECT_EQ(ReverseBits(6, 3), 3);
+    std::vector<std::int32_t> t;
+    InitBitReverse(t, 8, 0);
+    EXPECT_EQ(t, (std::vector<std::int32_t>{0, 4, 2, 6, 1, 5, 3, 7}));
+
+    EXPECT_EQ(CheckSamples(0, 0), 1024);
+    EXPECT_EQ(CheckSamples(1000, 0), 1000);
+    EXPECT_EQ(CheckSamples(0, 3), 1024);
+    EXPECT_EQ(CheckSamples(1024, 3), 1024);
+    EXPECT_EQ(CheckSamples(1000, 3), 1024);
+    EXPECT_EQ(CheckSamples(1100, 3), 1024);
+    EXPECT_EQ(CheckSamples(1500, 3), 2048);
+    EXPECT_EQ(CheckSamples(724, 3), 512);
+    EXPECT_EQ(CheckSamples(1, 3), 1);
+    EXPECT_EQ(CheckSamples(1000, 1), 1000);  // bit 2 alone decides
+}
+
+TEST(FftTest, MeasuresOfABlock) {
+    wavorix::resetEngineState();
+    auto& st = wavorix::engine();
+    // Only negative samples: no amplitude.
+    EXPECT_EQ(GetMaxAmplitude(std::vector<std::int16_t>(16, -500), 16), 0);
+    EXPECT_EQ(GetMaxAmplitude({1, 9, 3, 50}, 2), 9);  // indexes 0 to the count
+    EXPECT_EQ(GetMaxAmplitude({}, 10), 0);
+
+    EXPECT_EQ(GetMaxIndex({0, 5, 9, 9, 2}, 1, 4), 2);  // the first of equal maxima
+    EXPECT_EQ(GetMaxIndex({3, 0, 0}, 1, 2), 0);       // nothing above 0
+
+    st.level = 10;
+    std::vector<float> peaks;
+    EXPECT_EQ(GetPeaks({100, 5, 10, 3}, peaks), 0);
+    EXPECT_EQ(peaks, std::vector<float>{0});
+    EXPECT_EQ(GetPeaks({100, 11, 10, 30}, peaks), 2);
+    EXPECT_EQ(peaks, (std::vector<float>{0, -1, 11, -3, 30}));
+    EXPECT_FALSE(st.peaksBusy);
+
+    st.sampleRate = 50000;
+    std::vector<std::int16_t> crossings;
+    EXPECT_EQ(ZeroCrossFrequency(std::vector<std::int16_t>(100, 7), crossings), 0.0);
+    std::vector<std::int16_t> oneChange(100, 7);
+    for (int i = 50; i < 100; ++i) oneChange[static_cast<std::size_t>(i)] = -7;
+    EXPECT_EQ(ZeroCrossFrequency(oneChange, crossings), 0.0);
+    // A 500 Hz sine at 50000/s: 100 samples a period.
+    const double f = ZeroCrossFrequency(sine(1024, 10.24, 10000), crossings);
+    EXPECT_NEAR(f, 500.0, 10.0);
+    EXPECT_GE(crossings.size(), 2u);
+    EXPECT_EQ(crossings[0], 0);
+    wavorix::resetEngineState();
+}
+
+class DoFftTest : public WavorixTest {};
+
+TEST_F(DoFftTest, TooFewSamplesChangeSamplesThenFail) {
+    create();
+    put(d::Samples, 512);
+    sink.events.clear();
+    site.changed.clear();
+    std::vector<std::int16_t> wave(1000, 0);
+    std::vector<float> spec;
+    try {
+        call(d::DoFFT, {Variant::byRef(wave), Variant::byRef(spec)});
+        FAIL();
+    } catch (const platform::VbError& e) {
+        EXPECT_EQ(e.number(), 9);
+    }
+    EXPECT_EQ(get(d::Samples).toInt32(), 1024);
+    ASSERT_EQ(sink.of(ev::ChangedSamples).size(), 1u);
+    EXPECT_EQ(sink.of(ev::ChangedSamples)[0].args[0].toInt32(), 512);
+    EXPECT_EQ(site.changed, std::vector<std::string>{"Samples"});
+}
+
+TEST_F(DoFftTest, ExtraSamplesAreLeftOutAndTheStrongestBinIsReturned) {
+    create();
+    auto wave = sine(1024, 21, 20000);
+    wave.resize(1100, 30000);  // beyond the transform: ignored
+    std::vector<float> spec;
+    EXPECT_EQ(call(d::DoFFT, {Variant::byRef(wave), Variant::byRef(spec)}).toInt32(), 21);
+    EXPECT_EQ(spec.size(), 512u);
+    EXPECT_NEAR(spec[21], 10000, 2);
+    EXPECT_TRUE(sink.of(ev::ChangedSamples).empty());
+}
+
+TEST_F(DoFftTest, AnalysisTimeRunsOnAZeroBlock) {
+    create();
+    put(d::Samples, 256);
+    EXPECT_EQ(call(d::AnalysisTime, {Variant(10)}).toFloat(), 0.0f);  // virtual time does not move
+    std::vector<std::int16_t> wave;
+    get(d::WaveData, {Variant::byRef(wave), Variant(1)});
+    EXPECT_EQ(wave, std::vector<std::int16_t>(257, 0));
+    std::vector<float> spec;
+    EXPECT_EQ(get(d::Spectrum, {Variant::byRef(spec), Variant(1)}).toInt32(), 128);
+}
+
+class StepTest : public WavorixTest {
+protected:
+    void start(std::int32_t analysis, std::uint16_t channels = 1) {
+        dev = addManualDevice(channels);
+        create();
+        programSettings(1);
+        put(d::Channels, static_cast<std::int16_t>(channels));
+        put(d::Analysis, analysis);
+        call(d::Init);
+        call(d::Start);
+    }
+    void arrive(const std::vector<std::int16_t>& samples) {
+        dev->push(samples);
+        loop().doEvents();
+    }
+    std::shared_ptr<platform::ScriptedWaveIn> dev;
+};
+
+TEST_F(StepTest, StereoIsSplitIntoEvenAndOddPositions) {
+    start(wavorix::FFT_, 2);
+    std::vector<std::int16_t> frames(2048);
+    for (std::size_t i = 0; i < 1024; ++i) {
+        frames[2 * i] = static_cast<std::int16_t>(i);
+        frames[2 * i + 1] = static_cast<std::int16_t>(-static_cast<int>(i));
+    }
+    arrive(frames);
+    std::vector<std::int16_t> left, right;
+    EXPECT_EQ(get(d::WaveData, {Variant::byRef(left), Variant(1)}).toInt32(), 1024);
+    EXPECT_EQ(get(d::WaveData, {Variant::byRef(right), Variant(2)}).toInt32(), 1024);
+    EXPECT_EQ(left[10], 10);
+    EXPECT_EQ(right[10], -10);
+    EXPECT_EQ(get(d::MaxAmplitudeL).toInt32(), 1023);
+    EXPECT_EQ(get(d::MaxAmplitudeR).toInt32(), 0);
+    EXPECT_EQ(get(d::MaxFrequencyR).toDouble(), 0.0);  // no amplitude, no frequency
+    std::vector<float> spec;
+    EXPECT_EQ(get(d::Spectrum, {Variant::byRef(spec), Variant(2)}).toInt32(), 512);
+    std::vector<std::int16_t> raw;
+    EXPECT_EQ(get(d::RawData, {Variant::byRef(raw), Variant(1)}).toInt32(), 2048);
+    EXPECT_EQ(raw, frames);
+    EXPECT_EQ(get(d::RawData, {Variant::byRef(raw), Variant(2)}).toInt32(), 0);
+}
+
+TEST_F(StepTest, AmplitudeEqualToTheLevelGivesNoFftFrequencyButAZeroCrossingOne) {
+    // Level 960 (Threshold 3); a square wave of exactly 960, 100 samples a period.
+    start(35);
+    std::vector<std::int16_t> square(1024);
+    for (std::size_t i = 0; i < square.size(); ++i) square[i] = (i / 50) % 2 ? -960 : 960;
+    call(d::AddTrigger, {Variant(1), Variant(0.0), Variant(1000.0), Variant(0.0f)});
+    call(d::Reset);
+    call(d::Init);
+    call(d::Start);
+    arrive(square);
+    EXPECT_EQ(get(d::MaxAmplitudeL).toInt32(), 960);
+    EXPECT_NEAR(get(d::MaxFrequencyL).toDouble(), 500.0, 10.0);  // from the crossings
+    EXPECT_TRUE(sink.of(ev::FrequencyTrigger).empty());
+    // One sample above the level: the FFT maximum, then replaced by the crossings.
+    square[3] = 961;
+    arrive(square);
+    EXPECT_EQ(sink.of(ev::FrequencyTrigger).size(), 1u);
+}
+
+TEST_F(StepTest, ReducedSpectrumListsThePeaksAndHandsThemOverOnce) {
+    start(wavorix::ReducedSpectrum);
+    arrive(sine(1024, 100, 20000));
+    std::vector<float> peaks;
+    EXPECT_EQ(get(d::Peaks, {Variant::byRef(peaks), Variant(1)}).toInt32(), 0);
+    ASSERT_EQ(peaks.size(), 3u);
+    EXPECT_EQ(peaks[1], -100.0f);
+    EXPECT_NEAR(peaks[2], 10000, 2);
+    get(d::Peaks, {Variant::byRef(peaks), Variant(1)});
+    EXPECT_EQ(peaks, (std::vector<float>{0, 0}));  // emptied by the first read
+    // A block with no amplitude has no frequency.
+    arrive(block(-300));
+    EXPECT_EQ(get(d::MaxFrequencyL).toDouble(), 0.0);
+    // ExportData copies the left spectrum.
+    call(d::ExportData);
+    EXPECT_EQ(wavorix::engine().exportData.size(), 512u);
+    EXPECT_EQ(wavorix::engine().exportData[0], 300.0f);
+}
+
+}  // namespace
+}  // namespace wxtest

@@ -1,0 +1,269 @@
+#include "wavorix/modproc.h"
+
+#include <map>
+#include <mutex>
+
+#include "forms/controls.h"
+#include "platform/wave.h"
+#include "wavorix/fft.h"
+#include "wavorix/messages.h"
+#include "wavorix/recording.h"
+#include "wavorix/state.h"
+#include "wavorix/trail.h"
+#include "wavorix/xtimer.h"
+
+namespace wavorix::modProc {
+
+using forms::RGB;
+using namespace platform;
+
+namespace {
+
+// Which engine each running timer belongs to, so that the timer's thread reaches the busy flag
+// and the timer window of the thread that started it.
+std::mutex g_timerMutex;
+std::map<UINT, EngineState*>& timerOwners() {
+    static std::map<UINT, EngineState*> owners;
+    return owners;
+}
+
+// One of the engine's headers, or nothing for an address that is none of them.
+WAVEHDR* ownHeader(EngineState& st, LPARAM lParam) {
+    auto* h = reinterpret_cast<WAVEHDR*>(lParam);
+    for (auto& mine : st.headers.items())
+        if (&mine == h) return h;
+    return nullptr;
+}
+
+void onWaveData(EngineState& st, LPARAM lParam) {
+    st.blockCounter = nextCount(st.blockCounter);
+    if (!st.stopwatch) st.stopwatch = std::make_unique<clsXTimer>();
+    st.stopwatch->Stopp();
+    st.arrivalTime = st.stopwatch->TimeElapsed();
+    if ((st.stateFlags & 7) != 7) return;
+    WAVEHDR* hdr = ownHeader(st, lParam);
+    if (!hdr) return;
+    st.arrivedBuffer = static_cast<std::int32_t>(hdr->dwUser);
+    BufferRecord& rec = st.records(st.arrivedBuffer);
+    rec.arrivalTime = st.arrivalTime;
+    if (st.loopMode == 1) {
+        rec.arrivalTime2 = st.arrivalTime;
+        rec.done = false;
+        if (static_cast<std::int32_t>(waveInGetNumDevs()) == st.devicesAtOpen)
+            waveInAddBuffer(st.deviceHandle, hdr, WAVEHDR_SIZE32);
+    }
+    FFT::CopyBufferData(st.blockCounter, st.arrivedBuffer);
+    if (!st.writerBusy && st.fileNumber > 0) WriteBuffer(st.arrivedBuffer);
+    if (st.analysisFlags != kStopAnalysis) {
+        if (!st.busy && (st.timerId == 0 || st.buffers == 1))
+            FFT::Analyze(st.blockCounter, st.arrivedBuffer);
+        else if (st.busy)
+            st.missedCount = nextCount(st.missedCount);
+    }
+}
+
+// A played output buffer comes back: analyse it (after the first round), read the next blocks
+// into the headers played so far, in order, and hand each one refilled to the device again.
+void onWaveOutDone(EngineState& st, LPARAM lParam) {
+    WAVEHDR* hdr = ownHeader(st, lParam);
+    if (!hdr) return;
+    const std::int64_t blockBytes = static_cast<std::int64_t>(st.samples) * 2;
+    if (blockBytes <= 0) return;
+    const std::int64_t offset = hdr->lpData - reinterpret_cast<char*>(st.capture.data.data());
+    const std::int32_t n = static_cast<std::int32_t>(offset / blockBytes) + 1;
+    std::int32_t v = st.samples;
+    if (n == st.nextPlayIndex) {
+        if (st.headers(n).dwUser != 999 && st.analysisFlags > 0) {
+            st.arrivedBuffer = n;
+            if (!st.busy) {
+                // The record of a played block is what the step analyses; mono output plays
+                // exactly column n of the capture buffer.
+                if (st.channels == 1) FFT::CopyBufferData(st.blockCounter, n);
+                FFT::Analyze(st.blockCounter, n);
+            } else {
+                st.missedCount = nextCount(st.missedCount);
+            }
+        }
+        st.headers(n).dwUser = 1;
+        std::int32_t k = n;
+        while (st.headers(k).dwUser == 1) {
+            v = ReadBuffer(k);
+            WAVEHDR& h = st.headers(k);
+            if (v != st.samples) h.dwBufferLength = static_cast<std::uint32_t>(v) * 2;
+            h.dwUser = 0;
+            if (h.dwBufferLength > 0) waveOutWrite(st.deviceHandle, &h, WAVEHDR_SIZE32);
+            k = k + 1 > st.buffers ? 1 : k + 1;
+            st.nextPlayIndex = st.nextPlayIndex + 1 > st.buffers ? 1 : st.nextPlayIndex + 1;
+        }
+    } else {
+        st.headers(n).dwUser = 1;
+    }
+    skip91([&] {
+        if (st.status.lampPhase == 1) {
+            st.status.lampPhase = 0;
+            setLamp(st, RGB(0, 0, 175));
+        } else {
+            st.status.lampPhase = 1;
+            setLamp(st, 0xFF0000);
+        }
+    });
+    if (v == 0) {
+        bool allEmpty = true;
+        for (const auto& h : st.headers.items()) allEmpty = allEmpty && h.dwBufferLength == 0;
+        if (allEmpty) SendMsgText(st.msgWindow, "doneplay");
+    }
+}
+
+}  // namespace
+
+bool SubClassWaveIn(std::int32_t flag) {
+    EngineState& st = engine();
+    return withTrail("Sub SubClassWaveIn in Wavorix", [&] {
+        auto& reg = WindowRegistry::current();
+        if (flag == 1) {
+            if (st.oldWaveProc) raise(1001, "Subclassing is already active!", kSource);
+            st.oldWaveProc = reg.setWindowProc(st.waveWindow, WindowProcWave);
+            if (st.oldWaveProc) {
+                st.procError = 0;
+                return true;
+            }
+            st.waveWindow = 0;
+            st.procError = kProcRemoved;
+            raise(1001, "Subclassing failed!", kSource);
+        }
+        if (st.oldWaveProc) reg.setWindowProc(st.waveWindow, st.oldWaveProc);
+        st.oldWaveProc = nullptr;
+        st.waveWindow = 0;
+        st.procError = kProcRemoved;
+        skip91([&] { setLamp(st, RGB(127, 127, 127)); });
+        return true;
+    });
+}
+
+bool SubClassTimer(std::int32_t flag) {
+    EngineState& st = engine();
+    return withTrail("Sub SubClassTimer in Wavorix", [&] {
+        auto& reg = WindowRegistry::current();
+        if (flag == 1) {
+            if (st.oldTimerProc) raise(1001, "Subclassing is already active!", kSource);
+            st.oldTimerProc = reg.setWindowProc(st.timerWindow, WindowProcTimer);
+            if (st.oldTimerProc) {
+                st.procError = 0;
+                return true;
+            }
+            st.timerWindow = 0;
+            st.procError = kProcRemoved;
+            raise(1002, "Subclassing failed!", kSource);
+        }
+        if (st.oldTimerProc) reg.setWindowProc(st.timerWindow, st.oldTimerProc);
+        st.oldTimerProc = nullptr;
+        st.timerWindow = 0;
+        st.procError = kProcRemoved;
+        return true;
+    });
+}
+
+LRESULT WindowProcWave(HWND /*hwnd*/, UINT msg, WPARAM /*wParam*/, LPARAM lParam) {
+    EngineState& st = engine();
+    st.nestingDepth += 1;
+    if (st.nestingDepth > kMaxNesting || st.procError != 0) {
+        st.nestingDepth -= 1;
+        return 0;
+    }
+    try {
+        switch (msg) {
+        case MM_WIM_DATA: onWaveData(st, lParam); break;
+        case MM_WIM_OPEN:
+            st.stateFlags |= kFlagOpenNotified;
+            SendMsgText(st.msgWindow, "start");
+            skip91([&] { setLamp(st, RGB(127, 0, 0)); });
+            break;
+        case MM_WOM_OPEN:
+            st.stateFlags |= kFlagOpenNotified;
+            SendMsgText(st.msgWindow, "start");
+            skip91([&] { setLamp(st, RGB(0, 0, 127)); });
+            break;
+        case MM_WIM_CLOSE: SendMsgText(st.msgWindow, "closed"); break;
+        case MM_WOM_DONE: onWaveOutDone(st, lParam); break;
+        default: break;
+        }
+    } catch (...) {
+        const VbError e = currentError();
+        st.lastError = e.description();
+        st.procError = e.number();
+        try {
+            SubClassWaveIn(0);
+        } catch (...) {
+        }
+    }
+    st.nestingDepth -= 1;
+    return 0;
+}
+
+LRESULT WindowProcTimer(HWND /*hwnd*/, UINT msg, WPARAM wParam, LPARAM /*lParam*/) {
+    EngineState& st = engine();
+    try {
+        if (msg == kTimerTickMessage && wParam == kTimerTickWParam && !st.busy) FFT::Analyze(st.blockCounter, 0);
+    } catch (...) {
+        const VbError e = currentError();
+        if (e.number() != 9999) {
+            st.lastError = e.description();
+            st.procError = e.number();
+            try {
+                SubClassTimer(0);
+            } catch (...) {
+            }
+        }
+    }
+    return 0;
+}
+
+void TimerProc(UINT id, UINT /*msg*/, DWORD_PTR /*user*/, DWORD_PTR /*dw1*/, DWORD_PTR /*dw2*/) {
+    std::lock_guard lock(g_timerMutex);
+    auto it = timerOwners().find(id);
+    if (it == timerOwners().end()) return;
+    EngineState* st = it->second;
+    if (!st->busy.load()) {
+        const HWND target = st->timerWindow.load();
+        if (target) {
+            try {
+                WindowRegistry::current().postMessage(target, kTimerTickMessage, kTimerTickWParam, 0);
+            } catch (...) {
+                // No registry (the host is gone): the tick has nowhere to go.
+            }
+        }
+    }
+}
+
+std::int32_t StartTimer(std::int32_t delayMs, std::int32_t user) {
+    EngineState& st = engine();
+    std::lock_guard lock(g_timerMutex);
+    const UINT id = timeSetEvent(static_cast<UINT>(delayMs), 1000, TimerProc, static_cast<DWORD_PTR>(user), TIME_PERIODIC);
+    if (id != 0) timerOwners()[id] = &st;
+    return static_cast<std::int32_t>(id);
+}
+
+void KillTimer(std::int32_t id) {
+    timeKillEvent(static_cast<UINT>(id));  // no callback starts after it returns
+    std::lock_guard lock(g_timerMutex);
+    timerOwners().erase(static_cast<UINT>(id));
+}
+
+void NextBuffer(std::int32_t /*oneShot*/) {
+    EngineState& st = engine();
+    withTrail("Sub NextBuffer in Wavorix", [&] {
+        st.currentBuffer = st.currentBuffer + 1 > st.buffers ? 1 : st.currentBuffer + 1;
+        WAVEHDR& h = st.headers(st.currentBuffer);
+        const auto full = static_cast<std::uint32_t>(st.samples * 2 * st.channels);
+        if (static_cast<std::int32_t>(waveInGetNumDevs()) == st.devicesAtOpen &&
+            (h.dwBytesRecorded == 0 || h.dwBytesRecorded == full)) {
+            h.dwBytesRecorded = 0;
+            if (static_cast<std::int32_t>(waveInGetNumDevs()) == st.devicesAtOpen)
+                waveInAddBuffer(st.deviceHandle, &h, WAVEHDR_SIZE32);
+        }
+        if (st.oldTimerProc && st.timerId == 0 && st.timerDelay != 0)
+            st.timerId = StartTimer(st.timerDelay, st.currentBuffer);
+    });
+}
+
+}  // namespace wavorix::modProc
