@@ -478,8 +478,8 @@ void ScrollBar::userDrag(int value, bool released) {
 
 // ---- Timer ----
 
-Timer::Timer(Form* form, std::string name, int interval, bool enabled)
-    : Control(form, std::move(name), Kind::Timer, false, ""), timer_([this] { runHandler([this] { fire(onTimer); }); }) {
+Timer::Timer(Form* form, std::string name, int interval, bool enabled, Control* container)
+    : Control(form, std::move(name), Kind::Timer, false, "", container), timer_([this] { runHandler([this] { fire(onTimer); }); }) {
     timer_.setInterval(interval);
     timer_.setEnabled(enabled);
 }

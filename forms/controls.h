@@ -54,6 +54,8 @@ public:
         setCaption(c);
         return *this;
     }
+    // Repaints the label's area at once.
+    void Refresh() { notify(Prop::Other); }
     int Alignment = 0;  // 0 left, 1 right, 2 centre
     bool AutoSize = false;
     int BackStyle = 1;  // 0 transparent
@@ -192,7 +194,7 @@ private:
 
 class Timer : public Control {
 public:
-    Timer(Form* form, std::string name, int interval, bool enabled);
+    Timer(Form* form, std::string name, int interval, bool enabled, Control* container = nullptr);
     int Interval() const { return timer_.interval(); }
     // 0..65535 (else 380); writing it restarts the count; 0 never ticks.
     void setInterval(long long ms);

@@ -223,6 +223,11 @@ std::int32_t IntDiv(double a, double b) {
     return static_cast<std::int32_t>(q);
 }
 
+double Divide(double a, double b) {
+    if (b == 0) raise(a == 0 ? 6 : 11);
+    return a / b;
+}
+
 std::int32_t Mod(double a, double b) {
     std::int64_t x = CLng(a);
     std::int64_t y = CLng(b);

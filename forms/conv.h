@@ -29,6 +29,8 @@ double Round(std::string_view s, int digits = 0);
 // divided truncating toward zero; the remainder has the dividend's sign. Divisor 0 raises 11.
 std::int32_t IntDiv(double a, double b);
 std::int32_t Mod(double a, double b);
+// a / b as the runtime divides: x / 0 raises 11 "Division by zero", 0 / 0 raises 6 "Overflow".
+double Divide(double a, double b);
 
 // ---- Numbers from text ----------------------------------------------------------------------
 

@@ -24,8 +24,9 @@ Form::~Form() {
 }
 
 Control* Form::control(const std::string& name) const {
+    // The parts of a hosted control (its own text boxes, timers) are not the form's to name.
     for (Control* c : controls_)
-        if (c->name() == name) return c;
+        if (c->name() == name && !(c->container() && c->container()->kind() == Kind::Hosted)) return c;
     return nullptr;
 }
 

@@ -121,6 +121,7 @@ int EventLoop::doEvents() {
 
     // Timers due now, once each, in creation order; a running handler's own ticks are dropped.
     std::vector<std::shared_ptr<LoopTimer::State>> due;
+    due.reserve(timers_.size());
     const std::int64_t now = clock_->nowNs();
     for (auto& w : timers_) {
         auto t = w.lock();

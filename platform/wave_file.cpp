@@ -302,8 +302,11 @@ MMRESULT SoundFileWaveIn::open(const WAVEFORMATEX& format, WaveInSink& sink, std
         }
     }
     if (const MMRESULT r = check(error); r != MMSYSERR_NOERROR) return r;
-    auto s = std::make_unique<Stream>(shared_from_this(), sink, format.nChannels);
-    if (const MMRESULT r = s->reader_.open(path_, format.nSamplesPerSec, format.nChannels, loop_, error);
+    // Copies: the format record is packed, and its fields must not be bound to references.
+    const int channels = format.nChannels;
+    const std::uint32_t rate = format.nSamplesPerSec;
+    auto s = std::make_unique<Stream>(shared_from_this(), sink, channels);
+    if (const MMRESULT r = s->reader_.open(path_, rate, channels, loop_, error);
         r != MMSYSERR_NOERROR) {
         return r;
     }
@@ -311,7 +314,7 @@ MMRESULT SoundFileWaveIn::open(const WAVEFORMATEX& format, WaveInSink& sink, std
         std::lock_guard lock(mutex_);
         open_ = true;
     }
-    s->driver_ = std::make_unique<ClockedDriver>(*s, format.nSamplesPerSec);
+    s->driver_ = std::make_unique<ClockedDriver>(*s, rate);
     stream = std::move(s);
     return MMSYSERR_NOERROR;
 }

@@ -97,7 +97,7 @@ Vorix::Vorix(const platform::com::CreateParams& params)
       txtMsg(params.hostForm, "txtMsg", this),
       txtSub(params.hostForm, "txtSub", this),
       txtTim(params.hostForm, "txtTim", this),
-      Timer1(params.hostForm, "Timer1", 1, false),
+      Timer1(params.hostForm, "Timer1", 1, false, this),
       site_(params.site) {
     moduleUsage().objectCreated();
     txtMsg.setVisible(false);

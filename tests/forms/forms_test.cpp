@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "forms/conv.h"
 #include "forms/form.h"
 #include "support/fixture.h"
 
@@ -309,6 +310,46 @@ TEST_F(FormsTest, SkippedStatementsAndUnhandledErrors) {
     ASSERT_FALSE(dialogs.messages().empty());
     EXPECT_EQ(dialogs.messages().back().text, "Run-time error '9':\r\n\r\nSubscript out of range");
     EXPECT_EQ(dialogs.messages().back().style, 16);
+}
+
+TEST_F(FormsTest, DecidedRuntimeCornerCases) {
+    auto& f = testForm();
+    // Enabling an already enabled timer restarts its count (100 ms from now).
+    advance(50);
+    g_log.clear();
+    f.Timer1.setEnabled(true);
+    advance(99);
+    EXPECT_TRUE(g_log.empty());
+    advance(1);
+    EXPECT_EQ(g_log, (std::vector<std::string>{"Timer1_Timer"}));
+
+    // Value = True on a disabled button still runs Click; the operator's click does not.
+    f.Command1.setEnabled(false);
+    g_log.clear();
+    f.Command1.setValue(true);
+    f.Command1.userClick();
+    EXPECT_EQ(g_log, (std::vector<std::string>{"Command1_Click"}));
+
+    // An error in a handler run by a property write reaches the writing statement.
+    f.Text1.onChange = [] { platform::raise(13); };
+    platform::Err().clear();
+    EXPECT_FALSE(tryStmt([&] { f.Text1.setText("x"); }));
+    EXPECT_EQ(platform::Err().number, 13);
+    EXPECT_EQ(f.Text1.Text(), "x");  // the write itself happened before the handler ran
+
+    // 0 / 0 overflows, x / 0 divides by zero.
+    try {
+        vb::Divide(0, 0);
+        FAIL();
+    } catch (const VbError& e) {
+        EXPECT_EQ(e.number(), 6);
+    }
+    try {
+        vb::Divide(1, 0);
+        FAIL();
+    } catch (const VbError& e) {
+        EXPECT_EQ(e.number(), 11);
+    }
 }
 
 }  // namespace
