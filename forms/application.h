@@ -18,8 +18,6 @@ struct FormsObserver {
     virtual void formLoaded(Form&) {}
     virtual void formUnloaded(Form&) {}
     virtual void formChanged(Form&, Prop) {}
-    virtual void controlCreated(Control&) {}
-    virtual void controlDestroyed(Control&) {}
     virtual void controlChanged(Control&, Prop) {}
 };
 

@@ -163,10 +163,38 @@ std::size_t capacityOf(const WAVEHDR* h, std::uint16_t blockAlign) {
 
 // ---- Open handles --------------------------------------------------------------------------
 
-class InStream final : public WaveInSink {
-public:
-    InStream(std::int32_t handle, Notifier notifier, const WAVEFORMATEX& format, std::shared_ptr<WaveInDevice> dev)
+// What an open handle of either direction keeps: its device and backend, the buffers queued in
+// order, and where their notifications go.
+template <class Device, class Backend>
+struct OpenHandle {
+    OpenHandle(std::int32_t handle, Notifier notifier, const WAVEFORMATEX& format, std::shared_ptr<Device> dev)
         : handle_(handle), notifier_(notifier), format_(format), device(std::move(dev)) {}
+
+    // Frames of the head buffer past its first used bytes.
+    std::uint64_t headFramesLeftLocked(std::size_t used) const {
+        return (capacityOf(queue.front(), format_.nBlockAlign) - used) / format_.nBlockAlign;
+    }
+
+    // The head buffer marked done and handed back with msg.
+    void returnHeadLocked(UINT msg) {
+        WAVEHDR* h = queue.front();
+        queue.pop_front();
+        h->dwFlags = (h->dwFlags | WHDR_DONE) & ~WHDR_INQUEUE;
+        notifier_.post(msg, static_cast<WPARAM>(handle_), reinterpret_cast<LPARAM>(h));
+    }
+
+    const std::int32_t handle_;
+    const Notifier notifier_;
+    const WAVEFORMATEX format_;
+    std::shared_ptr<Device> device;
+    std::unique_ptr<Backend> backend;
+    mutable std::mutex mutex;
+    std::deque<WAVEHDR*> queue;
+};
+
+class InStream final : public WaveInSink, public OpenHandle<WaveInDevice, WaveInStream> {
+public:
+    using OpenHandle::OpenHandle;
 
     void deliver(const std::int16_t* frames, std::size_t count) override {
         std::lock_guard lock(mutex);
@@ -188,33 +216,32 @@ public:
     std::optional<std::uint64_t> framesToFill() const override {
         std::lock_guard lock(mutex);
         if (queue.empty() || !started) return std::nullopt;
-        return (capacityOf(queue.front(), format_.nBlockAlign) - fill) / format_.nBlockAlign;
+        return headFramesLeftLocked(fill);
     }
 
     void completeHeadLocked() {
-        WAVEHDR* h = queue.front();
-        queue.pop_front();
-        h->dwBytesRecorded = static_cast<std::uint32_t>(fill);
-        h->dwFlags = (h->dwFlags | WHDR_DONE) & ~WHDR_INQUEUE;
+        queue.front()->dwBytesRecorded = static_cast<std::uint32_t>(fill);
         fill = 0;
-        notifier_.post(MM_WIM_DATA, static_cast<WPARAM>(handle_), reinterpret_cast<LPARAM>(h));
+        returnHeadLocked(MM_WIM_DATA);
     }
 
-    const std::int32_t handle_;
-    const Notifier notifier_;
-    const WAVEFORMATEX format_;
-    std::shared_ptr<WaveInDevice> device;
-    std::unique_ptr<WaveInStream> backend;
-    mutable std::mutex mutex;
-    std::deque<WAVEHDR*> queue;
+    // Stops the device for good (closing, or every handle dropped).
+    void releaseBackend() {
+        if (backend) backend->stop();
+        {
+            std::lock_guard lock(mutex);
+            started = false;
+        }
+        backend.reset();
+    }
+
     std::size_t fill = 0;  // bytes in the buffer at the head
     bool started = false;
 };
 
-class OutStream final : public WaveOutSource {
+class OutStream final : public WaveOutSource, public OpenHandle<WaveOutDevice, WaveOutStream> {
 public:
-    OutStream(std::int32_t handle, Notifier notifier, const WAVEFORMATEX& format, std::shared_ptr<WaveOutDevice> dev)
-        : handle_(handle), notifier_(notifier), format_(format), device(std::move(dev)) {}
+    using OpenHandle::OpenHandle;
 
     std::size_t take(std::int16_t* dst, std::size_t count) override {
         std::lock_guard lock(mutex);
@@ -239,7 +266,7 @@ public:
     std::optional<std::uint64_t> framesToFinish() const override {
         std::lock_guard lock(mutex);
         if (queue.empty()) return std::nullopt;
-        return (capacityOf(queue.front(), format_.nBlockAlign) - offset) / format_.nBlockAlign;
+        return headFramesLeftLocked(offset);
     }
 
     void finishEmptyLocked() {
@@ -247,20 +274,12 @@ public:
     }
 
     void completeHeadLocked() {
-        WAVEHDR* h = queue.front();
-        queue.pop_front();
-        h->dwFlags = (h->dwFlags | WHDR_DONE) & ~WHDR_INQUEUE;
         offset = 0;
-        notifier_.post(MM_WOM_DONE, static_cast<WPARAM>(handle_), reinterpret_cast<LPARAM>(h));
+        returnHeadLocked(MM_WOM_DONE);
     }
 
-    const std::int32_t handle_;
-    const Notifier notifier_;
-    const WAVEFORMATEX format_;
-    std::shared_ptr<WaveOutDevice> device;
-    std::unique_ptr<WaveOutStream> backend;
-    mutable std::mutex mutex;
-    std::deque<WAVEHDR*> queue;
+    void releaseBackend() { backend.reset(); }
+
     std::size_t offset = 0;  // bytes of the head buffer already played
 };
 
@@ -270,7 +289,8 @@ struct Handles {
     std::map<std::int32_t, std::shared_ptr<OutStream>> out;
     std::int32_t next = 0x7A01;
 
-    std::int32_t allocateLocked() {
+    std::int32_t allocate() {
+        std::lock_guard lock(mutex);
         for (;;) {
             const std::int32_t h = next;
             next = next >= 0x7FFFFFF0 ? 0x7A01 : next + 1;
@@ -284,21 +304,182 @@ Handles& handles() {
     return h;
 }
 
-std::shared_ptr<InStream> findIn(HWAVEIN h) {
-    auto& t = handles();
-    std::lock_guard lock(t.mutex);
-    auto it = t.in.find(h);
-    return it == t.in.end() ? nullptr : it->second;
-}
-
-std::shared_ptr<OutStream> findOut(HWAVEOUT h) {
-    auto& t = handles();
-    std::lock_guard lock(t.mutex);
-    auto it = t.out.find(h);
-    return it == t.out.end() ? nullptr : it->second;
-}
-
 std::string handleText(std::int32_t h) { return "handle " + std::to_string(h); }
+
+// ---- The steps both directions share -------------------------------------------------------
+
+struct Input {
+    using Stream = InStream;
+    static constexpr const char* noun = "input";
+    static constexpr std::uint16_t productId = 1;
+    static constexpr UINT openMessage = MM_WIM_OPEN;
+    static constexpr UINT closeMessage = MM_WIM_CLOSE;
+    static constexpr const char* stillQueued = " buffers are still queued";
+    // A capture buffer takes one frame at least.
+    static bool usable(const WAVEHDR& h, std::uint16_t blockAlign) { return h.lpData && h.dwBufferLength >= blockAlign; }
+    static std::vector<std::shared_ptr<WaveInDevice>> devices() { return inputDevices(); }
+    static std::map<std::int32_t, std::shared_ptr<InStream>>& open(Handles& t) { return t.in; }
+};
+
+struct Output {
+    using Stream = OutStream;
+    static constexpr const char* noun = "output";
+    static constexpr std::uint16_t productId = 2;
+    static constexpr UINT openMessage = MM_WOM_OPEN;
+    static constexpr UINT closeMessage = MM_WOM_CLOSE;
+    static constexpr const char* stillQueued = " buffers are still playing";
+    // An empty buffer may be played: it comes back as soon as it is reached.
+    static bool usable(const WAVEHDR& h, std::uint16_t) { return h.lpData || h.dwBufferLength == 0; }
+    static std::vector<std::shared_ptr<WaveOutDevice>> devices() { return outputDevices(); }
+    static std::map<std::int32_t, std::shared_ptr<OutStream>>& open(Handles& t) { return t.out; }
+};
+
+// The index of a device number (WAVE_MAPPER: the first device) among those present.
+MMRESULT pickDevice(UINT device, std::size_t present, const char* noun, const char* call, std::size_t& index) {
+    index = device == WAVE_MAPPER ? 0 : device;
+    if (index < present) return MMSYSERR_NOERROR;
+    return fail(MMSYSERR_BADDEVICEID, call,
+                std::string("no ") + noun + " device " + std::to_string(device) + " (" + std::to_string(present) +
+                    " present)");
+}
+
+// The open handle h, or nothing after a failure of call naming it.
+template <class Side>
+std::shared_ptr<typename Side::Stream> findOpen(std::int32_t h, const char* call) {
+    {
+        auto& t = handles();
+        std::lock_guard lock(t.mutex);
+        const auto& open = Side::open(t);
+        if (auto it = open.find(h); it != open.end()) return it->second;
+    }
+    fail(MMSYSERR_INVALHANDLE, call, handleText(h) + " is not open");
+    return nullptr;
+}
+
+template <class Side, class Caps>
+MMRESULT getDevCaps(UINT device, Caps* caps, UINT size, const char* call) {
+    if (!caps) return fail(MMSYSERR_INVALPARAM, call);
+    const auto all = Side::devices();
+    std::size_t index = 0;
+    if (const MMRESULT rc = pickDevice(device, all.size(), Side::noun, call, index); rc != MMSYSERR_NOERROR) return rc;
+    Caps c;
+    c.wMid = 1;
+    c.wPid = Side::productId;
+    c.vDriverVersion = 0x0100;
+    const std::string name = waveProductName(all[index]->name());
+    std::memcpy(c.szPname, name.data(), name.size());
+    c.wChannels = all[index]->maxChannels();
+    c.dwFormats = formatBits(c.wChannels);
+    std::memcpy(caps, &c, std::min<std::size_t>(size, sizeof c));
+    return MMSYSERR_NOERROR;
+}
+
+template <class Side>
+MMRESULT openHandle(std::int32_t* handle, UINT device, const WAVEFORMATEX* format, DWORD_PTR callback,
+                    std::uint32_t flags, const char* call) {
+    if (handle) *handle = 0;
+    HWND hwnd = 0;
+    if (checkCallback(flags, callback, hwnd) != MMSYSERR_NOERROR) {
+        return fail(MMSYSERR_INVALFLAG, call, "only window callbacks are offered");
+    }
+    if (!format) return fail(MMSYSERR_INVALPARAM, call, "no format given");
+    const auto all = Side::devices();
+    if (all.empty()) return fail(MMSYSERR_NODRIVER, call, std::string("there is no wave ") + Side::noun + " device");
+    std::size_t index = 0;
+    if (const MMRESULT rc = pickDevice(device, all.size(), Side::noun, call, index); rc != MMSYSERR_NOERROR) return rc;
+    const auto& dev = all[index];
+    std::string why;
+    if (checkFormat(*format, dev->maxChannels(), why) != MMSYSERR_NOERROR) {
+        return fail(WAVERR_BADFORMAT, call, dev->name() + ": " + why);
+    }
+    if (flags & WAVE_FORMAT_QUERY) {
+        setLastError({});
+        return MMSYSERR_NOERROR;
+    }
+    if (!handle) return fail(MMSYSERR_INVALPARAM, call, "no place for the handle");
+
+    const std::int32_t h = handles().allocate();
+    auto stream = std::make_shared<typename Side::Stream>(h, makeNotifier(hwnd), *format, dev);
+    MMRESULT rc = MMSYSERR_NOERROR;
+    std::string error;
+    try {
+        rc = dev->open(*format, *stream, stream->backend, error);
+    } catch (const std::bad_alloc&) {
+        rc = MMSYSERR_NOMEM;
+    } catch (const std::exception& e) {
+        rc = MMSYSERR_ERROR;
+        error = e.what();
+    }
+    if (rc == MMSYSERR_NOERROR && !stream->backend) rc = MMSYSERR_ERROR;
+    if (rc != MMSYSERR_NOERROR) return fail(rc, call, error.empty() ? dev->name() + ": " + waveErrorText(rc) : error);
+    {
+        auto& t = handles();
+        std::lock_guard lock(t.mutex);
+        Side::open(t)[h] = stream;
+    }
+    *handle = h;
+    setLastError({});
+    stream->notifier_.post(Side::openMessage, static_cast<WPARAM>(h), 0);
+    return MMSYSERR_NOERROR;
+}
+
+// Marks a header prepared, or unprepared when it is not queued.
+template <class Side>
+MMRESULT markPrepared(std::int32_t handle, WAVEHDR* header, UINT size, bool prepared, const char* call) {
+    auto s = findOpen<Side>(handle, call);
+    if (!s) return MMSYSERR_INVALHANDLE;
+    if (!header || !headerSizeOk(size)) return fail(MMSYSERR_INVALPARAM, call);
+    std::lock_guard lock(s->mutex);
+    if (prepared) {
+        header->dwFlags |= WHDR_PREPARED;
+    } else {
+        if (header->dwFlags & WHDR_INQUEUE) return fail(WAVERR_STILLPLAYING, call);
+        header->dwFlags &= ~WHDR_PREPARED;
+    }
+    return MMSYSERR_NOERROR;
+}
+
+// Queues a prepared header that is not queued yet.
+template <class Side>
+MMRESULT queueHeader(std::int32_t handle, WAVEHDR* header, UINT size, const char* call) {
+    auto s = findOpen<Side>(handle, call);
+    if (!s) return MMSYSERR_INVALHANDLE;
+    if (!header || !headerSizeOk(size) || !Side::usable(*header, s->format_.nBlockAlign)) {
+        return fail(MMSYSERR_INVALPARAM, call);
+    }
+    {
+        std::lock_guard lock(s->mutex);
+        if (!(header->dwFlags & WHDR_PREPARED)) return fail(WAVERR_UNPREPARED, call);
+        if (header->dwFlags & WHDR_INQUEUE) return fail(WAVERR_STILLPLAYING, call, "the buffer is already queued");
+    }
+    s->backend->beforeQueue();
+    {
+        std::lock_guard lock(s->mutex);
+        header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+        header->lpNext = nullptr;
+        s->queue.push_back(header);
+    }
+    s->backend->afterQueue();
+    return MMSYSERR_NOERROR;
+}
+
+template <class Side>
+MMRESULT closeHandle(std::int32_t handle, const char* call) {
+    auto s = findOpen<Side>(handle, call);
+    if (!s) return MMSYSERR_INVALHANDLE;
+    {
+        std::lock_guard lock(s->mutex);
+        if (!s->queue.empty()) return fail(WAVERR_STILLPLAYING, call, std::to_string(s->queue.size()) + Side::stillQueued);
+    }
+    {
+        auto& t = handles();
+        std::lock_guard lock(t.mutex);
+        Side::open(t).erase(handle);
+    }
+    s->releaseBackend();
+    s->notifier_.post(Side::closeMessage, static_cast<WPARAM>(handle), 0);
+    return MMSYSERR_NOERROR;
+}
 
 }  // namespace
 
@@ -373,11 +554,8 @@ void resetWaveDevices() {
         out.swap(t.out);
     }
     // Backends stop (and their threads end) outside every lock of ours.
-    for (auto& [h, s] : in) {
-        if (s->backend) s->backend->stop();
-        s->backend.reset();
-    }
-    for (auto& [h, s] : out) s->backend.reset();
+    for (auto& [h, s] : in) s->releaseBackend();
+    for (auto& [h, s] : out) s->releaseBackend();
     {
         auto& l = lists();
         std::lock_guard lock(l.mutex);
@@ -425,127 +603,29 @@ std::string waveLastErrorText() {
 UINT waveInGetNumDevs() { return static_cast<UINT>(inputDeviceCount()); }
 
 MMRESULT waveInGetDevCapsA(UINT device, WAVEINCAPSA* caps, UINT size) {
-    if (!caps) return fail(MMSYSERR_INVALPARAM, "waveInGetDevCaps");
-    const auto all = inputDevices();
-    const std::size_t index = device == WAVE_MAPPER ? 0 : device;
-    if (index >= all.size()) {
-        return fail(MMSYSERR_BADDEVICEID, "waveInGetDevCaps",
-                    "no input device " + std::to_string(device) + " (" + std::to_string(all.size()) + " present)");
-    }
-    WAVEINCAPSA c;
-    c.wMid = 1;
-    c.wPid = 1;
-    c.vDriverVersion = 0x0100;
-    const std::string name = waveProductName(all[index]->name());
-    std::memcpy(c.szPname, name.data(), name.size());
-    c.wChannels = all[index]->maxChannels();
-    c.dwFormats = formatBits(c.wChannels);
-    std::memcpy(caps, &c, std::min<std::size_t>(size, sizeof c));
-    return MMSYSERR_NOERROR;
+    return getDevCaps<Input>(device, caps, size, "waveInGetDevCaps");
 }
 
 MMRESULT waveInOpen(HWAVEIN* handle, UINT device, const WAVEFORMATEX* format, DWORD_PTR callback,
                     DWORD_PTR /*instance*/, std::uint32_t flags) {
-    const char* call = "waveInOpen";
-    if (handle) *handle = 0;
-    HWND hwnd = 0;
-    if (checkCallback(flags, callback, hwnd) != MMSYSERR_NOERROR) {
-        return fail(MMSYSERR_INVALFLAG, call, "only window callbacks are offered");
-    }
-    if (!format) return fail(MMSYSERR_INVALPARAM, call, "no format given");
-    const auto all = inputDevices();
-    if (all.empty()) return fail(MMSYSERR_NODRIVER, call, "there is no wave input device");
-    const std::size_t index = device == WAVE_MAPPER ? 0 : device;
-    if (index >= all.size()) {
-        return fail(MMSYSERR_BADDEVICEID, call,
-                    "no input device " + std::to_string(device) + " (" + std::to_string(all.size()) + " present)");
-    }
-    const auto& dev = all[index];
-    std::string why;
-    if (checkFormat(*format, dev->maxChannels(), why) != MMSYSERR_NOERROR) {
-        return fail(WAVERR_BADFORMAT, call, dev->name() + ": " + why);
-    }
-    if (flags & WAVE_FORMAT_QUERY) {
-        setLastError({});
-        return MMSYSERR_NOERROR;
-    }
-    if (!handle) return fail(MMSYSERR_INVALPARAM, call, "no place for the handle");
-
-    std::int32_t h = 0;
-    {
-        auto& t = handles();
-        std::lock_guard lock(t.mutex);
-        h = t.allocateLocked();
-    }
-    auto stream = std::make_shared<InStream>(h, makeNotifier(hwnd), *format, dev);
-    MMRESULT rc = MMSYSERR_NOERROR;
-    std::string error;
-    try {
-        rc = dev->open(*format, *stream, stream->backend, error);
-    } catch (const std::bad_alloc&) {
-        rc = MMSYSERR_NOMEM;
-    } catch (const std::exception& e) {
-        rc = MMSYSERR_ERROR;
-        error = e.what();
-    }
-    if (rc == MMSYSERR_NOERROR && !stream->backend) rc = MMSYSERR_ERROR;
-    if (rc != MMSYSERR_NOERROR) return fail(rc, call, error.empty() ? dev->name() + ": " + waveErrorText(rc) : error);
-    {
-        auto& t = handles();
-        std::lock_guard lock(t.mutex);
-        t.in[h] = stream;
-    }
-    *handle = h;
-    setLastError({});
-    stream->notifier_.post(MM_WIM_OPEN, static_cast<WPARAM>(h), 0);
-    return MMSYSERR_NOERROR;
+    return openHandle<Input>(handle, device, format, callback, flags, "waveInOpen");
 }
 
 MMRESULT waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UINT size) {
-    auto s = findIn(handle);
-    if (!s) return fail(MMSYSERR_INVALHANDLE, "waveInPrepareHeader", handleText(handle) + " is not open");
-    if (!header || !headerSizeOk(size)) return fail(MMSYSERR_INVALPARAM, "waveInPrepareHeader");
-    std::lock_guard lock(s->mutex);
-    header->dwFlags |= WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
+    return markPrepared<Input>(handle, header, size, true, "waveInPrepareHeader");
 }
 
 MMRESULT waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT size) {
-    auto s = findIn(handle);
-    if (!s) return fail(MMSYSERR_INVALHANDLE, "waveInUnprepareHeader", handleText(handle) + " is not open");
-    if (!header || !headerSizeOk(size)) return fail(MMSYSERR_INVALPARAM, "waveInUnprepareHeader");
-    std::lock_guard lock(s->mutex);
-    if (header->dwFlags & WHDR_INQUEUE) return fail(WAVERR_STILLPLAYING, "waveInUnprepareHeader");
-    header->dwFlags &= ~WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
+    return markPrepared<Input>(handle, header, size, false, "waveInUnprepareHeader");
 }
 
 MMRESULT waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT size) {
-    const char* call = "waveInAddBuffer";
-    auto s = findIn(handle);
-    if (!s) return fail(MMSYSERR_INVALHANDLE, call, handleText(handle) + " is not open");
-    if (!header || !headerSizeOk(size) || !header->lpData || header->dwBufferLength < s->format_.nBlockAlign) {
-        return fail(MMSYSERR_INVALPARAM, call);
-    }
-    {
-        std::lock_guard lock(s->mutex);
-        if (!(header->dwFlags & WHDR_PREPARED)) return fail(WAVERR_UNPREPARED, call);
-        if (header->dwFlags & WHDR_INQUEUE) return fail(WAVERR_STILLPLAYING, call, "the buffer is already queued");
-    }
-    s->backend->beforeQueue();
-    {
-        std::lock_guard lock(s->mutex);
-        header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
-        header->lpNext = nullptr;
-        s->queue.push_back(header);
-    }
-    s->backend->afterQueue();
-    return MMSYSERR_NOERROR;
+    return queueHeader<Input>(handle, header, size, "waveInAddBuffer");
 }
 
 MMRESULT waveInStart(HWAVEIN handle) {
-    auto s = findIn(handle);
-    if (!s) return fail(MMSYSERR_INVALHANDLE, "waveInStart", handleText(handle) + " is not open");
+    auto s = findOpen<Input>(handle, "waveInStart");
+    if (!s) return MMSYSERR_INVALHANDLE;
     {
         std::lock_guard lock(s->mutex);
         if (s->started) return MMSYSERR_NOERROR;
@@ -561,8 +641,8 @@ MMRESULT waveInStart(HWAVEIN handle) {
 }
 
 MMRESULT waveInStop(HWAVEIN handle) {
-    auto s = findIn(handle);
-    if (!s) return fail(MMSYSERR_INVALHANDLE, "waveInStop", handleText(handle) + " is not open");
+    auto s = findOpen<Input>(handle, "waveInStop");
+    if (!s) return MMSYSERR_INVALHANDLE;
     s->backend->stop();
     std::lock_guard lock(s->mutex);
     s->started = false;
@@ -571,8 +651,8 @@ MMRESULT waveInStop(HWAVEIN handle) {
 }
 
 MMRESULT waveInReset(HWAVEIN handle) {
-    auto s = findIn(handle);
-    if (!s) return fail(MMSYSERR_INVALHANDLE, "waveInReset", handleText(handle) + " is not open");
+    auto s = findOpen<Input>(handle, "waveInReset");
+    if (!s) return MMSYSERR_INVALHANDLE;
     s->backend->stop();
     std::lock_guard lock(s->mutex);
     s->started = false;
@@ -580,154 +660,36 @@ MMRESULT waveInReset(HWAVEIN handle) {
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT waveInClose(HWAVEIN handle) {
-    auto s = findIn(handle);
-    if (!s) return fail(MMSYSERR_INVALHANDLE, "waveInClose", handleText(handle) + " is not open");
-    {
-        std::lock_guard lock(s->mutex);
-        if (!s->queue.empty()) {
-            return fail(WAVERR_STILLPLAYING, "waveInClose",
-                        std::to_string(s->queue.size()) + " buffers are still queued");
-        }
-        s->started = false;
-    }
-    {
-        auto& t = handles();
-        std::lock_guard lock(t.mutex);
-        t.in.erase(handle);
-    }
-    s->backend->stop();
-    s->backend.reset();
-    s->notifier_.post(MM_WIM_CLOSE, static_cast<WPARAM>(handle), 0);
-    return MMSYSERR_NOERROR;
-}
+MMRESULT waveInClose(HWAVEIN handle) { return closeHandle<Input>(handle, "waveInClose"); }
 
 // ---- Output --------------------------------------------------------------------------------
 
 UINT waveOutGetNumDevs() { return static_cast<UINT>(outputDevices().size()); }
 
 MMRESULT waveOutGetDevCapsA(UINT device, WAVEOUTCAPSA* caps, UINT size) {
-    if (!caps) return fail(MMSYSERR_INVALPARAM, "waveOutGetDevCaps");
-    const auto all = outputDevices();
-    const std::size_t index = device == WAVE_MAPPER ? 0 : device;
-    if (index >= all.size()) {
-        return fail(MMSYSERR_BADDEVICEID, "waveOutGetDevCaps",
-                    "no output device " + std::to_string(device) + " (" + std::to_string(all.size()) + " present)");
-    }
-    WAVEOUTCAPSA c;
-    c.wMid = 1;
-    c.wPid = 2;
-    c.vDriverVersion = 0x0100;
-    const std::string name = waveProductName(all[index]->name());
-    std::memcpy(c.szPname, name.data(), name.size());
-    c.wChannels = all[index]->maxChannels();
-    c.dwFormats = formatBits(c.wChannels);
-    std::memcpy(caps, &c, std::min<std::size_t>(size, sizeof c));
-    return MMSYSERR_NOERROR;
+    return getDevCaps<Output>(device, caps, size, "waveOutGetDevCaps");
 }
 
 MMRESULT waveOutOpen(HWAVEOUT* handle, UINT device, const WAVEFORMATEX* format, DWORD_PTR callback,
                      DWORD_PTR /*instance*/, std::uint32_t flags) {
-    const char* call = "waveOutOpen";
-    if (handle) *handle = 0;
-    HWND hwnd = 0;
-    if (checkCallback(flags, callback, hwnd) != MMSYSERR_NOERROR) {
-        return fail(MMSYSERR_INVALFLAG, call, "only window callbacks are offered");
-    }
-    if (!format) return fail(MMSYSERR_INVALPARAM, call, "no format given");
-    const auto all = outputDevices();
-    if (all.empty()) return fail(MMSYSERR_NODRIVER, call, "there is no wave output device");
-    const std::size_t index = device == WAVE_MAPPER ? 0 : device;
-    if (index >= all.size()) {
-        return fail(MMSYSERR_BADDEVICEID, call,
-                    "no output device " + std::to_string(device) + " (" + std::to_string(all.size()) + " present)");
-    }
-    const auto& dev = all[index];
-    std::string why;
-    if (checkFormat(*format, dev->maxChannels(), why) != MMSYSERR_NOERROR) {
-        return fail(WAVERR_BADFORMAT, call, dev->name() + ": " + why);
-    }
-    if (flags & WAVE_FORMAT_QUERY) {
-        setLastError({});
-        return MMSYSERR_NOERROR;
-    }
-    if (!handle) return fail(MMSYSERR_INVALPARAM, call, "no place for the handle");
-
-    std::int32_t h = 0;
-    {
-        auto& t = handles();
-        std::lock_guard lock(t.mutex);
-        h = t.allocateLocked();
-    }
-    auto stream = std::make_shared<OutStream>(h, makeNotifier(hwnd), *format, dev);
-    MMRESULT rc = MMSYSERR_NOERROR;
-    std::string error;
-    try {
-        rc = dev->open(*format, *stream, stream->backend, error);
-    } catch (const std::bad_alloc&) {
-        rc = MMSYSERR_NOMEM;
-    } catch (const std::exception& e) {
-        rc = MMSYSERR_ERROR;
-        error = e.what();
-    }
-    if (rc == MMSYSERR_NOERROR && !stream->backend) rc = MMSYSERR_ERROR;
-    if (rc != MMSYSERR_NOERROR) return fail(rc, call, error.empty() ? dev->name() + ": " + waveErrorText(rc) : error);
-    {
-        auto& t = handles();
-        std::lock_guard lock(t.mutex);
-        t.out[h] = stream;
-    }
-    *handle = h;
-    setLastError({});
-    stream->notifier_.post(MM_WOM_OPEN, static_cast<WPARAM>(h), 0);
-    return MMSYSERR_NOERROR;
+    return openHandle<Output>(handle, device, format, callback, flags, "waveOutOpen");
 }
 
 MMRESULT waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) {
-    auto s = findOut(handle);
-    if (!s) return fail(MMSYSERR_INVALHANDLE, "waveOutPrepareHeader", handleText(handle) + " is not open");
-    if (!header || !headerSizeOk(size)) return fail(MMSYSERR_INVALPARAM, "waveOutPrepareHeader");
-    std::lock_guard lock(s->mutex);
-    header->dwFlags |= WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
+    return markPrepared<Output>(handle, header, size, true, "waveOutPrepareHeader");
 }
 
 MMRESULT waveOutUnprepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) {
-    auto s = findOut(handle);
-    if (!s) return fail(MMSYSERR_INVALHANDLE, "waveOutUnprepareHeader", handleText(handle) + " is not open");
-    if (!header || !headerSizeOk(size)) return fail(MMSYSERR_INVALPARAM, "waveOutUnprepareHeader");
-    std::lock_guard lock(s->mutex);
-    if (header->dwFlags & WHDR_INQUEUE) return fail(WAVERR_STILLPLAYING, "waveOutUnprepareHeader");
-    header->dwFlags &= ~WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
+    return markPrepared<Output>(handle, header, size, false, "waveOutUnprepareHeader");
 }
 
 MMRESULT waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT size) {
-    const char* call = "waveOutWrite";
-    auto s = findOut(handle);
-    if (!s) return fail(MMSYSERR_INVALHANDLE, call, handleText(handle) + " is not open");
-    if (!header || !headerSizeOk(size) || (!header->lpData && header->dwBufferLength > 0)) {
-        return fail(MMSYSERR_INVALPARAM, call);
-    }
-    {
-        std::lock_guard lock(s->mutex);
-        if (!(header->dwFlags & WHDR_PREPARED)) return fail(WAVERR_UNPREPARED, call);
-        if (header->dwFlags & WHDR_INQUEUE) return fail(WAVERR_STILLPLAYING, call, "the buffer is already queued");
-    }
-    s->backend->beforeQueue();
-    {
-        std::lock_guard lock(s->mutex);
-        header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
-        header->lpNext = nullptr;
-        s->queue.push_back(header);
-    }
-    s->backend->afterQueue();
-    return MMSYSERR_NOERROR;
+    return queueHeader<Output>(handle, header, size, "waveOutWrite");
 }
 
 MMRESULT waveOutReset(HWAVEOUT handle) {
-    auto s = findOut(handle);
-    if (!s) return fail(MMSYSERR_INVALHANDLE, "waveOutReset", handleText(handle) + " is not open");
+    auto s = findOpen<Output>(handle, "waveOutReset");
+    if (!s) return MMSYSERR_INVALHANDLE;
     s->backend->beforeQueue();
     {
         std::lock_guard lock(s->mutex);
@@ -737,24 +699,6 @@ MMRESULT waveOutReset(HWAVEOUT handle) {
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT waveOutClose(HWAVEOUT handle) {
-    auto s = findOut(handle);
-    if (!s) return fail(MMSYSERR_INVALHANDLE, "waveOutClose", handleText(handle) + " is not open");
-    {
-        std::lock_guard lock(s->mutex);
-        if (!s->queue.empty()) {
-            return fail(WAVERR_STILLPLAYING, "waveOutClose",
-                        std::to_string(s->queue.size()) + " buffers are still playing");
-        }
-    }
-    {
-        auto& t = handles();
-        std::lock_guard lock(t.mutex);
-        t.out.erase(handle);
-    }
-    s->backend.reset();
-    s->notifier_.post(MM_WOM_CLOSE, static_cast<WPARAM>(handle), 0);
-    return MMSYSERR_NOERROR;
-}
+MMRESULT waveOutClose(HWAVEOUT handle) { return closeHandle<Output>(handle, "waveOutClose"); }
 
 }  // namespace platform

@@ -163,23 +163,33 @@ public:
     virtual std::optional<std::uint64_t> framesToFill() const = 0;
 };
 
-// An open capture device.
-class WaveInStream {
+// What a device of either direction tells about itself.
+class WaveDevice {
 public:
-    virtual ~WaveInStream() = default;
-    virtual MMRESULT start() = 0;
-    // After it returns, nothing more is delivered until the next start.
-    virtual void stop() = 0;
-    // Around every waveInAddBuffer (never with the queue's lock held).
+    virtual ~WaveDevice() = default;
+    virtual std::string name() const = 0;
+    virtual std::uint16_t maxChannels() const { return 2; }
+};
+
+// An open stream of either direction, told around every change of its queue (waveInAddBuffer;
+// waveOutWrite and waveOutReset), never with the queue's lock held.
+class WaveQueueHooks {
+public:
+    virtual ~WaveQueueHooks() = default;
     virtual void beforeQueue() {}
     virtual void afterQueue() {}
 };
 
-class WaveInDevice {
+// An open capture device.
+class WaveInStream : public WaveQueueHooks {
 public:
-    virtual ~WaveInDevice() = default;
-    virtual std::string name() const = 0;
-    virtual std::uint16_t maxChannels() const { return 2; }
+    virtual MMRESULT start() = 0;
+    // After it returns, nothing more is delivered until the next start.
+    virtual void stop() = 0;
+};
+
+class WaveInDevice : public WaveDevice {
+public:
     // Opens for the format (already checked as 16-bit PCM, 1 or 2 channels). On failure returns
     // the code and puts a description into error.
     virtual MMRESULT open(const WAVEFORMATEX& format, WaveInSink& sink,
@@ -206,19 +216,10 @@ public:
     virtual std::optional<std::uint64_t> framesToFinish() const = 0;
 };
 
-class WaveOutStream {
-public:
-    virtual ~WaveOutStream() = default;
-    // Around every waveOutWrite and waveOutReset (never with the queue's lock held).
-    virtual void beforeQueue() {}
-    virtual void afterQueue() {}
-};
+class WaveOutStream : public WaveQueueHooks {};
 
-class WaveOutDevice {
+class WaveOutDevice : public WaveDevice {
 public:
-    virtual ~WaveOutDevice() = default;
-    virtual std::string name() const = 0;
-    virtual std::uint16_t maxChannels() const { return 2; }
     virtual MMRESULT open(const WAVEFORMATEX& format, WaveOutSource& source,
                           std::unique_ptr<WaveOutStream>& stream, std::string& error) = 0;
 };

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <type_traits>
 #include <vector>
 
 #include "platform/eventloop.h"
@@ -55,30 +56,124 @@ Clock* loopClock() {
     return loop ? &loop->clock() : nullptr;
 }
 
+// Whether a device interface is the capturing one (the other plays).
+template <class Device>
+constexpr bool kCapture = std::is_same_v<Device, WaveInDevice>;
+
+int channelsOf(const PaDeviceInfo& info, bool capture) {
+    return capture ? info.maxInputChannels : info.maxOutputChannels;
+}
+
+// The PortAudio stream and rate converter of an open stream in either direction.
+class PaStreamParts {
+protected:
+    PaStreamParts() = default;
+    ~PaStreamParts() { closeStream(); }
+    PaStreamParts(const PaStreamParts&) = delete;
+    PaStreamParts& operator=(const PaStreamParts&) = delete;
+
+    // Ends the stream; the owner calls it first in its destructor, while the buffers the
+    // callback uses are still there.
+    void closeStream() {
+        if (stream_) {
+            Pa_AbortStream(stream_);
+            Pa_CloseStream(stream_);
+            stream_ = nullptr;
+        }
+        if (src_) {
+            src_delete(src_);
+            src_ = nullptr;
+        }
+    }
+
+    // A converter for the channels at ratio (output rate / input rate); NOMEM with the reason
+    // in error when there is none.
+    MMRESULT makeConverter(double ratio, int channels, const std::string& name, std::string& error) {
+        ratio_ = ratio;
+        int err = 0;
+        src_ = src_new(SRC_SINC_FASTEST, channels, &err);
+        if (!src_) {
+            error = name + ": rate conversion unavailable (" + src_strerror(err) + ")";
+            return MMSYSERR_NOMEM;
+        }
+        return MMSYSERR_NOERROR;
+    }
+
+    PaStream* stream_ = nullptr;
+    SRC_STATE* src_ = nullptr;
+    double ratio_ = 1.0;
+};
+
+// A machine device of either direction.
+template <class Device>
+class PaDevice : public Device {
+public:
+    using Interface = Device;
+
+    PaDevice(PaDeviceIndex index, std::string name, int maxChannels)
+        : index_(index), name_(std::move(name)), maxChannels_(static_cast<std::uint16_t>(std::min(maxChannels, 2))) {}
+
+    std::string name() const override { return name_; }
+    // A mono device feeds both channels of a stereo capture; stereo written to a mono device
+    // is mixed.
+    std::uint16_t maxChannels() const override { return 2; }
+
+protected:
+    // Opens a Stream (PaInStream, PaOutStream) in the format, fed by or feeding the endpoint.
+    template <class Stream, class Endpoint, class Backend>
+    MMRESULT openStream(const WAVEFORMATEX& format, Endpoint& endpoint, std::unique_ptr<Backend>& stream,
+                        std::string& error) {
+        PaStreamParameters p;
+        double rate = 0;
+        if (const MMRESULT r = streamParameters(format, p, rate, error); r != MMSYSERR_NOERROR) return r;
+        auto s = std::make_unique<Stream>(*this, endpoint, format.nChannels, p.channelCount);
+        if (const MMRESULT r = s->open(p, rate, format.nSamplesPerSec, error); r != MMSYSERR_NOERROR) return r;
+        stream = std::move(s);
+        return MMSYSERR_NOERROR;
+    }
+
+private:
+    // The stream parameters and the device's own rate for an open in the format; on failure
+    // the code, with the reason in error.
+    MMRESULT streamParameters(const WAVEFORMATEX& format, PaStreamParameters& p, double& rate, std::string& error) const {
+        constexpr bool capture = kCapture<Device>;
+        const PaDeviceInfo* info = Pa_GetDeviceInfo(index_);
+        if (!info || channelsOf(*info, capture) < 1) {
+            error = name_ + " is no longer present";
+            return MMSYSERR_NODRIVER;
+        }
+        p = PaStreamParameters{};
+        p.device = index_;
+        p.channelCount = std::min<int>(format.nChannels, maxChannels_);
+        p.sampleFormat = paFloat32;
+        p.suggestedLatency = capture ? info->defaultLowInputLatency : info->defaultHighOutputLatency;
+        rate = chooseRate(p, capture, format.nSamplesPerSec);
+        if (rate <= 0) {
+            error = name_ + " takes neither " + std::to_string(format.nSamplesPerSec) + " samples/s nor a rate to convert " +
+                    (capture ? "from" : "to");
+            return WAVERR_BADFORMAT;
+        }
+        return MMSYSERR_NOERROR;
+    }
+
+    const PaDeviceIndex index_;
+    const std::string name_;
+    const std::uint16_t maxChannels_;
+};
+
 // ---- Capture -------------------------------------------------------------------------------
 
-class PaInStream final : public WaveInStream {
+class PaInStream final : public WaveInStream, PaStreamParts {
 public:
     PaInStream(WaveInDevice& device, WaveInSink& sink, int channels, int deviceChannels)
         : device_(device), sink_(sink), channels_(channels), deviceChannels_(deviceChannels), clock_(loopClock()) {}
 
-    ~PaInStream() override {
-        if (stream_) {
-            Pa_AbortStream(stream_);
-            Pa_CloseStream(stream_);
-        }
-        if (src_) src_delete(src_);
-    }
+    ~PaInStream() override { closeStream(); }
 
     MMRESULT open(const PaStreamParameters& params, double deviceRate, std::uint32_t rate, std::string& error) {
         if (deviceRate != rate) {
-            ratio_ = rate / deviceRate;
-            int err = 0;
-            src_ = src_new(SRC_SINC_FASTEST, channels_, &err);
-            if (!src_) {
-                error = device_.name() + ": rate conversion unavailable (" + src_strerror(err) + ")";
-                return MMSYSERR_NOMEM;
-            }
+            if (const MMRESULT r = makeConverter(rate / deviceRate, channels_, device_.name(), error); r != MMSYSERR_NOERROR)
+                return r;
         }
         mix_.resize(kChunkFrames * static_cast<std::size_t>(channels_));
         converted_.resize((static_cast<std::size_t>(kChunkFrames * std::max(1.0, ratio_)) + 64) *
@@ -153,77 +248,34 @@ private:
     const int channels_;
     const int deviceChannels_;
     Clock* clock_;
-    PaStream* stream_ = nullptr;
-    SRC_STATE* src_ = nullptr;
-    double ratio_ = 1.0;
     bool started_ = false;
     std::vector<float> mix_, converted_;
     std::vector<std::int16_t> samples_;
 };
 
-class PortAudioWaveIn final : public WaveInDevice {
+class PortAudioWaveIn final : public PaDevice<WaveInDevice> {
 public:
-    PortAudioWaveIn(PaDeviceIndex index, std::string name, int maxChannels)
-        : index_(index), name_(std::move(name)), maxChannels_(static_cast<std::uint16_t>(std::min(maxChannels, 2))) {}
-
-    std::string name() const override { return name_; }
-    // A mono device feeds both channels of a stereo capture.
-    std::uint16_t maxChannels() const override { return 2; }
+    using PaDevice::PaDevice;
 
     MMRESULT open(const WAVEFORMATEX& format, WaveInSink& sink, std::unique_ptr<WaveInStream>& stream,
                   std::string& error) override {
-        const PaDeviceInfo* info = Pa_GetDeviceInfo(index_);
-        if (!info || info->maxInputChannels < 1) {
-            error = name_ + " is no longer present";
-            return MMSYSERR_NODRIVER;
-        }
-        PaStreamParameters p{};
-        p.device = index_;
-        p.channelCount = std::min<int>(format.nChannels, maxChannels_);
-        p.sampleFormat = paFloat32;
-        p.suggestedLatency = info->defaultLowInputLatency;
-        const double rate = chooseRate(p, true, format.nSamplesPerSec);
-        if (rate <= 0) {
-            error = name_ + " takes neither " + std::to_string(format.nSamplesPerSec) + " samples/s nor a rate to convert from";
-            return WAVERR_BADFORMAT;
-        }
-        auto s = std::make_unique<PaInStream>(*this, sink, format.nChannels, p.channelCount);
-        if (const MMRESULT r = s->open(p, rate, format.nSamplesPerSec, error); r != MMSYSERR_NOERROR) return r;
-        stream = std::move(s);
-        return MMSYSERR_NOERROR;
+        return openStream<PaInStream>(format, sink, stream, error);
     }
-
-private:
-    PaDeviceIndex index_;
-    std::string name_;
-    std::uint16_t maxChannels_;
 };
 
 // ---- Playback ------------------------------------------------------------------------------
 
-class PaOutStream final : public WaveOutStream {
+class PaOutStream final : public WaveOutStream, PaStreamParts {
 public:
-    PaOutStream(WaveOutSource& source, int channels, int deviceChannels)
-        : source_(source), channels_(channels), deviceChannels_(deviceChannels) {}
+    PaOutStream(WaveOutDevice& device, WaveOutSource& source, int channels, int deviceChannels)
+        : device_(device), source_(source), channels_(channels), deviceChannels_(deviceChannels) {}
 
-    ~PaOutStream() override {
-        if (stream_) {
-            Pa_AbortStream(stream_);
-            Pa_CloseStream(stream_);
-        }
-        if (src_) src_delete(src_);
-    }
+    ~PaOutStream() override { closeStream(); }
 
-    MMRESULT open(const PaStreamParameters& params, double deviceRate, std::uint32_t rate, std::string& name,
-                  std::string& error) {
+    MMRESULT open(const PaStreamParameters& params, double deviceRate, std::uint32_t rate, std::string& error) {
         if (deviceRate != rate) {
-            ratio_ = deviceRate / rate;
-            int err = 0;
-            src_ = src_new(SRC_SINC_FASTEST, channels_, &err);
-            if (!src_) {
-                error = name + ": rate conversion unavailable (" + src_strerror(err) + ")";
-                return MMSYSERR_NOMEM;
-            }
+            if (const MMRESULT r = makeConverter(deviceRate / rate, channels_, device_.name(), error); r != MMSYSERR_NOERROR)
+                return r;
         }
         const auto ch = static_cast<std::size_t>(channels_);
         taken_.resize(kChunkFrames * ch);
@@ -235,7 +287,7 @@ public:
         if (e != paNoError) {
             if (stream_) Pa_CloseStream(stream_);
             stream_ = nullptr;
-            error = name + ": " + Pa_GetErrorText(e);
+            error = device_.name() + ": " + Pa_GetErrorText(e);
             return codeOf(e);
         }
         return MMSYSERR_NOERROR;
@@ -303,82 +355,43 @@ private:
         }
     }
 
+    WaveOutDevice& device_;
     WaveOutSource& source_;
     const int channels_;
     const int deviceChannels_;
-    PaStream* stream_ = nullptr;
-    SRC_STATE* src_ = nullptr;
-    double ratio_ = 1.0;
     std::vector<std::int16_t> taken_;
     std::vector<float> in_, out_;
     std::size_t inPos_ = 0, inAvail_ = 0;
 };
 
-class PortAudioWaveOut final : public WaveOutDevice {
+class PortAudioWaveOut final : public PaDevice<WaveOutDevice> {
 public:
-    PortAudioWaveOut(PaDeviceIndex index, std::string name, int maxChannels)
-        : index_(index), name_(std::move(name)), maxChannels_(static_cast<std::uint16_t>(std::min(maxChannels, 2))) {}
-
-    std::string name() const override { return name_; }
-    // Stereo written to a mono device is mixed.
-    std::uint16_t maxChannels() const override { return 2; }
+    using PaDevice::PaDevice;
 
     MMRESULT open(const WAVEFORMATEX& format, WaveOutSource& source, std::unique_ptr<WaveOutStream>& stream,
                   std::string& error) override {
-        const PaDeviceInfo* info = Pa_GetDeviceInfo(index_);
-        if (!info || info->maxOutputChannels < 1) {
-            error = name_ + " is no longer present";
-            return MMSYSERR_NODRIVER;
-        }
-        PaStreamParameters p{};
-        p.device = index_;
-        p.channelCount = std::min<int>(format.nChannels, maxChannels_);
-        p.sampleFormat = paFloat32;
-        p.suggestedLatency = info->defaultHighOutputLatency;
-        const double rate = chooseRate(p, false, format.nSamplesPerSec);
-        if (rate <= 0) {
-            error = name_ + " takes neither " + std::to_string(format.nSamplesPerSec) + " samples/s nor a rate to convert to";
-            return WAVERR_BADFORMAT;
-        }
-        auto s = std::make_unique<PaOutStream>(source, format.nChannels, p.channelCount);
-        if (const MMRESULT r = s->open(p, rate, format.nSamplesPerSec, name_, error); r != MMSYSERR_NOERROR) return r;
-        stream = std::move(s);
-        return MMSYSERR_NOERROR;
+        return openStream<PaOutStream>(format, source, stream, error);
     }
-
-private:
-    PaDeviceIndex index_;
-    std::string name_;
-    std::uint16_t maxChannels_;
 };
+
+// The machine's devices that have channels in Made's direction, in PortAudio's order.
+template <class Made, class Device = typename Made::Interface>
+std::vector<std::shared_ptr<Device>> machineDevices() {
+    std::vector<std::shared_ptr<Device>> devices;
+    if (!portAudioReady()) return devices;
+    const PaDeviceIndex count = Pa_GetDeviceCount();
+    for (PaDeviceIndex i = 0; i < count; ++i) {
+        const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
+        const int channels = info ? channelsOf(*info, kCapture<Device>) : 0;
+        if (channels > 0) devices.push_back(std::make_shared<Made>(i, info->name ? info->name : "", channels));
+    }
+    return devices;
+}
 
 }  // namespace
 
-std::vector<std::shared_ptr<WaveInDevice>> portAudioInputDevices() {
-    std::vector<std::shared_ptr<WaveInDevice>> devices;
-    if (!portAudioReady()) return devices;
-    const PaDeviceIndex count = Pa_GetDeviceCount();
-    for (PaDeviceIndex i = 0; i < count; ++i) {
-        const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
-        if (info && info->maxInputChannels > 0) {
-            devices.push_back(std::make_shared<PortAudioWaveIn>(i, info->name ? info->name : "", info->maxInputChannels));
-        }
-    }
-    return devices;
-}
+std::vector<std::shared_ptr<WaveInDevice>> portAudioInputDevices() { return machineDevices<PortAudioWaveIn>(); }
 
-std::vector<std::shared_ptr<WaveOutDevice>> portAudioOutputDevices() {
-    std::vector<std::shared_ptr<WaveOutDevice>> devices;
-    if (!portAudioReady()) return devices;
-    const PaDeviceIndex count = Pa_GetDeviceCount();
-    for (PaDeviceIndex i = 0; i < count; ++i) {
-        const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
-        if (info && info->maxOutputChannels > 0) {
-            devices.push_back(
-                std::make_shared<PortAudioWaveOut>(i, info->name ? info->name : "", info->maxOutputChannels));
-        }
-    }
-    return devices;
-}
+std::vector<std::shared_ptr<WaveOutDevice>> portAudioOutputDevices() { return machineDevices<PortAudioWaveOut>(); }
 
 }  // namespace platform

@@ -88,7 +88,7 @@ struct ScriptedWaveIn::Stream final : WaveInStream, ClockedDriver::Client {
 };
 
 ScriptedWaveIn::ScriptedWaveIn(std::string name, std::uint16_t maxChannels)
-    : name_(std::move(name)), maxChannels_(maxChannels) {}
+    : ScriptedDevice(std::move(name), maxChannels) {}
 
 ScriptedWaveIn::~ScriptedWaveIn() = default;
 
@@ -97,10 +97,7 @@ MMRESULT ScriptedWaveIn::open(const WAVEFORMATEX& format, WaveInSink& sink, std:
     bool manual = false;
     {
         std::lock_guard lock(mutex_);
-        if (failCode_ != MMSYSERR_NOERROR) {
-            error = failText_.empty() ? name_ + ": " + waveErrorText(failCode_) : failText_;
-            return failCode_;
-        }
+        if (const MMRESULT failure = scriptedFailureLocked(error); failure != MMSYSERR_NOERROR) return failure;
         if (unplugged_) {
             error = name_ + " is no longer present";
             return MMSYSERR_NODRIVER;
@@ -145,12 +142,6 @@ void ScriptedWaveIn::push(const std::vector<std::int16_t>& interleaved) {
     std::lock_guard lock(mutex_);
     if (!stream_ || unplugged_ || stream_->channels_ == 0) return;
     stream_->sink_.deliver(interleaved.data(), interleaved.size() / stream_->channels_);
-}
-
-void ScriptedWaveIn::failOpen(MMRESULT code, std::string text) {
-    std::lock_guard lock(mutex_);
-    failCode_ = code;
-    failText_ = std::move(text);
 }
 
 void ScriptedWaveIn::unplug() {
@@ -231,7 +222,7 @@ struct VirtualWaveOut::Stream final : WaveOutStream, ClockedDriver::Client {
 };
 
 VirtualWaveOut::VirtualWaveOut(std::string name, std::uint16_t maxChannels)
-    : name_(std::move(name)), maxChannels_(maxChannels) {}
+    : ScriptedDevice(std::move(name), maxChannels) {}
 
 VirtualWaveOut::~VirtualWaveOut() = default;
 
@@ -239,10 +230,7 @@ MMRESULT VirtualWaveOut::open(const WAVEFORMATEX& format, WaveOutSource& source,
                               std::string& error) {
     {
         std::lock_guard lock(mutex_);
-        if (failCode_ != MMSYSERR_NOERROR) {
-            error = failText_.empty() ? name_ + ": " + waveErrorText(failCode_) : failText_;
-            return failCode_;
-        }
+        if (const MMRESULT failure = scriptedFailureLocked(error); failure != MMSYSERR_NOERROR) return failure;
         if (open_) {
             error = name_ + " is already open";
             return MMSYSERR_ALLOCATED;
@@ -254,12 +242,6 @@ MMRESULT VirtualWaveOut::open(const WAVEFORMATEX& format, WaveOutSource& source,
     s->driver_->start();
     stream = std::move(s);
     return MMSYSERR_NOERROR;
-}
-
-void VirtualWaveOut::failOpen(MMRESULT code, std::string text) {
-    std::lock_guard lock(mutex_);
-    failCode_ = code;
-    failText_ = std::move(text);
 }
 
 std::vector<std::int16_t> VirtualWaveOut::playedSamples() const {

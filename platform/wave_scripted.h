@@ -13,7 +13,41 @@
 
 namespace platform {
 
-class ScriptedWaveIn : public WaveInDevice, public std::enable_shared_from_this<ScriptedWaveIn> {
+// What the scripted devices of both directions share: a name, a channel limit, and opens that
+// can be made to fail.
+template <class Device>
+class ScriptedDevice : public Device {
+public:
+    ScriptedDevice(std::string name, std::uint16_t maxChannels) : name_(std::move(name)), maxChannels_(maxChannels) {}
+
+    std::string name() const override { return name_; }
+    std::uint16_t maxChannels() const override { return maxChannels_; }
+
+    // The next opens fail with this code and text (MMSYSERR_NOERROR: they succeed again).
+    void failOpen(MMRESULT code, std::string text = {}) {
+        std::lock_guard lock(mutex_);
+        failCode_ = code;
+        failText_ = std::move(text);
+    }
+
+protected:
+    // The failure set by failOpen, its text in error (the standard one when none was given);
+    // MMSYSERR_NOERROR when opens succeed. Called with mutex_ held.
+    MMRESULT scriptedFailureLocked(std::string& error) const {
+        if (failCode_ != MMSYSERR_NOERROR) error = failText_.empty() ? name_ + ": " + waveErrorText(failCode_) : failText_;
+        return failCode_;
+    }
+
+    const std::string name_;
+    const std::uint16_t maxChannels_;
+    mutable std::mutex mutex_;
+
+private:
+    MMRESULT failCode_ = MMSYSERR_NOERROR;
+    std::string failText_;
+};
+
+class ScriptedWaveIn : public ScriptedDevice<WaveInDevice>, public std::enable_shared_from_this<ScriptedWaveIn> {
 public:
     // Sample of a frame (counted from the first start after the open) and a channel.
     using Generator = std::function<std::int16_t(std::uint64_t frame, int channel)>;
@@ -21,8 +55,6 @@ public:
     explicit ScriptedWaveIn(std::string name = "Scripted input", std::uint16_t maxChannels = 2);
     ~ScriptedWaveIn() override;
 
-    std::string name() const override { return name_; }
-    std::uint16_t maxChannels() const override { return maxChannels_; }
     MMRESULT open(const WAVEFORMATEX& format, WaveInSink& sink, std::unique_ptr<WaveInStream>& stream,
                   std::string& error) override;
 
@@ -36,8 +68,6 @@ public:
     // Delivers interleaved frames now (manual or not); dropped unless open and started.
     void push(const std::vector<std::int16_t>& interleaved);
 
-    // The next opens fail with this code and text (MMSYSERR_NOERROR: they succeed again).
-    void failOpen(MMRESULT code, std::string text = {});
     // The device vanishes: taken out of the device list; an open handle gets nothing more.
     void unplug();
 
@@ -49,21 +79,16 @@ public:
 
 private:
     friend struct Stream;
-    std::string name_;
-    std::uint16_t maxChannels_;
-    mutable std::mutex mutex_;
     Generator generator_;
     std::shared_ptr<const std::vector<std::int16_t>> samples_;
     bool manual_ = false;
     bool unplugged_ = false;
-    MMRESULT failCode_ = MMSYSERR_NOERROR;
-    std::string failText_;
     int opens_ = 0;
     WAVEFORMATEX lastFormat_{};
     Stream* stream_ = nullptr;
 };
 
-class VirtualWaveOut : public WaveOutDevice, public std::enable_shared_from_this<VirtualWaveOut> {
+class VirtualWaveOut : public ScriptedDevice<WaveOutDevice>, public std::enable_shared_from_this<VirtualWaveOut> {
 public:
     // One buffer as it was played: the clock times it started and ended, and its frame count.
     struct Played {
@@ -75,12 +100,9 @@ public:
     explicit VirtualWaveOut(std::string name = "Virtual output", std::uint16_t maxChannels = 2);
     ~VirtualWaveOut() override;
 
-    std::string name() const override { return name_; }
-    std::uint16_t maxChannels() const override { return maxChannels_; }
     MMRESULT open(const WAVEFORMATEX& format, WaveOutSource& source, std::unique_ptr<WaveOutStream>& stream,
                   std::string& error) override;
 
-    void failOpen(MMRESULT code, std::string text = {});
     // Every sample played since the last clear, interleaved as written.
     std::vector<std::int16_t> playedSamples() const;
     // The played buffers in order, with their times.
@@ -92,11 +114,6 @@ public:
 
 private:
     friend struct Stream;
-    std::string name_;
-    std::uint16_t maxChannels_;
-    mutable std::mutex mutex_;
-    MMRESULT failCode_ = MMSYSERR_NOERROR;
-    std::string failText_;
     bool open_ = false;
     std::vector<std::int16_t> played_;
     std::vector<Played> buffers_;

@@ -17,14 +17,8 @@ void InitAnalysis() {
     EngineState& st = engine();
     const std::int32_t samples = st.samples;
     const std::int32_t channels = st.channels;
-    st.format = platform::WAVEFORMATEX{};
-    st.format.wFormatTag = platform::WAVE_FORMAT_PCM;
-    st.format.nChannels = static_cast<std::uint16_t>(channels);
-    st.format.nSamplesPerSec = static_cast<std::uint32_t>(st.sampleRate);
-    st.format.wBitsPerSample = 16;  // always 16, whatever Bips says
-    st.format.nBlockAlign = static_cast<std::uint16_t>(channels * 16 / 8);
-    st.format.nAvgBytesPerSec = st.format.nBlockAlign * static_cast<std::uint32_t>(st.sampleRate);
-    st.format.cbSize = 0;
+    // Always 16 bits, whatever Bips says.
+    st.format = platform::makePcmFormat(static_cast<std::uint32_t>(st.sampleRate), static_cast<std::uint16_t>(channels));
 
     st.records.redim(st.buffers);
     st.capture.redim(channels * samples, st.buffers);
@@ -265,29 +259,13 @@ void Analyze(std::int32_t blockNumber, std::int32_t bufferIndex) {
         switch (st.loopMode) {
         case 1:
         case 3:
-            skip91([&] {
-                if (st.status.lampPhase == 1) {
-                    st.status.lampPhase = 0;
-                    setLamp(st, RGB(175, 0, 0));
-                } else {
-                    st.status.lampPhase = 1;
-                    setLamp(st, 0xFF);
-                }
-            });
+            skip91([&] { blinkLamp(st, st.status.lampPhase, RGB(175, 0, 0), 0xFF); });
             st.lastCompletedBlock = blockNumber;
             SendKeyUp(st.msgWindow, 256 + buffer);
             if (st.triggerCount > 0) SendMsgText(st.msgWindow, st.maxAmplitudeL > st.level ? "triggers" : "triggersoff");
             break;
         case 0:
-            skip91([&] {
-                if (st.status.lampPhase == 1) {
-                    st.status.lampPhase = 0;
-                    setLamp(st, RGB(0, 175, 0));
-                } else {
-                    st.status.lampPhase = 1;
-                    setLamp(st, 0xFF00);
-                }
-            });
+            skip91([&] { blinkLamp(st, st.status.lampPhase, RGB(0, 175, 0), 0xFF00); });
             break;
         default:
             break;

@@ -98,15 +98,7 @@ void onWaveOutDone(EngineState& st, LPARAM lParam) {
     } else {
         st.headers(n).dwUser = 1;
     }
-    skip91([&] {
-        if (st.status.lampPhase == 1) {
-            st.status.lampPhase = 0;
-            setLamp(st, RGB(0, 0, 175));
-        } else {
-            st.status.lampPhase = 1;
-            setLamp(st, 0xFF0000);
-        }
-    });
+    skip91([&] { blinkLamp(st, st.status.lampPhase, RGB(0, 0, 175), 0xFF0000); });
     if (v == 0) {
         bool allEmpty = true;
         for (const auto& h : st.headers.items()) allEmpty = allEmpty && h.dwBufferLength == 0;
@@ -114,28 +106,37 @@ void onWaveOutDone(EngineState& st, LPARAM lParam) {
     }
 }
 
+// Puts proc in front of the window's procedure (flag 1; failNumber when that fails) or gives the
+// window its own back (any other flag). Window is the engine's slot for it, emptied on removal;
+// a template because the timer's slot is atomic (its thread reads it).
+template <class WindowSlot>
+void subclass(EngineState& st, std::int32_t flag, WindowSlot& window, WndProc& oldProc, WndProc proc,
+              std::int32_t failNumber) {
+    auto& reg = WindowRegistry::current();
+    if (flag == 1) {
+        if (oldProc) raise(1001, "Subclassing is already active!", kSource);
+        oldProc = reg.setWindowProc(window, proc);
+        if (oldProc) {
+            st.procError = 0;
+            return;
+        }
+        window = 0;
+        st.procError = kProcRemoved;
+        raise(failNumber, "Subclassing failed!", kSource);
+    }
+    if (oldProc) reg.setWindowProc(window, oldProc);
+    oldProc = nullptr;
+    window = 0;
+    st.procError = kProcRemoved;
+}
+
 }  // namespace
 
 bool SubClassWaveIn(std::int32_t flag) {
     EngineState& st = engine();
     return withTrail("Sub SubClassWaveIn in Wavorix", [&] {
-        auto& reg = WindowRegistry::current();
-        if (flag == 1) {
-            if (st.oldWaveProc) raise(1001, "Subclassing is already active!", kSource);
-            st.oldWaveProc = reg.setWindowProc(st.waveWindow, WindowProcWave);
-            if (st.oldWaveProc) {
-                st.procError = 0;
-                return true;
-            }
-            st.waveWindow = 0;
-            st.procError = kProcRemoved;
-            raise(1001, "Subclassing failed!", kSource);
-        }
-        if (st.oldWaveProc) reg.setWindowProc(st.waveWindow, st.oldWaveProc);
-        st.oldWaveProc = nullptr;
-        st.waveWindow = 0;
-        st.procError = kProcRemoved;
-        skip91([&] { setLamp(st, RGB(127, 127, 127)); });
+        subclass(st, flag, st.waveWindow, st.oldWaveProc, WindowProcWave, 1001);
+        if (flag != 1) skip91([&] { setLamp(st, RGB(127, 127, 127)); });
         return true;
     });
 }
@@ -143,22 +144,7 @@ bool SubClassWaveIn(std::int32_t flag) {
 bool SubClassTimer(std::int32_t flag) {
     EngineState& st = engine();
     return withTrail("Sub SubClassTimer in Wavorix", [&] {
-        auto& reg = WindowRegistry::current();
-        if (flag == 1) {
-            if (st.oldTimerProc) raise(1001, "Subclassing is already active!", kSource);
-            st.oldTimerProc = reg.setWindowProc(st.timerWindow, WindowProcTimer);
-            if (st.oldTimerProc) {
-                st.procError = 0;
-                return true;
-            }
-            st.timerWindow = 0;
-            st.procError = kProcRemoved;
-            raise(1002, "Subclassing failed!", kSource);
-        }
-        if (st.oldTimerProc) reg.setWindowProc(st.timerWindow, st.oldTimerProc);
-        st.oldTimerProc = nullptr;
-        st.timerWindow = 0;
-        st.procError = kProcRemoved;
+        subclass(st, flag, st.timerWindow, st.oldTimerProc, WindowProcTimer, 1002);
         return true;
     });
 }

@@ -57,6 +57,11 @@ void setLamp(EngineState& st, std::uint32_t colour) {
     l.notify(forms::Prop::Colors);  // Refresh: repaint at once
 }
 
+void blinkLamp(EngineState& st, std::int32_t& phase, std::uint32_t dim, std::uint32_t bright) {
+    phase = phase == 1 ? 0 : 1;
+    setLamp(st, phase == 0 ? dim : bright);
+}
+
 void pumpEvents() {
     if (platform::EventLoop::currentOrNull()) forms::DoEvents();
 }

@@ -148,6 +148,9 @@ void resetEngineState();
 forms::Label& lamp(EngineState& st);
 // BackColor := colour and Refresh; 91 when there is no lamp.
 void setLamp(EngineState& st, std::uint32_t colour);
+// One blink of the lamp: from phase 1 to 0 showing dim, otherwise to 1 showing bright. The phase
+// moves on even when there is no lamp (91).
+void blinkLamp(EngineState& st, std::int32_t& phase, std::uint32_t dim, std::uint32_t bright);
 
 // Block counters go from &H7FFFFFFE back to 1.
 inline std::int32_t nextCount(std::int32_t n) { return n >= 0x7FFFFFFE ? 1 : n + 1; }

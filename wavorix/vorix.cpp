@@ -562,15 +562,7 @@ void Vorix::Timer1_Timer() {
         modProc::NextBuffer(0);
         maxFrequencyLCopy_ = st.maxFrequencyL;
         RaiseEvent(eventid::Complete, {Variant(0), Variant(0), Variant(0.0)});
-        skip91([&] {
-            if (lampPhase_ == 1) {
-                lampPhase_ = 0;
-                setLamp(st, RGB(0, 125, 0));
-            } else {
-                lampPhase_ = 1;
-                setLamp(st, 0xFF00);
-            }
-        });
+        skip91([&] { blinkLamp(st, lampPhase_, RGB(0, 125, 0), 0xFF00); });
     });
 }
 
