@@ -55,11 +55,19 @@ int Application::loadedForms() {
 
 void Application::reset() {
     for (auto* s : formSlots()) s->discard();
-    app().graveyard.clear();
+    collectGarbage();
     app().ended = false;
 }
 
-void Application::collectGarbage() { app().graveyard.clear(); }
+void Application::collectGarbage() {
+    // A control that pumps while it goes (the audio control does) may come back here: free a
+    // batch taken out of the list, never the list being freed.
+    while (!app().graveyard.empty()) {
+        std::vector<std::unique_ptr<Form>> batch;
+        batch.swap(app().graveyard);
+        batch.clear();
+    }
+}
 
 void Application::keepUntilIdle(std::unique_ptr<Form> form) { app().graveyard.push_back(std::move(form)); }
 

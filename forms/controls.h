@@ -199,7 +199,7 @@ public:
     // 0..65535 (else 380); writing it restarts the count; 0 never ticks.
     void setInterval(long long ms);
     bool Enabled() const { return timer_.enabled(); }
-    // Enabling starts a fresh full interval.
+    // Enabling a stopped timer starts a fresh full interval; a running one keeps its count.
     void setEnabled(bool on);
     std::function<void()> onTimer;
 

@@ -43,9 +43,11 @@ void LoopTimer::setInterval(int ms) {
 int LoopTimer::interval() const { return state_->interval; }
 
 void LoopTimer::setEnabled(bool on) {
-    // Enabling (even an enabled timer) starts a fresh full interval.
+    // Enabling a stopped timer starts a fresh full interval; a running one keeps its count,
+    // which the level steps and the press sequences rely on.
+    const bool was = state_->enabled;
     state_->enabled = on;
-    if (on && loop_) {
+    if (on && !was && loop_) {
         state_->dueNs = loop_->nowNs() + static_cast<std::int64_t>(state_->interval) * kNsPerMs;
         ++state_->restarts;
         loop_->wake();

@@ -15,7 +15,8 @@ namespace platform {
 
 class EventLoop;
 
-// A timer of the loop. Enabling it or changing its interval starts a fresh full interval;
+// A timer of the loop. Enabling it when stopped or changing its interval starts a fresh full
+// interval (enabling it while it runs changes nothing);
 // interval 0 never ticks; a tick that falls due while its own handler runs is dropped.
 class LoopTimer {
 public:

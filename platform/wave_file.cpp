@@ -71,7 +71,7 @@ public:
                 return WAVERR_BADFORMAT;
             }
             int err = 0;
-            src_ = src_new(SRC_SINC_MEDIUM_QUALITY, channels_, &err);
+            src_ = src_new(SRC_SINC_FASTEST, channels_, &err);
             if (!src_) {
                 error = "Sound file " + path + ": rate conversion unavailable (" + src_strerror(err) + ")";
                 return MMSYSERR_NOMEM;

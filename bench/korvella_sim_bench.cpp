@@ -1,0 +1,69 @@
+// korvella-sim on a 60 s generated track (120 BPM kicks, bass line, hi-hats), Start at 0 ms.
+// x_realtime: seconds of music per second of wall time (target: at least 100). The 44.1 kHz track
+// goes through the sound-file device's rate conversion to the program's 50 kHz; the 50 kHz one
+// is delivered sample for sample.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <ostream>
+#include <sstream>
+#include <string>
+
+#include "korvella/sim/ScenarioRunner.h"
+#include "korvella/track.h"
+#include "platform/settings.h"
+#include "platform/wave_file.h"
+
+namespace {
+
+constexpr double kSeconds = 60;
+
+std::filesystem::path scratch() {
+    static const std::filesystem::path dir = [] {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "korvella-sim-bench-XXXXXX").string();
+        const char* d = ::mkdtemp(tmpl.data());
+        const std::filesystem::path p = d ? d : std::filesystem::temp_directory_path();
+        ::setenv("KORVELLA_HOME", (p / "home").c_str(), 1);
+        platform::setConfigDir((p / "config").string());
+        return p;
+    }();
+    return dir;
+}
+
+std::string track(int rate) {
+    const auto path = scratch() / ("track-" + std::to_string(rate) + ".wav");
+    if (!std::filesystem::exists(path)) {
+        korvella_test::TrackSpec spec;
+        spec.seconds = kSeconds;
+        spec.rate = rate;
+        const auto t = korvella_test::makeTrack(spec);
+        platform::writeSoundFile(path.string(), t.samples, 1, t.rate);
+    }
+    return path.string();
+}
+
+struct NullBuffer : std::streambuf {
+    int overflow(int c) override { return c; }
+};
+
+void BM_KorvellaSim(benchmark::State& state) {
+    korvella::sim::Options o;
+    o.input = track(static_cast<int>(state.range(0)));
+    o.library = WAVORIX_LIBRARY;
+    o.actions.push_back({0, korvella::sim::Action::Kind::Click, "frmBeats", "cmdStart", ""});
+    o.seconds = kSeconds;
+    NullBuffer nb;
+    std::ostream out(&nb), err(&nb);
+    for (auto _ : state) {
+        const int rc = korvella::sim::run(o, out, err);
+        if (rc != 0) state.SkipWithError("korvella-sim failed");
+    }
+    state.counters["x_realtime"] = benchmark::Counter(kSeconds * static_cast<double>(state.iterations()),
+                                                      benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_KorvellaSim)->Arg(44100)->Arg(50000)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
+
+}  // namespace
+
+BENCHMARK_MAIN();

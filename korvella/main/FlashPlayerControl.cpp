@@ -1,0 +1,41 @@
+#include "korvella/main/FlashPlayerControl.h"
+
+#include "platform/eventloop.h"
+
+namespace korvella {
+
+namespace {
+FlashPlayerControl::CallObserver& callObserver() {
+    static FlashPlayerControl::CallObserver o;
+    return o;
+}
+}  // namespace
+
+void FlashPlayerControl::setCallObserver(CallObserver observer) { callObserver() = std::move(observer); }
+
+FlashPlayerControl::FlashPlayerControl(forms::Form* form, std::string name, forms::Control* container)
+    : forms::HostedControl(form, std::move(name), "ShockwaveFlash", container),
+      player_(platform::EventLoop::current().clock()) {
+    player_.setObserver([this](const std::string& line) {
+        if (callObserver()) callObserver()(*this, line);
+    });
+}
+
+FlashPlayerControl::~FlashPlayerControl() { player_.setObserver(nullptr); }
+
+void FlashPlayerControl::setVisible(bool visible) {
+    player_.setVisible(visible);
+    forms::Control::setVisible(visible);
+}
+
+void FlashPlayerControl::Move(double left, double top, double width, double height) {
+    player_.setWidth(width);
+    player_.setHeight(height);
+    forms::HostedControl::Move(left, top, width, height);
+}
+
+void FlashPlayerControl::paint(platform::Bitmap& target, int widthPx, int heightPx) {
+    player_.render(target, widthPx, heightPx);
+}
+
+}  // namespace korvella

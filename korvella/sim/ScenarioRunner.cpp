@@ -1,0 +1,367 @@
+#include "korvella/sim/ScenarioRunner.h"
+
+#include <sndfile.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ostream>
+#include <sstream>
+
+#include "forms/application.h"
+#include "forms/conv.h"
+#include "forms/errors.h"
+#include "forms/runtime.h"
+#include "korvella/main/FlashPlayerControl.h"
+#include "korvella/windows.h"
+#include "platform/component.h"
+#include "platform/dialogs.h"
+#include "platform/wave.h"
+#include "platform/wave_file.h"
+#include "platform/windows.h"
+
+namespace korvella::sim {
+
+namespace {
+
+std::string formatMs(double ms) {
+    char buf[64];
+    if (std::fabs(ms - std::round(ms)) < 1e-6)
+        std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(std::llround(ms)));
+    else
+        std::snprintf(buf, sizeof buf, "%.3f", ms);
+    return buf;
+}
+
+std::string oneLine(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        if (text[i] == '\r' || text[i] == '\n')
+            out += "\\n";
+        else
+            out += text[i];
+    }
+    return out;
+}
+
+bool parseNumber(const std::string& s, double& v) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    v = std::strtod(s.c_str(), &end);
+    return end && *end == '\0' && std::isfinite(v);
+}
+
+forms::FormSlotBase* findForm(const std::string& name) {
+    for (auto* slot : forms::Application::formSlots())
+        if (slot->name() == name) return slot;
+    return nullptr;
+}
+
+// The length of a sound file in seconds, 0 when it cannot be read.
+double soundFileSeconds(const std::string& path) {
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    if (!f) return 0;
+    sf_close(f);
+    return info.samplerate > 0 ? static_cast<double>(info.frames) / info.samplerate : 0;
+}
+
+class Printer {
+public:
+    Printer(std::ostream& out, platform::EventLoop& loop) : out_(out), loop_(loop) {}
+    void line(double ms, const std::string& kind, const std::string& details) {
+        out_ << formatMs(ms) << ' ' << kind;
+        if (!details.empty()) out_ << ' ' << details;
+        out_ << '\n';
+    }
+    void line(const std::string& kind, const std::string& details) { line(loop_.nowMs(), kind, details); }
+
+private:
+    std::ostream& out_;
+    platform::EventLoop& loop_;
+};
+
+// Message boxes become lines, answered with their default button; file boxes are cancelled.
+class PrintingDialogs final : public platform::DialogService {
+public:
+    explicit PrintingDialogs(Printer& p) : p_(p) {}
+    int msgBox(const std::string& text, int style, const std::string& title) override {
+        p_.line("msgbox", oneLine(title) + " | " + oneLine(text));
+        return platform::msgBoxDefaultAnswer(style);
+    }
+    std::optional<std::string> fileOpen(const std::string&, const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> fileSave(const std::string&, const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+
+private:
+    Printer& p_;
+};
+
+// Follows frmBeats.Text1 and the messages to windows that are not the program's own.
+class Watcher final : public forms::FormsObserver, public platform::WindowRegistry::Observer {
+public:
+    Watcher(Printer& p, platform::WindowRegistry& windows) : p_(p), windows_(windows) {}
+    void controlChanged(forms::Control& c, forms::Prop prop) override {
+        // Design values set while a window is being built are no change.
+        if (prop == forms::Prop::Text && c.name() == "Text1" && c.form() && c.form()->name() == "frmBeats" && c.form()->isLoaded() &&
+            c.kind() == forms::Kind::TextBox)
+            p_.line("beat", static_cast<forms::TextBox&>(c).Text());
+    }
+    void messageSent(platform::HWND hwnd, platform::UINT msg, platform::WPARAM w, platform::LPARAM l) override {
+        // Every window of the program keeps its form or control in the user data slot.
+        if (windows_.userData(hwnd)) return;
+        char buf[96];
+        std::snprintf(buf, sizeof buf, "%d 0x%X %llu %lld", hwnd, msg, static_cast<unsigned long long>(w),
+                      static_cast<long long>(l));
+        p_.line("send", buf);
+    }
+
+private:
+    Printer& p_;
+    platform::WindowRegistry& windows_;
+};
+
+std::string perform(const Action& a) {
+    forms::FormSlotBase* slot = findForm(a.form);
+    if (!slot) return "no window " + a.form;
+    forms::Form& form = slot->form();
+    forms::Control* c = form.control(a.control);
+    if (!c) return "no control " + a.control + " on " + a.form;
+    using forms::Kind;
+    try {
+        switch (a.kind) {
+        case Action::Kind::Click:
+            switch (c->kind()) {
+            case Kind::CommandButton: static_cast<forms::CommandButton*>(c)->userClick(); return {};
+            case Kind::CheckBox: static_cast<forms::CheckBox*>(c)->userClick(); return {};
+            case Kind::OptionButton: static_cast<forms::OptionButton*>(c)->userClick(); return {};
+            case Kind::Menu: static_cast<forms::Menu*>(c)->userClick(); return {};
+            case Kind::PictureBox: {
+                auto* p = static_cast<forms::PictureBox*>(c);
+                if (p->onMouseDown) p->onMouseDown(1, 0, 0, 0);
+                if (p->onMouseUp) p->onMouseUp(1, 0, 0, 0);
+                if (p->onClick) p->onClick();
+                return {};
+            }
+            case Kind::Label: {
+                auto* l = static_cast<forms::Label*>(c);
+                if (l->onClick) l->onClick();
+                return {};
+            }
+            default: return a.control + " cannot be clicked";
+            }
+        case Action::Kind::Set: {
+            double v = 0;
+            if (!parseNumber(a.value, v) || v != std::floor(v)) return "\"" + a.value + "\" is not a whole number";
+            switch (c->kind()) {
+            case Kind::HScrollBar:
+            case Kind::VScrollBar: static_cast<forms::ScrollBar*>(c)->setValue(static_cast<long long>(v)); return {};
+            case Kind::CheckBox: static_cast<forms::CheckBox*>(c)->setValue(static_cast<int>(v)); return {};
+            case Kind::OptionButton: static_cast<forms::OptionButton*>(c)->setValue(v != 0); return {};
+            default: return a.control + " has no value to set (text boxes take 'text')";
+            }
+        }
+        case Action::Kind::Text:
+            if (c->kind() != Kind::TextBox) return a.control + " is not a text box";
+            static_cast<forms::TextBox*>(c)->userEdit(a.value);
+            return {};
+        }
+    } catch (const platform::VbError& e) {
+        return "run-time error " + std::to_string(e.number()) + ": " + oneLine(e.description());
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string Action::describe() const {
+    switch (kind) {
+    case Kind::Click: return "click " + form + "." + control;
+    case Kind::Set: return "set " + form + "." + control + " " + value;
+    case Kind::Text: return "text " + form + "." + control + " " + value;
+    }
+    return {};
+}
+
+std::string usage() {
+    return "usage: korvella-sim --input FILE [--seconds S] [--loop] [--library PATH] [--at MS ACTION]...\n"
+           "  ACTION: click FORM.CONTROL | set FORM.CONTROL VALUE | text FORM.CONTROL TEXT\n"
+           "  The program starts at 0 ms; press \"Start\" with --at 0 click frmBeats.cmdStart.\n";
+}
+
+std::optional<Options> parseArguments(const std::vector<std::string>& args, std::string& error) {
+    Options o;
+    auto need = [&](std::size_t i, std::size_t n, const std::string& what) {
+        if (i + n < args.size()) return true;
+        error = what + " needs " + (n == 1 ? "a value" : std::to_string(n) + " values");
+        return false;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--input") {
+            if (!need(i, 1, a)) return std::nullopt;
+            o.input = args[++i];
+        } else if (a == "--seconds") {
+            if (!need(i, 1, a)) return std::nullopt;
+            double s = 0;
+            if (!parseNumber(args[++i], s) || s <= 0) {
+                error = "--seconds takes a positive number, not \"" + args[i] + "\"";
+                return std::nullopt;
+            }
+            o.seconds = s;
+        } else if (a == "--loop") {
+            o.loopInput = true;
+        } else if (a == "--library") {
+            if (!need(i, 1, a)) return std::nullopt;
+            o.library = args[++i];
+        } else if (a == "--at") {
+            if (!need(i, 3, a)) return std::nullopt;
+            Action act;
+            if (!parseNumber(args[i + 1], act.ms) || act.ms < 0) {
+                error = "--at takes a time in ms, not \"" + args[i + 1] + "\"";
+                return std::nullopt;
+            }
+            const std::string& verb = args[i + 2];
+            const std::string& target = args[i + 3];
+            if (verb == "click") {
+                act.kind = Action::Kind::Click;
+            } else if (verb == "set" || verb == "text") {
+                act.kind = verb == "set" ? Action::Kind::Set : Action::Kind::Text;
+                if (!need(i, 4, "--at MS " + verb)) return std::nullopt;
+                act.value = args[i + 4];
+            } else {
+                error = "unknown action \"" + verb + "\" (click, set or text)";
+                return std::nullopt;
+            }
+            const auto dot = target.find('.');
+            if (dot == std::string::npos || dot == 0 || dot + 1 == target.size()) {
+                error = "\"" + target + "\" is not FORM.CONTROL";
+                return std::nullopt;
+            }
+            act.form = target.substr(0, dot);
+            act.control = target.substr(dot + 1);
+            if (!findForm(act.form)) {
+                error = "no window \"" + act.form + "\" (frmBeats, Form1 ... Form5, frmCustom)";
+                return std::nullopt;
+            }
+            i += act.kind == Action::Kind::Click ? 3 : 4;
+            o.actions.push_back(std::move(act));
+        } else {
+            error = "unknown argument \"" + a + "\"";
+            return std::nullopt;
+        }
+    }
+    if (o.input.empty()) {
+        error = "--input FILE is required";
+        return std::nullopt;
+    }
+    return o;
+}
+
+int run(const Options& o, std::ostream& out, std::ostream& err) {
+    forms::Runtime rt(forms::Runtime::ClockKind::Virtual);
+    platform::EventLoop& loop = rt.loop();
+    Printer printer(out, loop);
+
+    // The file given is device 0, and the only one.
+    ::unsetenv("KORVELLA_INPUT_FILE");
+    platform::setSystemWaveDevices(false);
+    platform::resetWaveDevices();
+    auto device = std::make_shared<platform::SoundFileWaveIn>(o.input, o.loopInput);
+    {
+        std::string why;
+        if (device->check(why) != 0) {
+            err << "korvella-sim: cannot play " << o.input << ": " << why << '\n';
+            return 1;
+        }
+    }
+    const double fileSeconds = soundFileSeconds(o.input);
+    std::optional<double> inputStartMs;
+    device->setInputStartHook([&](std::int64_t ns) {
+        inputStartMs = static_cast<double>(ns) / 1e6;
+        printer.line(*inputStartMs, "input", "start");
+    });
+    platform::addWaveInDevice(device);
+
+    if (!o.library.empty() && platform::com::callRegistrationEntry(o.library, false) != platform::com::S_OK) {
+        err << "korvella-sim: cannot register " << o.library << ": " << platform::com::lastCreateError() << '\n';
+        platform::resetWaveDevices();
+        return 1;
+    }
+
+    PrintingDialogs dialogs(printer);
+    platform::DialogService* previousDialogs = &platform::dialogs();
+    platform::setDialogs(&dialogs);
+    Watcher watcher(printer, rt.windows());
+    forms::Application::addObserver(&watcher);
+    rt.windows().addObserver(&watcher);
+    FlashPlayerControl::setCallObserver([&](const FlashPlayerControl& c, const std::string& call) {
+        if (c.form() && c.form()->name() == "Form1") printer.line("player", call);
+    });
+    forms::Application::title() = "Korvella";
+    forms::Application::setEndHook(nullptr);
+
+    int analysed = 0;
+    std::int32_t newest = 0;
+    int failures = 0;
+    forms::runHandler([&] {
+        frmBeats.Show();
+        auto previous = frmBeats->Vorix1.onComplete;
+        frmBeats->Vorix1.onComplete = [&, previous](std::int32_t block, std::int32_t buffer, double dt) {
+            ++analysed;
+            newest = block;
+            if (previous) previous(block, buffer, dt);
+        };
+        if (o.prepare) o.prepare();
+    });
+
+    // Each action runs at the first pump at or after its time, in a wait of the program too.
+    double lastActionMs = 0;
+    for (const Action& a : o.actions) {
+        lastActionMs = std::max(lastActionMs, a.ms);
+        auto perform_ = [&printer, &failures, a] {
+            const std::string why = perform(a);
+            if (!why.empty()) {
+                ++failures;
+                printer.line("error", a.describe() + ": " + why);
+            }
+        };
+        const auto due = static_cast<std::int64_t>(std::llround(a.ms * 1e6));
+        if (due <= loop.nowNs())
+            loop.post(perform_);
+        else
+            rt.virtualClock()->schedule(due, [&loop, perform_] { loop.post(perform_); });
+    }
+
+    auto endMs = [&] {
+        if (o.seconds) return *o.seconds * 1000.0;
+        double end = lastActionMs + 1000.0;
+        if (inputStartMs) end = std::max(end, *inputStartMs + fileSeconds * 1000.0 + 1000.0);
+        return end;
+    };
+    loop.doEvents();
+    while (!forms::Application::ended() && loop.nowMs() < endMs()) loop.advance(1);
+
+    std::string missed = "?";
+    forms::tryStmt([&] {
+        if (auto* f = frmBeats.peekAs()) missed = std::to_string(f->Vorix1.get(korvella::vorix::MissedCount).toInt32());
+    });
+    const std::string text1 = frmBeats.peekAs() ? frmBeats.peekAs()->Text1.Text() : "?";
+    printer.line("end", "Text1=" + text1 + " MissedCount=" + missed + " Blocks=" + std::to_string(newest) +
+                            " Analysed=" + std::to_string(analysed));
+    out.flush();
+
+    FlashPlayerControl::setCallObserver(nullptr);
+    rt.windows().removeObserver(&watcher);
+    forms::Application::removeObserver(&watcher);
+    forms::Application::reset();
+    platform::setDialogs(previousDialogs);
+    platform::resetWaveDevices();
+    return failures ? 3 : 0;
+}
+
+}  // namespace korvella::sim

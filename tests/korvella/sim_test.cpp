@@ -1,0 +1,221 @@
+// korvella-sim: its arguments, its lines, and end to end on generated tracks.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "fixture.h"
+#include "korvella/sim/ScenarioRunner.h"
+#include "platform/wave_file.h"
+#include "track.h"
+
+namespace korvella_test {
+namespace {
+
+namespace sim = korvella::sim;
+
+struct Line {
+    double ms;
+    std::string kind;
+    std::string details;
+};
+
+std::vector<Line> parse(const std::string& out) {
+    std::vector<Line> lines;
+    std::istringstream in(out);
+    std::string s;
+    while (std::getline(in, s)) {
+        std::istringstream l(s);
+        Line line;
+        l >> line.ms >> line.kind;
+        std::getline(l >> std::ws, line.details);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+class SimTest : public KorvellaTest {
+protected:
+    std::string writeTrack(const Track& t, const std::string& name) {
+        const auto path = tempPath(name).string();
+        std::string error;
+        EXPECT_TRUE(platform::writeSoundFile(path, t.samples, 1, t.rate, &error)) << error;
+        return path;
+    }
+    int run(std::vector<std::string> args, std::string& out, std::string& err) {
+        std::string why;
+        auto o = sim::parseArguments(args, why);
+        EXPECT_TRUE(o) << why;
+        if (!o) return -1;
+        o->library = WAVORIX_LIBRARY;
+        std::ostringstream os, es;
+        const int rc = sim::run(*o, os, es);
+        out = os.str();
+        err = es.str();
+        return rc;
+    }
+};
+
+TEST(SimArguments, WhatCannotBeUsedIsSaidClearly) {
+    std::string error;
+    auto expectError = [&](std::vector<std::string> args, const std::string& part) {
+        EXPECT_FALSE(sim::parseArguments(args, error));
+        EXPECT_NE(error.find(part), std::string::npos) << error;
+    };
+    expectError({}, "--input FILE is required");
+    expectError({"--input"}, "--input needs a value");
+    expectError({"--input", "a.wav", "--seconds", "-2"}, "positive number");
+    expectError({"--input", "a.wav", "--seconds", "ten"}, "positive number");
+    expectError({"--input", "a.wav", "--at", "100", "click"}, "--at needs 3 values");
+    expectError({"--input", "a.wav", "--at", "x", "click", "frmBeats.cmdStart"}, "time in ms");
+    expectError({"--input", "a.wav", "--at", "0", "press", "frmBeats.cmdStart"}, "unknown action");
+    expectError({"--input", "a.wav", "--at", "0", "click", "cmdStart"}, "not FORM.CONTROL");
+    expectError({"--input", "a.wav", "--at", "0", "click", "Form9.X"}, "no window \"Form9\"");
+    expectError({"--input", "a.wav", "--at", "0", "set", "frmBeats.VScroll4"}, "needs 4 values");
+    expectError({"--input", "a.wav", "--verbose"}, "unknown argument");
+
+    auto o = sim::parseArguments({"--input", "a.wav", "--seconds", "2.5", "--at", "0", "click", "frmBeats.cmdStart", "--at",
+                                  "1500", "text", "frmBeats.txtFrom", "90 Hz", "--loop"},
+                                 error);
+    ASSERT_TRUE(o) << error;
+    EXPECT_EQ(o->input, "a.wav");
+    EXPECT_EQ(o->seconds, 2.5);
+    EXPECT_TRUE(o->loopInput);
+    ASSERT_EQ(o->actions.size(), 2u);
+    EXPECT_EQ(o->actions[1].describe(), "text frmBeats.txtFrom 90 Hz");
+    EXPECT_EQ(o->actions[1].ms, 1500);
+}
+
+TEST_F(SimTest, AFileThatCannotBePlayedStopsBeforeTheProgramStarts) {
+    std::ofstream(tempPath("notes.wav")) << "no sound here";
+    std::string out, err;
+    EXPECT_EQ(run({"--input", tempPath("notes.wav").string()}, out, err), 1);
+    EXPECT_EQ(out, "");
+    EXPECT_NE(err.find("cannot play"), std::string::npos) << err;
+    EXPECT_EQ(run({"--input", tempPath("missing.wav").string()}, out, err), 1);
+}
+
+TEST_F(SimTest, ActionsAtTheirTimesAndTheirFailuresAsLines) {
+    TrackSpec spec;
+    spec.seconds = 2;
+    const std::string file = writeTrack(makeTrack(spec), "short.wav");
+    std::string out, err;
+    const int rc = run({"--input", file, "--seconds", "1.5", "--at", "0", "click", "frmBeats.Command5", "--at", "100", "text",
+                        "frmBeats.Text1", "7", "--at", "200", "set", "frmBeats.VScroll4", "500", "--at", "300", "click",
+                        "frmBeats.Nothing", "--at", "400", "click", "frmBeats.Command7", "--at", "500", "set", "frmBeats.Text1",
+                        "3"},
+                       out, err);
+    EXPECT_EQ(rc, 3);
+    const auto lines = parse(out);
+    std::vector<std::string> got;
+    for (const auto& l : lines) got.push_back(std::to_string(static_cast<int>(l.ms)) + " " + l.kind + " " + l.details);
+    ASSERT_EQ(got.size(), 8u) << out;
+    EXPECT_EQ(got[0], "0 player Visible 0");
+    EXPECT_EQ(got[1], "35 player Visible 1");
+    EXPECT_EQ(got[2], "100 beat 7");  // before "Start" the beat plays nothing
+    EXPECT_EQ(got[3], "200 error set frmBeats.VScroll4 500: run-time error 380: Invalid property value");
+    EXPECT_EQ(got[4], "300 error click frmBeats.Nothing: no control Nothing on frmBeats");
+    EXPECT_EQ(got[5].rfind("400 msgbox Pegel-Anpassung | Die Pegelanpassung", 0), 0u) << got[5];
+    EXPECT_EQ(got[6], "500 error set frmBeats.Text1 3: Text1 has no value to set (text boxes take 'text')");
+    EXPECT_EQ(got[7], "1500 end Text1=7 MissedCount=0 Blocks=0 Analysed=0");
+}
+
+TEST_F(SimTest, PressesOnAnotherProgramsButtonsAreSendLines) {
+    TrackSpec spec;
+    spec.seconds = 3;
+    const std::string file = writeTrack(makeTrack(spec), "three.wav");
+    std::string why;
+    auto o = sim::parseArguments({"--input", file, "--seconds", "2.5", "--at", "0", "click", "frmBeats.cmdStart"}, why);
+    ASSERT_TRUE(o) << why;
+    o->library = WAVORIX_LIBRARY;
+    platform::HWND button = 0;
+    o->prepare = [&] {
+        button = platform::WindowRegistry::current().create("ThunderRT6UserControlDC", "Effekt 1");
+        Form2->HandleDMXC.AddItem(std::to_string(button));
+    };
+    std::ostringstream out, err;
+    ASSERT_EQ(sim::run(*o, out, err), 0) << err.str();
+    const auto lines = parse(out.str());
+    std::vector<double> beatsAt, downsAt, upsAt;
+    for (const auto& l : lines) {
+        if (l.kind == "beat") beatsAt.push_back(l.ms);
+        if (l.kind == "send" && l.details == std::to_string(button) + " 0x201 0 0") downsAt.push_back(l.ms);
+        if (l.kind == "send" && l.details == std::to_string(button) + " 0x202 0 0") upsAt.push_back(l.ms);
+    }
+    ASSERT_FALSE(beatsAt.empty()) << out.str();
+    EXPECT_EQ(downsAt, beatsAt);
+    ASSERT_EQ(upsAt.size(), beatsAt.size());
+    for (std::size_t i = 0; i < upsAt.size(); ++i) EXPECT_EQ(upsAt[i] - downsAt[i], 60);
+    // The program's own messages (the control's channel, its wave window) are not listed.
+    for (const auto& l : lines) {
+        if (l.kind == "send") {
+            EXPECT_EQ(l.details.rfind(std::to_string(button) + " ", 0), 0u) << l.details;
+        }
+    }
+}
+
+struct Counted {
+    double inputStart = -1;
+    std::vector<double> beats;  // times of counted beats (Text1 above 0)
+    std::vector<double> plays;
+    std::string end;
+};
+
+Counted collect(const std::string& out) {
+    Counted c;
+    for (const auto& l : parse(out)) {
+        if (l.kind == "input" && l.details == "start") c.inputStart = l.ms;
+        if (l.kind == "beat" && l.details != "0") c.beats.push_back(l.ms);
+        if (l.kind == "player" && l.details == "Play") c.plays.push_back(l.ms);
+        if (l.kind == "end") c.end = l.details;
+    }
+    return c;
+}
+
+class EndToEndTest : public SimTest, public ::testing::WithParamInterface<double> {};
+
+TEST_P(EndToEndTest, EveryKickIsCountedOnceAndPlaysTheMovie) {
+    TrackSpec spec;
+    spec.bpm = GetParam();
+    spec.seconds = 20;
+    const Track track = makeTrack(spec);
+    const std::string file = writeTrack(track, "track.wav");
+    std::string out, err;
+    ASSERT_EQ(run({"--input", file, "--at", "0", "click", "frmBeats.cmdStart"}, out, err), 0) << err;
+    const Counted c = collect(out);
+    ASSERT_GE(c.inputStart, 0);
+    ASSERT_FALSE(c.beats.empty());
+
+    // Every counted beat belongs to a kick: it comes 0 to 200 ms after the kick's onset.
+    auto kickOf = [&](double beatMs) {
+        for (std::size_t k = 0; k < track.kickMs.size(); ++k) {
+            const double d = beatMs - (c.inputStart + track.kickMs[k]);
+            if (d >= 0 && d <= 200) return static_cast<int>(k);
+        }
+        return -1;
+    };
+    std::vector<int> kicksCounted(track.kickMs.size(), 0);
+    for (double b : c.beats) {
+        const int k = kickOf(b);
+        EXPECT_GE(k, 0) << "a beat at " << b << " ms with no kick before it";
+        if (k >= 0) ++kicksCounted[static_cast<std::size_t>(k)];
+    }
+    // Once the level has settled (after 4 s of input), each kick is counted exactly once.
+    const double endMs = c.inputStart + spec.seconds * 1000;
+    for (std::size_t k = 0; k < track.kickMs.size(); ++k) {
+        if (track.kickMs[k] >= 4000 && c.inputStart + track.kickMs[k] + 200 < endMs) {
+            EXPECT_EQ(kicksCounted[k], 1) << "kick " << k << " at " << track.kickMs[k] << " ms";
+        }
+    }
+    // Never twice within the lock.
+    for (std::size_t i = 1; i < c.beats.size(); ++i) EXPECT_GT(c.beats[i] - c.beats[i - 1], 100);
+    // The movie plays with each counted beat.
+    EXPECT_EQ(c.plays, c.beats);
+    EXPECT_EQ(c.end.rfind("Text1=" + std::to_string(c.beats.size()) + " ", 0), 0u) << c.end;
+}
+
+INSTANTIATE_TEST_SUITE_P(Tempos, EndToEndTest, ::testing::Values(120.0, 174.0),
+                         [](const auto& info) { return std::to_string(static_cast<int>(info.param)) + "bpm"; });
+
+}  // namespace
+}  // namespace korvella_test
