@@ -1,6 +1,7 @@
 // The control kinds of the forms runtime, with the runtime's event order: a write that raises an
 // event runs the handler to its end before the writing statement finishes.
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -337,6 +338,9 @@ public:
     HostedControl(Form* form, std::string name, const char* className, Control* container = nullptr);
     virtual bool paints() const { return false; }
     virtual void paint(platform::Bitmap& /*target*/, int /*widthPx*/, int /*heightPx*/) {}
+    // Whether a paint at nowNs (the loop's clock) could draw anything other than the last paint
+    // did at the same size. The view skips the paint and the screen update when it could not.
+    virtual bool needsRepaint(std::int64_t /*nowNs*/) { return true; }
 };
 
 }  // namespace forms

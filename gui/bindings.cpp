@@ -9,7 +9,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -22,6 +24,7 @@
 #include "forms/errors.h"
 #include "forms/form.h"
 #include "gui/keys.h"
+#include "gui/view.h"
 
 namespace gui::detail {
 
@@ -43,6 +46,8 @@ void userInput(const std::function<void()>& input) {
         // Not a run-time error of the program: report it, the operator's session goes on.
         std::fprintf(stderr, "%s: %s\n", forms::Application::title().c_str(), e.what());
     }
+    // The operator's next input meets the widgets as the handlers left them.
+    if (View* view = View::current()) view->applyPendingChanges();
 }
 
 int inputDepth() { return g_inputDepth; }
@@ -649,19 +654,26 @@ void drawSunkenBorder(QPainter& p, const QRect& r) {
 
 class PictureWidget final : public QWidget, public Bound {
 public:
-    explicit PictureWidget(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
+    explicit PictureWidget(QWidget* parent) : QWidget(parent) {
+        setMouseTracking(true);
+        // The box draws every pixel of itself: Qt need not draw what lies below it first.
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
 
 protected:
     forms::PictureBox* box() const { return binding ? &static_cast<forms::PictureBox&>(binding->control()) : nullptr; }
 
-    void paintEvent(QPaintEvent*) override {
+    void paintEvent(QPaintEvent* e) override {
         forms::PictureBox* b = box();
         if (!b) return;
         QPainter p(this);
         const int border = b->BorderStyle ? 2 : 0;
-        p.fillRect(rect(), toQColor(b->BackColor()));
         const platform::Bitmap& image = b->image();
-        if (!image.empty()) p.drawImage(QPoint(border, border), imageOf(image));
+        const QRect picture = image.empty() ? QRect() : QRect(border, border, image.width(), image.height());
+        // The back colour where the picture leaves room.
+        const QColor back = toQColor(b->BackColor());
+        for (const QRect& r : QRegion(e->rect()).subtracted(picture)) p.fillRect(r, back);
+        if (!picture.isEmpty()) p.drawImage(picture.topLeft(), imageOf(image));
         if (border) drawSunkenBorder(p, rect());
     }
 
@@ -724,47 +736,67 @@ private:
 
 class HostedWidget final : public QWidget, public Bound {
 public:
-    explicit HostedWidget(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent, false); }
+    explicit HostedWidget(QWidget* parent, bool paints) : QWidget(parent) {
+        // A painting control covers all of itself: Qt need not draw what lies below it first.
+        setAttribute(Qt::WA_OpaquePaintEvent, paints);
+    }
     platform::Bitmap frame;
 
 protected:
-    void paintEvent(QPaintEvent*) override {
+    void paintEvent(QPaintEvent* e) override {
         if (!binding || !binding->paintsFrames()) return;
         QPainter p(this);
-        if (frame.empty())
-            p.fillRect(rect(), toQColor(binding->control().BackColor()));
-        else
-            p.drawImage(QPoint(0, 0), imageOf(frame));
+        const QColor back = toQColor(binding->control().BackColor());
+        if (frame.empty()) {
+            p.fillRect(e->rect(), back);
+            return;
+        }
+        const QRect drawn(0, 0, frame.width(), frame.height());
+        if (const QRect part = e->rect() & drawn; !part.isEmpty()) p.drawImage(part.topLeft(), imageOf(frame), part);
+        // Grown since the last frame: the rest until the next one.
+        if (!drawn.contains(e->rect()))
+            for (const QRect& r : QRegion(e->rect()).subtracted(drawn)) p.fillRect(r, back);
     }
 };
 
 class HostedBinding final : public Binding {
 public:
-    HostedBinding(forms::HostedControl& hosted, QWidget* parent) : Binding(hosted, new HostedWidget(parent)), hosted_(hosted) {}
+    HostedBinding(forms::HostedControl& hosted, QWidget* parent)
+        : Binding(hosted, new HostedWidget(parent, hosted.paints())), hosted_(hosted) {}
 
     bool paintsFrames() const override { return hosted_.paints(); }
 
-    void renderFrame() override {
+    void renderFrame(std::int64_t nowNs) override {
         auto* w = static_cast<HostedWidget*>(widget());
         if (!w) return;
         const int width = w->width(), height = w->height();
         if (width <= 0 || height <= 0) return;
-        w->frame.resize(width, height, platform::PixelFormat::Bgra32);
+        // A new size or a first frame is always drawn; otherwise only a picture that can differ.
+        const bool fresh = w->frame.empty() || w->frame.width() != width || w->frame.height() != height;
         try {
+            if (!fresh && !failed_ && !hosted_.needsRepaint(nowNs)) return;
+            w->frame.resize(width, height, platform::PixelFormat::Bgra32);
             hosted_.paint(w->frame, width, height);
+            failed_ = false;
         } catch (const std::exception& e) {
             // A control that cannot draw a frame shows its last one; say so once.
-            if (!failed_) std::fprintf(stderr, "%s: %s cannot paint: %s\n", forms::Application::title().c_str(),
-                                       hosted_.name().c_str(), e.what());
-            failed_ = true;
+            if (!reported_) std::fprintf(stderr, "%s: %s cannot paint: %s\n", forms::Application::title().c_str(),
+                                         hosted_.name().c_str(), e.what());
+            failed_ = reported_ = true;
         }
         w->update();
     }
 
 private:
+    void applyColors() override {
+        // The frame covers the widget; the colour shows only until the first one.
+        if (!hosted_.paints()) return Binding::applyColors();
+        widget()->update();
+    }
     void syncKind(Prop) override {}
     forms::HostedControl& hosted_;
-    bool failed_ = false;
+    bool failed_ = false;    // the last paint failed: asked again at every frame
+    bool reported_ = false;  // said once
 };
 
 // ---- Shape, Line ----

@@ -66,9 +66,10 @@ public:
     bool input(const std::function<void()>& fn);
     bool updating() const { return updating_ > 0; }
 
-    // Painting hosted controls: renders a frame into the widget's buffer.
+    // Painting hosted controls: renders a frame into the widget's buffer when the control's
+    // picture can have changed by nowNs (the loop's clock).
     virtual bool paintsFrames() const { return false; }
-    virtual void renderFrame() {}
+    virtual void renderFrame(std::int64_t /*nowNs*/) {}
 
 protected:
     virtual void syncKind(forms::Prop prop) = 0;

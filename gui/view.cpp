@@ -99,9 +99,12 @@ public:
 
     void syncForm(Prop prop);
     void syncControl(forms::Control& c, Prop prop);
+    // Writes the property changes held back since the last time into the widgets.
+    void applyPending();
+    bool hasPending() const { return !pending_.empty(); }
     // Follows controls made or dropped after the form was loaded.
     void reconcile();
-    void renderFrames();
+    void renderFrames(std::int64_t nowNs);
     void applyFlags();
 
     // From the window.
@@ -118,6 +121,7 @@ private:
     };
 
     void build();
+    void applyPending(const forms::Control* c);
     Binding* makeBinding(forms::Control& c);
     void dropBinding(const forms::Control* c);
     void buildMenus();
@@ -137,7 +141,25 @@ private:
     std::unique_ptr<QObject> menuContext_;
     QPointer<QScreen> fullScreenOn_;
     int applying_ = 0;
+    // Changes that only alter what a widget shows wait for the next frame, the operator's next
+    // input or a look at the widgets: a box rewritten thousands of times a second is set once a
+    // frame. Per control the props changed (a bit each), in the order the controls first changed.
+    std::unordered_map<const forms::Control*, unsigned> pending_;
+    std::vector<const forms::Control*> pendingOrder_;
 };
+
+namespace {
+
+constexpr unsigned bit(Prop p) { return 1u << static_cast<unsigned>(p); }
+// Props whose change only alters the look of the control's own widget, in the order applied.
+constexpr Prop kDeferred[] = {Prop::Font, Prop::Colors, Prop::Caption, Prop::Text, Prop::Value, Prop::Picture, Prop::Other};
+constexpr bool deferred(Prop p) {
+    for (Prop d : kDeferred)
+        if (d == p) return true;
+    return false;
+}
+
+}  // namespace
 
 struct View::Impl {
     Impl(View& self, platform::EventLoop& loop, platform::WindowRegistry& windows)
@@ -163,6 +185,14 @@ struct View::Impl {
     FormView* find(const forms::Form* f) const {
         auto it = forms.find(f);
         return it == forms.end() ? nullptr : it->second.get();
+    }
+    void applyPending() {
+        if (std::none_of(forms.begin(), forms.end(), [](auto& entry) { return entry.second->hasPending(); })) return;
+        std::vector<const forms::Form*> keys;
+        for (auto& [f, fv] : forms) keys.push_back(f);
+        // A widget written may hand a value back to the runtime; a form gone meanwhile is skipped.
+        for (const forms::Form* f : keys)
+            if (FormView* fv = find(f)) fv->applyPending();
     }
     FormView* findByHandle(platform::HWND hwnd) const {
         for (auto& [f, fv] : forms)
@@ -262,6 +292,7 @@ void FormView::dropBinding(const forms::Control* c) {
     if (it == bindings_.end()) return;
     QWidget* w = it->second->widget();
     bindings_.erase(it);
+    pending_.erase(c);
     view_.bury(w);
 }
 
@@ -355,12 +386,38 @@ void FormView::syncControl(forms::Control& c, Prop prop) {
     }
     Binding* b = binding(&c);
     if (!b) return;
+    if (deferred(prop)) {
+        auto [it, first] = pending_.try_emplace(&c, 0u);
+        if (first) pendingOrder_.push_back(&c);
+        it->second |= bit(prop);
+        return;
+    }
+    // What waits for this control goes first, so that its widget sees the changes in order.
+    applyPending(&c);
+    if (binding(&c) != b) return;
     b->sync(prop);
     // A picture box's inner offset moves its children with it.
     if (prop == Prop::Geometry && c.kind() == Kind::PictureBox)
         for (auto* other : known_)
             if (other->container() == &c)
                 if (Binding* cb = binding(other)) cb->sync(Prop::Geometry);
+}
+
+void FormView::applyPending() {
+    std::vector<const forms::Control*> order;
+    order.swap(pendingOrder_);
+    for (const forms::Control* c : order) applyPending(c);
+}
+
+void FormView::applyPending(const forms::Control* c) {
+    auto it = pending_.find(c);
+    if (it == pending_.end()) return;
+    const unsigned props = it->second;
+    pending_.erase(it);
+    Binding* b = binding(c);
+    if (!b) return;
+    for (Prop p : kDeferred)
+        if (props & bit(p)) b->sync(p);
 }
 
 void FormView::reconcile() {
@@ -386,11 +443,11 @@ void FormView::reconcile() {
     restack();
 }
 
-void FormView::renderFrames() {
+void FormView::renderFrames(std::int64_t nowNs) {
     if (!form.Visible() || !window->isVisible()) return;
     for (auto* c : known_) {
         Binding* b = binding(c);
-        if (b && b->paintsFrames() && c->Visible() && b->widget()->isVisible()) b->renderFrame();
+        if (b && b->paintsFrames() && c->Visible() && b->widget()->isVisible()) b->renderFrame(nowNs);
     }
 }
 
@@ -401,7 +458,11 @@ void FormView::syncForm(Prop prop) {
         applyFlags();
         applyGeometry();
         break;
-    case Prop::Visible: applyVisibility(); break;
+    case Prop::Visible:
+        // A window shown starts with its controls as they are now.
+        if (form.Visible()) applyPending();
+        applyVisibility();
+        break;
     case Prop::WindowState:
         if (form.WindowState() == 2) fullScreenOn_ = screenOfWindow();
         applyVisibility();
@@ -415,6 +476,8 @@ void FormView::syncForm(Prop prop) {
     case Prop::Colors: applyColors(); break;
     default:
         // Refresh: everything is drawn again from the controls.
+        pending_.clear();
+        pendingOrder_.clear();
         for (auto& [c, b] : bindings_) b->syncAll();
         for (auto* c : known_)
             if (c->kind() == Kind::Menu) syncMenu(static_cast<forms::Menu&>(*c));
@@ -590,7 +653,16 @@ View::View(platform::EventLoop& loop, platform::WindowRegistry& windows) : d_(st
     d_->mouseWatch = std::make_unique<Filter>([this](QObject*, QEvent* e) {
         Impl& d = *d_;
         switch (e->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ShortcutOverride:
+            // The operator acts on what the widgets show now.
+            d.applyPending();
+            return false;
         case QEvent::MouseButtonPress:
+            d.applyPending();
             d.drag.reset();
             d.lastPressGlobal = static_cast<QMouseEvent*>(e)->globalPosition();
             return false;
@@ -604,6 +676,7 @@ View::View(platform::EventLoop& loop, platform::WindowRegistry& windows) : d_(st
                                  (static_cast<QMouseEvent*>(e)->globalPosition() - d.drag->startGlobal).toPoint());
             return true;
         case QEvent::MouseButtonRelease:
+            d.applyPending();
             if (!d.drag) return false;
             d.drag.reset();
             return true;
@@ -631,28 +704,35 @@ View::~View() {
 
 View* View::current() { return g_current; }
 
+void View::applyPendingChanges() { d_->applyPending(); }
+
 QWidget* View::window(const forms::Form& form) const {
+    d_->applyPending();
     FormView* fv = d_->find(&form);
     return fv ? fv->window : nullptr;
 }
 
 QWidget* View::clientArea(const forms::Form& form) const {
+    d_->applyPending();
     FormView* fv = d_->find(&form);
     return fv ? fv->window->client : nullptr;
 }
 
 QMenuBar* View::menuBar(const forms::Form& form) const {
+    d_->applyPending();
     FormView* fv = d_->find(&form);
     return fv ? fv->window->bar : nullptr;
 }
 
 QWidget* View::widget(const forms::Control& control) const {
+    d_->applyPending();
     FormView* fv = d_->find(control.form());
     Binding* b = fv ? fv->binding(&control) : nullptr;
     return b ? b->widget() : nullptr;
 }
 
 QAction* View::action(const forms::Menu& menu) const {
+    d_->applyPending();
     FormView* fv = d_->find(menu.form());
     return fv ? fv->action(&menu) : nullptr;
 }
@@ -670,9 +750,11 @@ void View::pump() {
     if (now >= d.nextFrameMs) {
         // Phase-locked to the frame period, but never catching up on frames missed.
         d.nextFrameMs = d.nextFrameMs < 0 || now - d.nextFrameMs >= kFrameMs ? now + kFrameMs : d.nextFrameMs + kFrameMs;
+        d.applyPending();
         std::vector<FormView*> views;
         for (auto& [f, fv] : d.forms) views.push_back(fv.get());
-        for (FormView* fv : views) fv->renderFrames();
+        const std::int64_t nowNs = d.loop.nowNs();
+        for (FormView* fv : views) fv->renderFrames(nowNs);
     }
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }

@@ -47,9 +47,14 @@ public:
     // The menu entry of a menu control.
     QAction* action(const forms::Menu& menu) const;
 
-    // The input pump: delivers Qt's pending events and repaints the painting hosted controls of
-    // visible forms when a frame is due (at most every kFrameMs on the loop's clock).
+    // The input pump: delivers Qt's pending events and, when a frame is due (at most every
+    // kFrameMs on the loop's clock), writes the controls' changes into their widgets and
+    // repaints the painting hosted controls of visible forms whose picture can have changed.
+    // Changes that only alter a widget's look wait for that frame; layout, visibility, enabling,
+    // lists and menus show at once. The operator's input and the getters below see them all.
     void pump();
+    // Writes the waiting changes into the widgets now.
+    void applyPendingChanges();
 
     // Lets the window system move the form's window as if its title bar were dragged (the
     // projector's drag bar). Where the window system cannot, the view moves the window with the

@@ -141,8 +141,14 @@ int EventLoop::doEvents() {
         auto fn = t->onTick;  // the handler may replace or destroy its own timer
         fn();
         ++ran;
-        // The next tick comes a full interval after the handler returns, unless it restarted itself.
-        if (t->restarts == restarts) t->dueNs = clock_->nowNs() + static_cast<std::int64_t>(t->interval) * kNsPerMs;
+        // The timer keeps its beat while its handler is shorter than the interval; ticks that fell
+        // due while it ran are dropped, and the count starts again when it returns. A handler
+        // that restarted its own timer keeps that start.
+        if (t->restarts == restarts) {
+            const std::int64_t step = static_cast<std::int64_t>(t->interval) * kNsPerMs;
+            const std::int64_t after = clock_->nowNs();
+            t->dueNs = t->dueNs + step > after ? t->dueNs + step : after + step;
+        }
     }
     return ran;
 }

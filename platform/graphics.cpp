@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace platform {
 
@@ -43,19 +44,32 @@ void Bitmap::setPixel(int x, int y, std::uint32_t colour, std::uint8_t alpha) {
     p[2] = static_cast<std::uint8_t>(colour);
 }
 
+namespace {
+// Fills `count` units of `unit` bytes whose first unit is already written, by doubling copies:
+// the library's block copy is several times faster than a store per pixel.
+void spread(std::uint8_t* p, std::size_t count, std::size_t unit) {
+    std::size_t done = 1;
+    while (2 * done <= count) {
+        std::memcpy(p + done * unit, p, done * unit);
+        done *= 2;
+    }
+    std::memcpy(p + done * unit, p, (count - done) * unit);
+}
+}  // namespace
+
 void Bitmap::fillRow(int y, int x0, int x1, std::uint32_t colour) {
+    if (x0 >= x1) return;
+    const std::size_t n = static_cast<std::size_t>(x1 - x0);
     if (format_ == PixelFormat::Bgra32) {
-        std::fill(row32(y) + x0, row32(y) + x1, word(colour));
+        row32(y)[x0] = word(colour);
+        spread(row(y) + static_cast<std::size_t>(x0) * 4, n, 4);
         return;
     }
-    std::uint8_t* p = row(y) + x0 * 3;
-    const auto b = static_cast<std::uint8_t>(colour >> 16), g = static_cast<std::uint8_t>(colour >> 8),
-               r = static_cast<std::uint8_t>(colour);
-    for (int x = x0; x < x1; ++x, p += 3) {
-        p[0] = b;
-        p[1] = g;
-        p[2] = r;
-    }
+    std::uint8_t* p = row(y) + static_cast<std::size_t>(x0) * 3;
+    p[0] = static_cast<std::uint8_t>(colour >> 16);
+    p[1] = static_cast<std::uint8_t>(colour >> 8);
+    p[2] = static_cast<std::uint8_t>(colour);
+    spread(p, n, 3);
 }
 
 void Bitmap::clear(std::uint32_t colour) { fillRect(0, 0, width_, height_, colour); }
@@ -66,7 +80,12 @@ void Bitmap::fillRect(int x, int y, int width, int height, std::uint32_t colour)
     const long long x1 = std::min<long long>(static_cast<long long>(x) + std::max(width, 0), width_);
     const long long y1 = std::min<long long>(static_cast<long long>(y) + std::max(height, 0), height_);
     if (x0 >= x1 || y0 >= y1) return;
-    for (long long yy = y0; yy < y1; ++yy) fillRow(static_cast<int>(yy), static_cast<int>(x0), static_cast<int>(x1), colour);
+    fillRow(static_cast<int>(y0), static_cast<int>(x0), static_cast<int>(x1), colour);
+    // The other rows are copies of the first.
+    const std::size_t offset = static_cast<std::size_t>(x0) * bytesPerPixel();
+    const std::size_t bytes = static_cast<std::size_t>(x1 - x0) * bytesPerPixel();
+    const std::uint8_t* first = row(static_cast<int>(y0)) + offset;
+    for (long long yy = y0 + 1; yy < y1; ++yy) std::memcpy(row(static_cast<int>(yy)) + offset, first, bytes);
 }
 
 namespace {

@@ -9,6 +9,7 @@
 
 #include "platform/error.h"
 #include "player/content.h"
+#include "player/swf_playback.h"
 
 namespace player {
 
@@ -66,6 +67,8 @@ void MoviePlayer::LoadMovie(int layer, const std::string& path) {
         return;
     }
     layers_.erase(layer);
+    changed();
+    seen_.clear();
     const bool empty = path.empty() || path == "0";
     if (layer == 0) movie_ = empty ? std::string() : path;
     if (empty) return;
@@ -98,10 +101,12 @@ void MoviePlayer::Stop() {
 
 void MoviePlayer::Zoom(int factor) {
     note("Zoom " + std::to_string(factor));
+    const double before = zoom_;
     if (factor == 0)
         zoom_ = 1.0;
     else if (factor > 0)
         zoom_ = std::clamp(zoom_ * factor / 100.0, kMinZoom, 1.0);
+    if (zoom_ != before) changed();
 }
 
 std::string MoviePlayer::Movie() const { return movie_; }
@@ -120,12 +125,54 @@ int MoviePlayer::CurrentFrame() {
 
 void MoviePlayer::setBackgroundColor(std::int32_t colour) {
     note("BackgroundColor " + std::to_string(colour));
+    const std::int32_t before = backgroundColor_;
     backgroundColor_ = colour < 0 ? -1 : (colour & 0xFFFFFF);
+    if (backgroundColor_ != before) changed();
 }
 
 void MoviePlayer::setVisible(bool visible) {
     note(std::string("Visible ") + (visible ? "1" : "0"));
+    if (visible_ != visible) changed();
     visible_ = visible;
+}
+
+namespace {
+// A movie all of whose timelines have a single frame shows the same picture at every tick.
+bool canMove(const SwfMovie& movie) {
+    if (movie.timeline.frames.size() > 1) return true;
+    for (const auto& [id, sprite] : movie.sprites)
+        if (sprite && sprite->frames.size() > 1) return true;
+    return false;
+}
+}  // namespace
+
+std::uint64_t MoviePlayer::pictureSerial(std::int64_t nowNs) {
+    scratch_.clear();
+    for (auto& [number, content] : layers_) {
+        content->advanceTo(nowNs);
+        LayerState s;
+        s.number = number;
+        s.content = content.get();
+        const std::size_t i = scratch_.size();
+        if (i < seen_.size() && seen_[i].number == number && seen_[i].content == s.content) {
+            s.moves = seen_[i].moves;
+        } else if (const auto* swf = dynamic_cast<const SwfPlayback*>(s.content)) {
+            s.moves = canMove(swf->movie());
+        } else {
+            s.moves = content->totalFrames() > 1;
+        }
+        s.frame = content->currentFrame();
+        // Any tick of a movie that can move may have changed a sprite's frame; pictures change
+        // only with their frame number.
+        if (s.moves)
+            if (const auto* swf = dynamic_cast<const SwfPlayback*>(s.content)) s.tick = swf->nextTickNs();
+        scratch_.push_back(s);
+    }
+    if (scratch_ != seen_) {
+        changed();
+        seen_.swap(scratch_);
+    }
+    return serial_;
 }
 
 bool MoviePlayer::render(platform::Bitmap& target, int width, int height) {

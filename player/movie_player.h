@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/graphics.h"
@@ -58,6 +59,13 @@ public:
     // pixels becomes 32-bit). Returns false, leaving the target untouched, while hidden.
     bool render(platform::Bitmap& target, int width, int height);
 
+    // A number that changes whenever what render draws can have changed by nowNs: a layer
+    // loaded or emptied, the zoom, the background colour, the visibility, or a layer's frame
+    // moving on (running the due frames, as every query does). The same number means the same
+    // picture at the same size, so a host redraws only when it changes.
+    std::uint64_t pictureSerial(std::int64_t nowNs);
+    std::uint64_t pictureSerial() { return pictureSerial(clock_.nowNs()); }
+
     // Called with a short line for each call of the program ("LoadMovie 0 path", "Play", "Stop",
     // "Zoom 98", "BackgroundColor 255", "Visible 0").
     void setObserver(std::function<void(const std::string&)> observer) { observer_ = std::move(observer); }
@@ -83,6 +91,19 @@ private:
     double widthTwips_ = 4800;
     double heightTwips_ = 3600;
     std::function<void(const std::string&)> observer_;
+
+    // What each layer showed when the serial was last taken.
+    struct LayerState {
+        int number = 0;
+        const Content* content = nullptr;
+        bool moves = false;  // a movie with a timeline of more than one frame
+        int frame = 0;
+        std::int64_t tick = 0;
+        bool operator==(const LayerState&) const = default;
+    };
+    void changed() { ++serial_; }
+    std::uint64_t serial_ = 0;
+    std::vector<LayerState> seen_, scratch_;
 };
 
 }  // namespace player

@@ -1,6 +1,7 @@
-// korvella-sim --input FILE [--seconds S] [--loop] [--library PATH] [--at MS ACTION]...
+// korvella-sim --input FILE [--seconds S] [--loop] [--library PATH] [--dmxc N] [--at MS ACTION]...
 // Registers the audio control library beside this program (unless --library names another) and
-// runs the scenario; the line format is in korvella/sim/ScenarioRunner.h and the README.
+// runs the scenario; with --dmxc N a stand-in for DMXControl (N effect buttons) runs beside it.
+// The line format is in korvella/sim/ScenarioRunner.h and the README.
 #include <filesystem>
 #include <iostream>
 #include <string>

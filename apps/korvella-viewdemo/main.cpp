@@ -1,13 +1,14 @@
 // korvella-viewdemo [--screenshot FILE] [--after MS]
-// Shows a test form with one control of each kind and a borderless "projector" whose hosted
-// control paints moving colour bars, on the program's own loop. With --screenshot it saves a
+// Shows a test form with one control of each kind and a borderless "projector" whose movie
+// player plays a sample effect (Effekts/Balken.swf) under dimmer 12 (layer 999), both from the
+// assets built beside the program, on the program's own loop. With --screenshot it saves a
 // picture of the whole screen after MS milliseconds (default 1500) and ends.
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
-#include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "forms/errors.h"
@@ -16,37 +17,15 @@
 #include "gui/dialogs.h"
 #include "gui/keyboard.h"
 #include "gui/view.h"
+#include "korvella/main/FlashPlayerControl.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/keyboard.h"
+#include "player/assets.h"
 
 using namespace forms;
 
 namespace {
-
-// Colour bars that drift with the loop's clock, under a pulsing ring: what the player does, small.
-class Bars final : public HostedControl {
-public:
-    Bars(Form* f, std::string name) : HostedControl(f, std::move(name), "KorvellaDemoBars") {}
-    bool paints() const override { return true; }
-    void paint(platform::Bitmap& target, int w, int h) override {
-        static const std::uint32_t colours[] = {RGB(255, 0, 0), RGB(255, 128, 0), RGB(255, 255, 0), RGB(0, 200, 0),
-                                                RGB(0, 128, 255), RGB(128, 0, 255)};
-        const double t = platform::EventLoop::current().nowMs() / 1000.0;
-        const int shift = static_cast<int>(t * 60);
-        const double radius = std::min(w, h) * (0.25 + 0.08 * std::sin(t * 6.28));
-        const double cx = w / 2.0, cy = h / 2.0;
-        for (int y = 0; y < h; ++y) {
-            std::uint32_t* row = target.row32(y);
-            for (int x = 0; x < w; ++x) {
-                const double d = std::hypot(x - cx, y - cy);
-                const bool ring = std::abs(d - radius) < 6;
-                const std::uint32_t c = ring ? RGB(255, 255, 255) : colours[((x + shift) / 40) % 6];
-                row[x] = platform::Bitmap::word(c);
-            }
-        }
-    }
-};
 
 class DemoForm final : public Form {
 public:
@@ -146,8 +125,13 @@ public:
             if (button == 1) platform::SendMessage(hWnd(), platform::WM_NCLBUTTONDOWN, platform::HTCAPTION, 0);
         };
         DragBar.onDblClick = [this] { setWindowState(WindowState() == 2 ? 0 : 2); };
+        // As the show starts: an effect in the base layer, the dimmer's veil over everything.
+        const std::filesystem::path assets = player::defaultAssetsFolder();
+        Player.LoadMovie(0, (assets / "Effekts" / "Balken.swf").string());
+        Player.LoadMovie(999, (assets / "Dimmer" / "12.swf").string());
+        Player.Play();
     }
-    Bars Player{this, "Player"};
+    korvella::FlashPlayerControl Player{this, "Player"};
     PictureBox DragBar{this, "DragBar"};
 };
 

@@ -39,6 +39,9 @@ public:
 
     bool paints() const override { return true; }
     void paint(platform::Bitmap& target, int widthPx, int heightPx) override;
+    // Only when the player's picture changed since the last paint (a frame moved on, or a
+    // layer, zoom, colour or visibility call).
+    bool needsRepaint(std::int64_t nowNs) override;
 
     player::MoviePlayer& player() { return player_; }
 
@@ -49,6 +52,8 @@ public:
 
 private:
     player::MoviePlayer player_;
+    bool painted_ = false;
+    std::uint64_t paintedSerial_ = 0;
 };
 
 }  // namespace korvella

@@ -73,7 +73,7 @@ struct ColorPalette {
 };
 
 struct CLSID {
-    std::array<std::uint8_t, 16> bytes{};
+    std::array<std::uint8_t, 16> bytes;
     bool operator==(const CLSID&) const = default;
 };
 
@@ -82,17 +82,17 @@ struct CLSID {
 struct ImageCodecInfo {
     CLSID Clsid;
     CLSID FormatID;
-    const char16_t* CodecName = nullptr;
-    const char16_t* DllName = nullptr;
-    const char16_t* FormatDescription = nullptr;
-    const char16_t* FilenameExtension = nullptr;
-    const char16_t* MimeType = nullptr;
-    std::uint32_t Flags = 0;
-    std::uint32_t Version = 0;
-    std::uint32_t SigCount = 0;
-    std::uint32_t SigSize = 0;
-    const std::uint8_t* SigPattern = nullptr;
-    const std::uint8_t* SigMask = nullptr;
+    const char16_t* CodecName;
+    const char16_t* DllName;
+    const char16_t* FormatDescription;
+    const char16_t* FilenameExtension;
+    const char16_t* MimeType;
+    std::uint32_t Flags;
+    std::uint32_t Version;
+    std::uint32_t SigCount;
+    std::uint32_t SigSize;
+    const std::uint8_t* SigPattern;
+    const std::uint8_t* SigMask;
 };
 
 // The GIF encoder's class identifier.

@@ -8,12 +8,15 @@
 #include <ostream>
 #include <sstream>
 
+#include "dmxc-standin/DmxcStandin.h"
 #include "forms/application.h"
 #include "forms/conv.h"
 #include "forms/errors.h"
 #include "forms/runtime.h"
 #include "korvella/main/FlashPlayerControl.h"
 #include "korvella/windows.h"
+#include "platform/files.h"
+#include "player/assets.h"
 #include "platform/component.h"
 #include "platform/dialogs.h"
 #include "platform/wave.h"
@@ -51,6 +54,8 @@ bool parseNumber(const std::string& s, double& v) {
     v = std::strtod(s.c_str(), &end);
     return end && *end == '\0' && std::isfinite(v);
 }
+
+constexpr int kMaxDmxcButtons = 500;
 
 forms::FormSlotBase* findForm(const std::string& name) {
     for (auto* slot : forms::Application::formSlots())
@@ -115,8 +120,12 @@ public:
         // Every window of the program keeps its form or control in the user data slot.
         if (windows_.userData(hwnd)) return;
         char buf[96];
-        std::snprintf(buf, sizeof buf, "%d 0x%X %llu %lld", hwnd, msg, static_cast<unsigned long long>(w),
-                      static_cast<long long>(l));
+        if (msg == platform::WM_GETTEXT || msg == platform::WM_SETTEXT)
+            // lParam is the address of a text buffer: no number worth a line.
+            std::snprintf(buf, sizeof buf, "%d 0x%X %llu buffer", hwnd, msg, static_cast<unsigned long long>(w));
+        else
+            std::snprintf(buf, sizeof buf, "%d 0x%X %llu %lld", hwnd, msg, static_cast<unsigned long long>(w),
+                          static_cast<long long>(l));
         p_.line("send", buf);
     }
 
@@ -188,9 +197,10 @@ std::string Action::describe() const {
 }
 
 std::string usage() {
-    return "usage: korvella-sim --input FILE [--seconds S] [--loop] [--library PATH] [--at MS ACTION]...\n"
+    return "usage: korvella-sim --input FILE [--seconds S] [--loop] [--library PATH] [--dmxc N] [--at MS ACTION]...\n"
            "  ACTION: click FORM.CONTROL | set FORM.CONTROL VALUE | text FORM.CONTROL TEXT\n"
-           "  The program starts at 0 ms; press \"Start\" with --at 0 click frmBeats.cmdStart.\n";
+           "  The program starts at 0 ms; press \"Start\" with --at 0 click frmBeats.cmdStart.\n"
+           "  --dmxc N: DMXControl's stand-in runs, its KommandoBox with N effect buttons (0 to 500).\n";
 }
 
 std::optional<Options> parseArguments(const std::vector<std::string>& args, std::string& error) {
@@ -218,6 +228,15 @@ std::optional<Options> parseArguments(const std::vector<std::string>& args, std:
         } else if (a == "--library") {
             if (!need(i, 1, a)) return std::nullopt;
             o.library = args[++i];
+        } else if (a == "--dmxc") {
+            if (!need(i, 1, a)) return std::nullopt;
+            double n = 0;
+            if (!parseNumber(args[++i], n) || n != std::floor(n) || n < 0 || n > kMaxDmxcButtons) {
+                error = "--dmxc takes a number of buttons from 0 to " + std::to_string(kMaxDmxcButtons) + ", not \"" +
+                        args[i] + "\"";
+                return std::nullopt;
+            }
+            o.dmxcButtons = static_cast<int>(n);
         } else if (a == "--at") {
             if (!need(i, 3, a)) return std::nullopt;
             Action act;
@@ -304,6 +323,23 @@ int run(const Options& o, std::ostream& out, std::ostream& err) {
     });
     forms::Application::title() = "Korvella";
     forms::Application::setEndHook(nullptr);
+    // The program folder gets the dimmer movies and sample effects, as at the program's start.
+    try {
+        player::installAssets(platform::appPath(), player::defaultAssetsFolder());
+    } catch (const platform::VbError& e) {
+        err << "korvella-sim: the program folder cannot be used: " << e.description() << "\n";
+    }
+
+    // DMXControl runs before the program starts, as on the show machine.
+    std::optional<dmxc::Standin> dmxcStandin;
+    if (o.dmxcButtons) {
+        dmxcStandin.emplace(rt.windows());
+        dmxcStandin->openKommandoBox(dmxc::Standin::defaultNames(*o.dmxcButtons));
+        dmxcStandin->openManualBeat();
+        for (const auto& [hwnd, role] : dmxcStandin->openWindows())
+            printer.line("dmxc", "window " + std::to_string(hwnd) + " " + role);
+        dmxcStandin->onEvent = [&printer](const dmxc::Event& e) { printer.line(e.ms, "dmxc", e.what); };
+    }
 
     int analysed = 0;
     std::int32_t newest = 0;
@@ -355,6 +391,10 @@ int run(const Options& o, std::ostream& out, std::ostream& err) {
                             " Analysed=" + std::to_string(analysed));
     out.flush();
 
+    if (dmxcStandin) {
+        dmxcStandin->onEvent = nullptr;
+        dmxcStandin.reset();
+    }
     FlashPlayerControl::setCallObserver(nullptr);
     rt.windows().removeObserver(&watcher);
     forms::Application::removeObserver(&watcher);

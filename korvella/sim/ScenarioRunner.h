@@ -10,7 +10,14 @@
 //   player CALL                   a call on Form1's player: LoadMovie LAYER PATH, Play, Stop,
 //                                 Zoom F, BackgroundColor C, Visible 0|1
 //   send HWND MSG WPARAM LPARAM   a message sent to a window of another program (numbers in
-//                                 decimal, MSG in hexadecimal as 0x201)
+//                                 decimal, MSG in hexadecimal as 0x201; the text buffer of
+//                                 WM_GETTEXT and WM_SETTEXT is written as "buffer")
+//   dmxc WHAT                     with --dmxc: what DMXControl's stand-in did. First, at 0 ms, one
+//                                 "dmxc window HWND ROLE" line per stand-in window (roles:
+//                                 KommandoBox, checkbox, frame, button 1 .. button N, bank, name,
+//                                 settings, ManualBeat, bpm, beat, reset); then, as they happen,
+//                                 "fired K NAME", "edit on", "edit off", "editing K NAME",
+//                                 "name TEXT", "beat N [bpm B]", "reset"
 //   msgbox TITLE | TEXT           a message box (line breaks in TEXT written as \n); answered
 //                                 with its default button
 //   input start                   the sound-file device took its first sample
@@ -44,6 +51,9 @@ struct Options {
     bool loopInput = false;            // play the file again at its end
     std::vector<Action> actions;       // in the order given
     std::string library;               // libwavorix.so to register; empty: the one registered
+    // DMXControl's stand-in, opened before the program starts: a KommandoBox with this many
+    // effect buttons and a ManualBeat window. None: DMXControl is not running.
+    std::optional<int> dmxcButtons;
     // Runs once the main window has loaded, before the first action (tests place stand-ins for
     // other programs' windows here).
     std::function<void()> prepare;

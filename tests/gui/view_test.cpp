@@ -300,9 +300,9 @@ TEST_F(ViewTest, MultiLineBoxesKeepTheirLineBreaks) {
     auto* edit = qobject_cast<QPlainTextEdit*>(view->widget(f.Notes));
     ASSERT_NE(edit, nullptr);
     f.Notes.setText("eins\r\nzwei");
-    EXPECT_EQ(edit->toPlainText(), "eins\nzwei");
     f.Show();
-    advance(1);
+    advance(gui::View::kFrameMs);
+    EXPECT_EQ(edit->toPlainText(), "eins\nzwei");
     edit->setFocus();
     QTest::keyClick(edit, Qt::Key_Return);
     QTest::keyClicks(edit, "drei");
@@ -459,8 +459,14 @@ public:
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) target.setPixel(x, y, ((x / 4) % 2) ? RGB(255, 255, 0) : RGB(0, 0, 0));
     }
+    bool needsRepaint(std::int64_t nowNs) override {
+        asked.push_back(static_cast<int>(nowNs / 1'000'000));
+        return !still;
+    }
     std::vector<int> times;
+    std::vector<int> asked;
     bool fail = false;
+    bool still = false;  // the picture stays as it is
 };
 
 class Projector : public Form {
@@ -506,6 +512,40 @@ TEST_F(ViewTest, PaintingControlsAreRepaintedAtTheDisplayRate) {
     EXPECT_EQ(err.find("cannot paint", err.find("cannot paint") + 1), std::string::npos) << "said once";
 }
 
+TEST_F(ViewTest, APaintingControlWhosePictureStaysIsNotRedrawn) {
+    Projector& p = projector();
+    p.Player.still = true;
+    p.Show();
+    advance(40);
+    ASSERT_EQ(p.Player.times.size(), 1u) << "a first frame is drawn whatever the control says";
+    const std::vector<int> asked = p.Player.asked;
+    ASSERT_FALSE(asked.empty());
+    advance(5 * gui::View::kFrameMs);
+    EXPECT_EQ(p.Player.times.size(), 1u);
+    ASSERT_EQ(p.Player.asked.size(), asked.size() + 5) << "asked at every frame";
+    EXPECT_EQ(p.Player.asked.back() - asked.back(), 5 * gui::View::kFrameMs) << "on the loop's clock";
+    QWidget* w = view->widget(p.Player);
+    EXPECT_EQ(guitest::shownPixel(w, 5, 1), RGB(255, 255, 0)) << "the last frame stays on the screen";
+
+    // A new size is drawn at the next frame, as is every frame once the picture moves again.
+    p.Player.Move(0, 0, 3000, 1500);
+    advance(gui::View::kFrameMs);
+    ASSERT_EQ(p.Player.times.size(), 2u);
+    EXPECT_EQ(guitest::shownPixel(w, 197, 95), RGB(255, 255, 0));
+    p.Player.still = false;
+    advance(3 * gui::View::kFrameMs);
+    EXPECT_EQ(p.Player.times.size(), 5u);
+
+    // Hidden and shown again: nothing new to draw, the frame kept is shown.
+    p.Player.still = true;
+    p.Player.setVisible(false);
+    advance(2 * gui::View::kFrameMs);
+    p.Player.setVisible(true);
+    advance(2 * gui::View::kFrameMs);
+    EXPECT_EQ(p.Player.times.size(), 5u);
+    EXPECT_EQ(guitest::shownPixel(w, 5, 1), RGB(255, 255, 0));
+}
+
 TEST_F(ViewTest, TheProjectorIsBorderlessFillsItsScreenAndMovesByItsDragBar) {
     Projector& p = projector();
     QWidget* window = view->window(p);
@@ -546,6 +586,33 @@ TEST_F(ViewTest, TheProjectorIsBorderlessFillsItsScreenAndMovesByItsDragBar) {
 
     p.Hide();
     EXPECT_FALSE(gui::startSystemMove(p)) << "a hidden window cannot be dragged";
+}
+
+TEST_F(ViewTest, RapidChangesReachTheWidgetOnceAFrame) {
+    TestForm& f = shown();
+    auto* edit = widget<QLineEdit>(f.Text1);
+    auto* label = widget<QLabel>(f.Label1);
+    auto* button = widget<QPushButton>(f.Command1);
+    int writes = 0;
+    const auto counting = QObject::connect(edit, &QLineEdit::textChanged, [&writes] { ++writes; });
+    for (int i = 0; i < 1000; ++i) {
+        f.Text1.setText(std::to_string(i));
+        f.Label1.setCaption("Takt " + std::to_string(i));
+    }
+    advance(gui::View::kFrameMs);
+    EXPECT_EQ(edit->text(), "999");
+    EXPECT_EQ(label->text(), "Takt 999");
+    EXPECT_EQ(writes, 1) << "one widget write for a thousand changes";
+    QObject::disconnect(counting);
+
+    // Layout and enabling show at once, after what waited for the same control.
+    f.Text1.setText("hallo");
+    f.Text1.setSelStart(2);
+    EXPECT_EQ(edit->text(), "hallo");
+    EXPECT_EQ(edit->cursorPosition(), 2);
+    f.Command1.Move(0, 0, 1500, 450);
+    EXPECT_EQ(button->geometry(), QRect(0, 0, 100, 30));
+    // (The operator typing into text the program has just written: TypingRunsKeyPressAndChange.)
 }
 
 TEST_F(ViewTest, TheLoopStaysOursAndQtEventsArriveInItsPump) {

@@ -135,6 +135,7 @@ TEST_F(DispatcherTest, HScroll1SetsTheLockAndTheMuteWindow) {
 
 TEST_F(DispatcherTest, EveryNthBeatPressesManualBeatOnItsParent) {
     const platform::HWND parent = foreignWindow("ThunderRT6FormDC");
+    windows().setStoredText(parent, "DMXC ManualBeat");  // what Form3's finder looks for
     const platform::HWND first = foreignWindow("ThunderRT6TextBox", parent);
     const platform::HWND button = foreignWindow("ThunderRT6CommandButton", parent);
     Form3->Check1.setValue(1);

@@ -109,15 +109,18 @@ TEST_F(SimTest, ActionsAtTheirTimesAndTheirFailuresAsLines) {
     const auto lines = parse(out);
     std::vector<std::string> got;
     for (const auto& l : lines) got.push_back(std::to_string(static_cast<int>(l.ms)) + " " + l.kind + " " + l.details);
-    ASSERT_EQ(got.size(), 8u) << out;
+    ASSERT_EQ(got.size(), 9u) << out;
     EXPECT_EQ(got[0], "0 player Visible 0");
     EXPECT_EQ(got[1], "35 player Visible 1");
     EXPECT_EQ(got[2], "100 beat 7");  // before "Start" the beat plays nothing
-    EXPECT_EQ(got[3], "200 error set frmBeats.VScroll4 500: run-time error 380: Invalid property value");
-    EXPECT_EQ(got[4], "300 error click frmBeats.Nothing: no control Nothing on frmBeats");
-    EXPECT_EQ(got[5].rfind("400 msgbox Pegel-Anpassung | Die Pegelanpassung", 0), 0u) << got[5];
-    EXPECT_EQ(got[6], "500 error set frmBeats.Text1 3: Text1 has no value to set (text boxes take 'text')");
-    EXPECT_EQ(got[7], "1500 end Text1=7 MissedCount=0 Blocks=0 Analysed=0");
+    // The counter's change loads the live desk hidden; its first tick loads dimmer 0.
+    EXPECT_EQ(got[3].rfind("101 player LoadMovie 999 ", 0), 0u) << got[3];
+    EXPECT_NE(got[3].find("Dimmer/0.swf"), std::string::npos) << got[3];
+    EXPECT_EQ(got[4], "200 error set frmBeats.VScroll4 500: run-time error 380: Invalid property value");
+    EXPECT_EQ(got[5], "300 error click frmBeats.Nothing: no control Nothing on frmBeats");
+    EXPECT_EQ(got[6].rfind("400 msgbox Pegel-Anpassung | Die Pegelanpassung", 0), 0u) << got[6];
+    EXPECT_EQ(got[7], "500 error set frmBeats.Text1 3: Text1 has no value to set (text boxes take 'text')");
+    EXPECT_EQ(got[8], "1500 end Text1=7 MissedCount=0 Blocks=0 Analysed=0");
 }
 
 TEST_F(SimTest, PressesOnAnotherProgramsButtonsAreSendLines) {

@@ -75,7 +75,7 @@ TEST_F(LoopFixture, TicksFallingDueDuringTheirOwnHandlerAreDroppedNotQueued) {
     ASSERT_GE(starts.size(), 2u);
     EXPECT_EQ(maxDepth, 1);
     EXPECT_EQ(starts[0], 1);
-    // The handler returned at 36; the next tick comes a full interval later.
+    // The handler returned at 36, past its next due time: the count starts again from there.
     EXPECT_EQ(starts[1], 37);
     EXPECT_EQ(starts.size(), 5u);  // 1, 37, 38, 39, 40
 }
@@ -169,6 +169,22 @@ TEST_F(LoopFixture, RunOnVirtualTimeEndsOnQuitAndJumpsToTheNextTimer) {
     loop.run();
     EXPECT_EQ(ticks, 3);
     EXPECT_EQ(now(), 300);
+}
+
+TEST_F(LoopFixture, ATimerKeepsItsBeatWhileItsHandlerIsShorterThanItsInterval) {
+    // A 100 ms timer whose handler waits 35 ms ticks at 100, 200, 300, not at 100, 235, 370.
+    std::vector<double> starts;
+    LoopTimer t([&] {
+        starts.push_back(now());
+        wait(loop, 35);
+    });
+    t.setInterval(100);
+    t.setEnabled(true);
+    while (now() < 350) {
+        loop.sleepMs(1);
+        loop.doEvents();
+    }
+    EXPECT_EQ(starts, (std::vector<double>{100, 200, 300}));
 }
 
 }  // namespace

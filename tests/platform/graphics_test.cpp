@@ -2,7 +2,9 @@
 // draws them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
 
 #include "platform/graphics.h"
 
@@ -65,6 +67,25 @@ TEST(Bitmap, FillRectClipsToTheBitmap) {
     EXPECT_EQ(red, 4);    // x 0..1, y 0..1
     EXPECT_EQ(green, 4);  // x 8..9, y 3..4
     EXPECT_EQ(other, 0);
+}
+
+TEST(Bitmap, FillsOfEveryWidthMatchPixelByPixelDrawingAndSpareTheRest) {
+    // Widths round the powers of two the fill doubles by, at odd offsets, in both formats; the
+    // pixels outside and the padding at the end of each row keep their bytes.
+    for (PixelFormat format : {PixelFormat::Bgr24, PixelFormat::Bgra32}) {
+        for (int w = 1; w <= 37; ++w) {
+            Bitmap b(41, 4, format), expected(41, 4, format);
+            for (Bitmap* m : {&b, &expected})
+                for (int y = 0; y < 4; ++y)
+                    for (int i = 0; i < m->stride(); ++i) m->row(y)[i] = static_cast<std::uint8_t>(0xA5 ^ i ^ (y << 4));
+            b.fillRect(3, 1, w, 2, 0x3366CC);
+            for (int y = 1; y < 3; ++y)
+                for (int x = 3; x < std::min(41, 3 + w); ++x) expected.setPixel(x, y, 0x3366CC);
+            for (int y = 0; y < 4; ++y)
+                ASSERT_EQ(std::memcmp(b.row(y), expected.row(y), b.stride()), 0)
+                    << "width " << w << ", row " << y << ", " << b.bytesPerPixel() << " bytes a pixel";
+        }
+    }
 }
 
 std::vector<Point> lit(const Bitmap& b) {

@@ -1,0 +1,166 @@
+// The movie player on the projector: the view draws it again only when its picture can have
+// changed (a frame moved on, or a layer, zoom, colour or visibility call), on virtual time.
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "player/movie_player.h"
+#include "player/swf_writer.h"
+#include "support.h"
+
+using namespace forms;
+
+namespace {
+
+// Hosts the player as the program's player control does: paints on request, and asks again only
+// when the player's picture serial moved.
+class PlayerHost : public HostedControl {
+public:
+    explicit PlayerHost(Form* f)
+        : HostedControl(f, "Player", "ShockwaveFlash"), player(platform::EventLoop::current().clock()) {}
+    bool paints() const override { return true; }
+    void paint(platform::Bitmap& target, int w, int h) override {
+        const std::uint64_t serial = player.pictureSerial();
+        player.render(target, w, h);
+        paintedSerial = serial;
+        painted = true;
+        ++drawn;
+    }
+    bool needsRepaint(std::int64_t nowNs) override { return !painted || player.pictureSerial(nowNs) != paintedSerial; }
+
+    player::MoviePlayer player;
+    int drawn = 0;
+    bool painted = false;
+    std::uint64_t paintedSerial = 0;
+};
+
+class Stage : public Form {
+public:
+    Stage() : Form("Stage", "Projektor") {
+        setBorderStyle(0);
+        Move(0, 0, 4800, 3600);
+        Player.Move(0, 0, 4800, 3600);
+    }
+    PlayerHost Player{this};
+};
+FormSlot<Stage> stage("Stage");
+
+constexpr int kW = 320, kH = 240;
+
+// A full-stage rectangle of the colour on each of `frames` frames.
+std::vector<std::uint8_t> movie(int frames, double rate, player::Rgba colour) {
+    player::SwfWriter w(kW, kH, rate);
+    const int id = w.defineRect(0, 0, kW * 20, kH * 20, colour);
+    w.place(1, id);
+    for (int f = 0; f < frames; ++f) w.showFrame();
+    return w.finish();
+}
+
+// One main frame holding a sprite that loops through two frames.
+std::vector<std::uint8_t> spriteMovie(double rate) {
+    player::SwfWriter w(kW, kH, rate);
+    const int red = w.defineRect(0, 0, kW * 20, kH * 20, {255, 0, 0, 255});
+    const int blue = w.defineRect(0, 0, kW * 20, kH * 20, {0, 0, 255, 255});
+    player::TimelineBuilder blink;
+    blink.place(1, red);
+    blink.showFrame();
+    blink.remove(1);
+    blink.place(1, blue);
+    blink.showFrame();
+    const int sprite = w.defineSprite(blink);
+    w.place(1, sprite);
+    w.showFrame();
+    return w.finish();
+}
+
+class PlayerViewTest : public guitest::ViewTest {
+protected:
+    PlayerViewTest() {
+        char tmpl[] = "/tmp/korvella-gui-XXXXXX";
+        if (::mkdtemp(tmpl)) dir_ = tmpl;
+    }
+    ~PlayerViewTest() override {
+        std::error_code ec;
+        if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
+    }
+    std::string file(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        const auto p = dir_ / name;
+        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                 static_cast<std::streamsize>(bytes.size()));
+        return p.string();
+    }
+    // Paints over the next `ms` of the loop's clock.
+    int paintsOver(int ms) {
+        const int before = stage->Player.drawn;
+        advance(ms);
+        return stage->Player.drawn - before;
+    }
+    std::uint32_t shown(int x, int y) { return guitest::shownPixel(view->widget(stage->Player), x, y); }
+
+    std::filesystem::path dir_;
+};
+
+TEST_F(PlayerViewTest, AStillPictureIsDrawnOnceAndEachCallThatChangesItOnceMore) {
+    Stage& s = stage();
+    s.Show();
+    EXPECT_EQ(paintsOver(100), 1) << "an empty player: its background, once";
+
+    // A single-frame movie (the dimmer) ticks at its rate without ever changing.
+    s.Player.player.LoadMovie(999, file("dimmer.swf", movie(1, 12, {0, 0, 0, 128})));
+    EXPECT_EQ(paintsOver(1000), 1);
+    s.Player.player.LoadMovie(0, file("red.swf", movie(1, 25, {255, 0, 0, 255})));
+    EXPECT_EQ(paintsOver(1000), 1);
+    EXPECT_EQ(shown(10, 10), RGB(127, 0, 0)) << "red under the half veil";
+
+    s.Player.player.Zoom(98);
+    EXPECT_EQ(paintsOver(100), 1);
+    s.Player.player.setBackgroundColor(0xFF);
+    EXPECT_EQ(paintsOver(100), 1);
+    s.Player.player.LoadMovie(999, "0");
+    EXPECT_EQ(paintsOver(100), 1);
+    EXPECT_EQ(shown(10, 10), RGB(255, 0, 0));
+
+    // Calls that leave the picture as it is.
+    s.Player.player.Zoom(-5);
+    s.Player.player.setBackgroundColor(0xFF);
+    s.Player.player.setVisible(true);
+    s.Player.player.Play();
+    EXPECT_EQ(s.Player.player.CurrentFrame(), 0);
+    EXPECT_EQ(paintsOver(200), 0);
+
+    s.Player.player.setVisible(false);
+    s.Player.player.setVisible(true);
+    EXPECT_EQ(paintsOver(100), 1);
+}
+
+TEST_F(PlayerViewTest, AMovieThatMovesIsDrawnAtItsOwnFrameRate) {
+    Stage& s = stage();
+    s.Show();
+    advance(50);
+    s.Player.player.LoadMovie(0, file("ten.swf", movie(5, 10, {0, 255, 0, 255})));
+    advance(50);
+    // Ten frames a second, each drawn once, though the display asks sixty times.
+    EXPECT_EQ(paintsOver(1000), 10);
+
+    // Only a sprite moves: the picture still changes at every frame.
+    s.Player.player.LoadMovie(0, file("blink.swf", spriteMovie(20)));
+    advance(30);
+    EXPECT_EQ(paintsOver(1000), 20);
+    EXPECT_EQ(s.Player.player.TotalFrames(), 1);
+}
+
+TEST_F(PlayerViewTest, AFileThatCannotBeShownLeavesAnEmptyPictureDrawnOnce) {
+    Stage& s = stage();
+    s.Show();
+    advance(50);
+    testing::internal::CaptureStderr();
+    s.Player.player.LoadMovie(0, file("kaputt.swf", {'F', 'W', 'S', 8, 1, 2}));
+    s.Player.player.LoadMovie(3, (dir_ / "fehlt.swf").string());
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(paintsOver(500), 1);
+    EXPECT_EQ(s.Player.player.layerCount(), 0);
+    EXPECT_EQ(shown(10, 10), 0u);
+}
+
+}  // namespace

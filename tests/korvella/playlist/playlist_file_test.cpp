@@ -1,0 +1,108 @@
+// The ".bpl" playlist file: its bytes, the program folder taken out and put back, the names the
+// save dialog may give, and files that are missing, empty, edited by hand or not writable.
+#include "playlist_fixture.h"
+
+namespace playlist_test {
+namespace {
+
+class PlaylistFileTest : public PlaylistTest {
+protected:
+    void save(const std::filesystem::path& name) {
+        dialogs.pushFile(name.string());
+        ed().Command5.setValue(true);
+    }
+    void load(const std::filesystem::path& name) {
+        dialogs.pushFile(name.string());
+        ed().Command6.setValue(true);
+    }
+    void writeFile(const std::filesystem::path& p, const std::string& bytes) {
+        std::ofstream(p, std::ios::binary) << bytes;
+    }
+};
+
+TEST_F(PlaylistFileTest, SavesEightBitLinesWithoutTheProgramFolderAndLoadsThemBack) {
+    const std::string intro = ed().Dir1.Path() + "\\Intro.swf";
+    const Rows playlist{{"Warte Kickbässe 4", ""},
+                        {"Intro", intro},
+                        {"DMXC Blitz", "3"},
+                        {"Draußen", "/srv/show/x.swf"},
+                        {"Bild.jpg", home.string() + "\\Effekts\\" + home.string() + ".jpg"}};
+    setRows(playlist);
+    save(home / "show");
+    EXPECT_EQ(fileText(home / "show.bpl"), "Warte Kickb\xE4sse 4_\r\n"
+                                           "Intro_\\Effekts\\Intro.swf\r\n"
+                                           "DMXC Blitz_3\r\n"
+                                           "Drau\xDF" "en_/srv/show/x.swf\r\n"
+                                           "Bild.jpg_\\Effekts\\.jpg\r\n");
+    ASSERT_EQ(dialogs.shown().size(), 1u);
+    EXPECT_EQ(dialogs.shown()[0].kind, platform::ScriptedDialogs::Kind::Save);
+    EXPECT_EQ(dialogs.shown()[0].filter, "Recorder Files (*.bpl)|*bpl|");
+
+    ed().Text3 = "3";
+    ed().Text4 = "2";
+    ed().HandleDMXC.AddItem("42");
+    ed().List1.setListIndex(1);
+    load(home / "show.bpl");
+    EXPECT_EQ(dialogs.shown()[1].kind, platform::ScriptedDialogs::Kind::Open);
+    EXPECT_EQ(dialogs.shown()[1].filter, "Recorder Files (*.bpl)|*bpl|");
+    Rows back = playlist;
+    back[4].second = home.string() + "\\Effekts\\.jpg";  // every copy of the folder was taken out
+    EXPECT_EQ(rows(), back);
+    EXPECT_EQ(ed().Text3.Text() + ed().Text4.Text(), "00");
+    EXPECT_EQ(ed().HandleDMXC.ListCount(), 1);
+    EXPECT_EQ(ed().List1.ListIndex(), -1);
+}
+
+TEST_F(PlaylistFileTest, NamesEmptyListsAndCancelledDialogs) {
+    setRows({{"Zoom in", ""}});
+    save(home / "a.bpl.old");
+    save(home / "b.BPL");
+    EXPECT_TRUE(std::filesystem::exists(home / "a.bpl.old"));
+    EXPECT_EQ(fileText(home / "b.BPL.bpl"), "Zoom in_\r\n");
+    dialogs.pushFile(std::nullopt);
+    ed().Command5.setValue(true);  // nothing is written
+
+    ed().List1.Clear();
+    ed().List2.Clear();
+    save(home / "b.BPL.bpl");  // replaces the whole file
+    EXPECT_EQ(fileText(home / "b.BPL.bpl"), "");
+    setRows({{"Zoom out", ""}});
+    load(home / "b.BPL.bpl");
+    EXPECT_EQ(rows(), Rows{});
+
+    setRows({{"Zoom out", ""}});
+    ed().Text3 = "1";
+    dialogs.pushFile(std::nullopt);
+    ed().Command6.setValue(true);  // cancelling the open dialog leaves an empty playlist
+    EXPECT_EQ(rows(), Rows{});
+    EXPECT_EQ(ed().Text3.Text(), "0");
+    EXPECT_TRUE(dialogs.messages().empty());
+}
+
+TEST_F(PlaylistFileTest, HandEditedAndBrokenFiles) {
+    ed();
+    writeFile(home / "hand.bpl", "A_b_c\r\n\r\nZoom in\r\nDMXC x_7\nE_\\Effekts\\e.swf\rF_C:\\Show\\f.swf");
+    load(home / "hand.bpl");
+    EXPECT_EQ(rows(), (Rows{{"A", home.string() + "b"},
+                            {"Zoom in", ""},
+                            {"DMXC x", "7"},
+                            {"E", home.string() + "\\Effekts\\e.swf"},
+                            {"F", "C:\\Show\\f.swf"}}));
+    EXPECT_TRUE(dialogs.messages().empty());
+
+    // A missing file or a folder: one message, an empty playlist, the program goes on.
+    load(home / "fehlt.bpl");
+    EXPECT_EQ(rows(), Rows{});
+    std::filesystem::create_directories(home / "ordner.bpl");
+    load(home / "ordner.bpl");
+    setRows({{"Zoom in", ""}});
+    save(home / "kein" / "ordner" / "x.bpl");
+    const auto boxes = dialogs.messages();
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_NE(boxes[0].text.find("fehlt.bpl"), std::string::npos);
+    EXPECT_NE(boxes[2].text.find("gespeichert"), std::string::npos);
+    EXPECT_EQ(rows(), (Rows{{"Zoom in", ""}}));
+}
+
+}  // namespace
+}  // namespace playlist_test
