@@ -18,7 +18,7 @@
 #include "platform/settings.h"
 #include "platform/wave.h"
 #include "platform/wave_scripted.h"
-#include "support/fixture.h"
+#include "support/audio_fixture.h"
 #include "wavorix/state.h"
 
 namespace korvella_test {
@@ -45,18 +45,9 @@ struct Message {
     platform::LPARAM l;
 };
 
-class KorvellaTest : public testsupport::VirtualTest {
+class KorvellaTest : public testsupport::AudioTest {
 protected:
-    KorvellaTest() {
-        ::unsetenv("KORVELLA_INPUT_FILE");
-        configDir_ = std::filesystem::temp_directory_path() /
-                     ("korvella-windows-" + std::to_string(::getpid()) + "-" + std::to_string(++counter()));
-        std::filesystem::create_directories(configDir_);
-        platform::setConfigDir(configDir_.string());
-        platform::setSystemWaveDevices(false);
-        platform::resetWaveDevices();
-        wavorix::resetEngineState();
-        EXPECT_EQ(platform::com::callRegistrationEntry(WAVORIX_LIBRARY, false), platform::com::S_OK);
+    KorvellaTest() : AudioTest("korvella-windows-") {
         korvella::FlashPlayerControl::setCallObserver([this](const korvella::FlashPlayerControl& c, const std::string& call) {
             if (c.form() && c.form()->name() == "Form1") calls.push_back({now(), call});
         });
@@ -65,11 +56,6 @@ protected:
     ~KorvellaTest() override {
         korvella::FlashPlayerControl::setCallObserver(nullptr);
         forms::Application::reset();
-        platform::resetWaveDevices();
-        wavorix::resetEngineState();
-        platform::setConfigDir("");
-        std::error_code ec;
-        std::filesystem::remove_all(configDir_, ec);
     }
 
     korvella::FrmBeatsWindow& beats() { return frmBeats(); }
@@ -106,15 +92,6 @@ protected:
 
     std::vector<Call> calls;
     std::vector<Message> sent;
-
-    std::filesystem::path tempPath(const std::string& name) const { return configDir_ / name; }
-
-private:
-    static int& counter() {
-        static int n = 0;
-        return n;
-    }
-    std::filesystem::path configDir_;
 };
 
 // A sine at the given frequency on both channels.

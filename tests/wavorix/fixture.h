@@ -16,7 +16,7 @@
 #include "platform/settings.h"
 #include "platform/wave.h"
 #include "platform/wave_scripted.h"
-#include "support/fixture.h"
+#include "support/audio_fixture.h"
 #include "wavorix/state.h"
 #include "wavorix/vorix.h"
 
@@ -58,18 +58,9 @@ private:
     std::function<double()> clock_;
 };
 
-class WavorixTest : public testsupport::VirtualTest {
+class WavorixTest : public testsupport::AudioTest {
 protected:
-    WavorixTest() {
-        ::unsetenv("KORVELLA_INPUT_FILE");
-        configDir_ = std::filesystem::temp_directory_path() /
-                     ("wavorix-test-" + std::to_string(::getpid()) + "-" + std::to_string(++counter()));
-        std::filesystem::create_directories(configDir_);
-        platform::setConfigDir(configDir_.string());
-        platform::setSystemWaveDevices(false);
-        platform::resetWaveDevices();
-        wavorix::resetEngineState();
-        EXPECT_EQ(platform::com::callRegistrationEntry(WAVORIX_LIBRARY, false), platform::com::S_OK);
+    WavorixTest() : AudioTest("wavorix-test-") {
         form = std::make_unique<HostForm>();
     }
 
@@ -77,11 +68,6 @@ protected:
         sink.hook = nullptr;  // it may capture what the test body held
         vorix.reset();
         form.reset();
-        platform::resetWaveDevices();
-        wavorix::resetEngineState();
-        platform::setConfigDir("");
-        std::error_code ec;
-        std::filesystem::remove_all(configDir_, ec);
     }
 
     // The control as the program creates it: by its class identity, then late binding.
@@ -129,19 +115,10 @@ protected:
     }
     std::uint32_t lampColour() { return constituent("lSub")->BackColor(); }
 
-    std::filesystem::path tempPath(const std::string& name) const { return configDir_ / name; }
-
     platform::com::SimpleSite site;
     RecordingSink sink{[this] { return now(); }};
     std::unique_ptr<HostForm> form;
     std::unique_ptr<platform::com::ControlObject> vorix;
-
-private:
-    static int& counter() {
-        static int n = 0;
-        return n;
-    }
-    std::filesystem::path configDir_;
 };
 
 // A block of one constant value (frames x channels).
