@@ -11,10 +11,10 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QRegion>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegion>
 #include <QScrollBar>
 #include <cmath>
 #include <cstdio>
@@ -180,8 +180,13 @@ bool Binding::input(const std::function<void()>& fn) {
 }
 
 void Binding::applyColors() {
-    QPalette p = widget_->palette();
     const QColor back = toQColor(control_.BackColor()), fore = toQColor(control_.ForeColor());
+    QPalette p = widget_->palette();
+    // Programs set the same colours again and again (a label blinking with the beat).
+    if (widget_->autoFillBackground() && p.color(QPalette::Window) == back && p.color(QPalette::Base) == back &&
+        p.color(QPalette::Button) == back && p.color(QPalette::WindowText) == fore && p.color(QPalette::Text) == fore &&
+        p.color(QPalette::ButtonText) == fore)
+        return;
     for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) p.setColor(role, back);
     for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) p.setColor(role, fore);
     widget_->setPalette(p);
@@ -652,6 +657,11 @@ void drawSunkenBorder(QPainter& p, const QRect& r) {
     p.drawLine(x1 - 1, y0 + 1, x1 - 1, y1 - 1);
 }
 
+// Painting widgets draw their update region one rectangle at a time, each under its own clip:
+// Qt copies an image straight in under a rectangular clip, but under a clip of several
+// rectangles (a region with siblings lying over the widget, as the projector's buttons lie over
+// its player) it blends span by span on worker threads, several times the cost for a full frame.
+
 class PictureWidget final : public QWidget, public Bound {
 public:
     explicit PictureWidget(QWidget* parent) : QWidget(parent) {
@@ -668,13 +678,17 @@ protected:
         if (!b) return;
         QPainter p(this);
         const int border = b->BorderStyle ? 2 : 0;
-        const platform::Bitmap& image = b->image();
-        const QRect picture = image.empty() ? QRect() : QRect(border, border, image.width(), image.height());
-        // The back colour where the picture leaves room.
+        const QImage image = imageOf(b->image());
+        const QRect picture = image.rect().translated(border, border);
         const QColor back = toQColor(b->BackColor());
-        for (const QRect& r : QRegion(e->rect()).subtracted(picture)) p.fillRect(r, back);
-        if (!picture.isEmpty()) p.drawImage(picture.topLeft(), imageOf(image));
-        if (border) drawSunkenBorder(p, rect());
+        for (const QRect& r : e->region()) {
+            p.setClipRect(r);
+            // The back colour where the picture leaves room.
+            for (const QRect& room : QRegion(r).subtracted(picture)) p.fillRect(room, back);
+            if (const QRect part = r & picture; !part.isEmpty())
+                p.drawImage(part.topLeft(), image, part.translated(-picture.topLeft()));
+            if (border) drawSunkenBorder(p, rect());
+        }
     }
 
     void mousePressEvent(QMouseEvent* e) override { mouse(e, 0); }
@@ -747,15 +761,13 @@ protected:
         if (!binding || !binding->paintsFrames()) return;
         QPainter p(this);
         const QColor back = toQColor(binding->control().BackColor());
-        if (frame.empty()) {
-            p.fillRect(e->rect(), back);
-            return;
+        const QImage image = imageOf(frame);
+        for (const QRect& r : e->region()) {
+            p.setClipRect(r);
+            if (const QRect part = r & image.rect(); !part.isEmpty()) p.drawImage(part.topLeft(), image, part);
+            // No frame yet, or grown since the last one: the back colour until the next.
+            for (const QRect& room : QRegion(r).subtracted(image.rect())) p.fillRect(room, back);
         }
-        const QRect drawn(0, 0, frame.width(), frame.height());
-        if (const QRect part = e->rect() & drawn; !part.isEmpty()) p.drawImage(part.topLeft(), imageOf(frame), part);
-        // Grown since the last frame: the rest until the next one.
-        if (!drawn.contains(e->rect()))
-            for (const QRect& r : QRegion(e->rect()).subtracted(drawn)) p.fillRect(r, back);
     }
 };
 

@@ -66,9 +66,9 @@ void MoviePlayer::LoadMovie(int layer, const std::string& path) {
         std::cerr << "player: no layer " << layer << " for \"" << path << "\"\n";
         return;
     }
-    layers_.erase(layer);
-    changed();
-    seen_.clear();
+    // Emptying a layer that shows nothing changes no picture (the program does it on every tick
+    // of its playlist timer).
+    if (layers_.erase(layer)) changed();
     const bool empty = path.empty() || path == "0";
     if (layer == 0) movie_ = empty ? std::string() : path;
     if (empty) return;
@@ -87,6 +87,9 @@ void MoviePlayer::LoadMovie(int layer, const std::string& path) {
         return;
     }
     layers_[layer] = std::move(content);
+    // New content may sit where the old one did: the picture counts as changed whatever it shows.
+    changed();
+    seen_.clear();
 }
 
 void MoviePlayer::Play() {

@@ -37,11 +37,13 @@ void FlashPlayerControl::Move(double left, double top, double width, double heig
 void FlashPlayerControl::paint(platform::Bitmap& target, int widthPx, int heightPx) {
     const std::uint64_t serial = player_.pictureSerial();
     player_.render(target, widthPx, heightPx);
-    // A paint that failed is tried again at the next frame.
+    // Noted only once drawn: a render that failed is tried again at the next frame.
     painted_ = true;
     paintedSerial_ = serial;
 }
 
-bool FlashPlayerControl::needsRepaint(std::int64_t nowNs) { return !painted_ || player_.pictureSerial(nowNs) != paintedSerial_; }
+bool FlashPlayerControl::needsRepaint(std::int64_t nowNs) {
+    return !painted_ || player_.pictureSerial(nowNs) != paintedSerial_;
+}
 
 }  // namespace korvella

@@ -126,6 +126,7 @@ TEST_F(PlayerViewTest, AStillPictureIsDrawnOnceAndEachCallThatChangesItOnceMore)
     s.Player.player.setBackgroundColor(0xFF);
     s.Player.player.setVisible(true);
     s.Player.player.Play();
+    for (int i = 0; i < 50; ++i) s.Player.player.LoadMovie(7, "");  // as the playlist's timer does
     EXPECT_EQ(s.Player.player.CurrentFrame(), 0);
     EXPECT_EQ(paintsOver(200), 0);
 
@@ -150,17 +151,20 @@ TEST_F(PlayerViewTest, AMovieThatMovesIsDrawnAtItsOwnFrameRate) {
     EXPECT_EQ(s.Player.player.TotalFrames(), 1);
 }
 
-TEST_F(PlayerViewTest, AFileThatCannotBeShownLeavesAnEmptyPictureDrawnOnce) {
+TEST_F(PlayerViewTest, AFileThatCannotBeShownEmptiesItsLayerOnTheScreen) {
     Stage& s = stage();
     s.Show();
+    s.Player.player.LoadMovie(3, file("green.swf", movie(1, 10, {0, 255, 0, 255})));
     advance(50);
+    EXPECT_EQ(shown(10, 10), RGB(0, 255, 0));
     testing::internal::CaptureStderr();
-    s.Player.player.LoadMovie(0, file("kaputt.swf", {'F', 'W', 'S', 8, 1, 2}));
-    s.Player.player.LoadMovie(3, (dir_ / "fehlt.swf").string());
-    testing::internal::GetCapturedStderr();
+    s.Player.player.LoadMovie(3, file("kaputt.swf", {'F', 'W', 'S', 8, 1, 2}));
+    s.Player.player.LoadMovie(0, (dir_ / "fehlt.swf").string());
+    const std::string log = testing::internal::GetCapturedStderr();
     EXPECT_EQ(paintsOver(500), 1);
     EXPECT_EQ(s.Player.player.layerCount(), 0);
     EXPECT_EQ(shown(10, 10), 0u);
+    EXPECT_NE(log.find("kaputt.swf"), std::string::npos);
 }
 
 }  // namespace

@@ -476,6 +476,11 @@ public:
         Move(3000, 1500, 4800, 3600);
         Player.Move(0, 0, 4800, 3000);
         DragBar.Move(0, 3000, 4800, 600);
+        // A button lying over the player, as the projector's are.
+        Corner.BorderStyle = 0;
+        Corner.Move(15 * 10, 15 * 10, 15 * 20, 15 * 10);
+        Corner.setBackColor(RGB(0, 0, 255));
+        Corner.Cls();
         DragBar.onMouseDown = [this](int, int, double, double) {
             platform::SendMessage(hWnd(), platform::WM_NCLBUTTONDOWN, platform::HTCAPTION, 0);
         };
@@ -483,6 +488,7 @@ public:
     void Form_Resize() override { note("Projector_Resize " + std::to_string(static_cast<int>(ScaleWidth()))); }
     Painter Player{this, "Player"};
     PictureBox DragBar{this, "DragBar"};
+    PictureBox Corner{this, "Corner"};
 };
 FormSlot<Projector> projector("Projector");
 
@@ -544,6 +550,25 @@ TEST_F(ViewTest, APaintingControlWhosePictureStaysIsNotRedrawn) {
     advance(2 * gui::View::kFrameMs);
     EXPECT_EQ(p.Player.times.size(), 5u);
     EXPECT_EQ(guitest::shownPixel(w, 5, 1), RGB(255, 255, 0));
+}
+
+TEST_F(ViewTest, ControlsLyingOverAPaintingControlStayAboveItsFrames) {
+    Projector& p = projector();
+    p.Show();
+    advance(100);
+    QWidget* window = view->window(p);
+    const std::uint32_t yellow = RGB(255, 255, 0), black = 0, blue = RGB(0, 0, 255);
+    // Stripes four pixels wide, yellow from x 4; the box covers x 10..29, y 10..19.
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(guitest::shownPixel(window, 5, 12), yellow);
+        EXPECT_EQ(guitest::shownPixel(window, 9, 12), black);
+        EXPECT_EQ(guitest::shownPixel(window, 13, 12), blue);
+        EXPECT_EQ(guitest::shownPixel(window, 29, 19), blue);
+        EXPECT_EQ(guitest::shownPixel(window, 33, 12), black);
+        EXPECT_EQ(guitest::shownPixel(window, 13, 20), yellow);
+        EXPECT_EQ(guitest::shownPixel(window, 13, 9), yellow);
+        advance(gui::View::kFrameMs);  // and again after a frame drawn round the box
+    }
 }
 
 TEST_F(ViewTest, TheProjectorIsBorderlessFillsItsScreenAndMovesByItsDragBar) {
