@@ -183,14 +183,13 @@ void Binding::applyColors() {
     const QColor back = toQColor(control_.BackColor()), fore = toQColor(control_.ForeColor());
     QPalette p = widget_->palette();
     // Programs set the same colours again and again (a label blinking with the beat).
-    if (widget_->autoFillBackground() && p.color(QPalette::Window) == back && p.color(QPalette::Base) == back &&
-        p.color(QPalette::Button) == back && p.color(QPalette::WindowText) == fore && p.color(QPalette::Text) == fore &&
-        p.color(QPalette::ButtonText) == fore)
-        return;
-    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) p.setColor(role, back);
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) p.setColor(role, fore);
-    widget_->setPalette(p);
-    widget_->setAutoFillBackground(true);
+    if (p.color(QPalette::Window) != back || p.color(QPalette::Base) != back || p.color(QPalette::Button) != back ||
+        p.color(QPalette::WindowText) != fore || p.color(QPalette::Text) != fore || p.color(QPalette::ButtonText) != fore) {
+        for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) p.setColor(role, back);
+        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) p.setColor(role, fore);
+        widget_->setPalette(p);
+    }
+    widget_->setAutoFillBackground(fillsBackground());
 }
 
 void Binding::sync(Prop prop) {
@@ -360,10 +359,7 @@ public:
     }
 
 private:
-    void applyColors() override {
-        Binding::applyColors();
-        widget()->setAutoFillBackground(label_.BackStyle != 0);
-    }
+    bool fillsBackground() const override { return label_.BackStyle != 0; }
     void syncKind(Prop prop) override {
         auto* l = static_cast<QLabel*>(widget());
         if (prop == Prop::Caption) l->setText(withoutAccessKeys(label_.Caption()));

@@ -74,6 +74,8 @@ public:
 protected:
     virtual void syncKind(forms::Prop prop) = 0;
     virtual void applyColors();
+    // Whether the widget paints its back colour (a transparent label does not).
+    virtual bool fillsBackground() const { return true; }
     // Tracks the focus: a widget taking it makes its control the form's focused one.
     void followFocus();
     // Watches a widget's events. The filter outlives the binding (a handler run from it may

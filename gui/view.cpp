@@ -151,8 +151,10 @@ private:
 namespace {
 
 constexpr unsigned bit(Prop p) { return 1u << static_cast<unsigned>(p); }
-// Props whose change only alters the look of the control's own widget, in the order applied.
-constexpr Prop kDeferred[] = {Prop::Font, Prop::Colors, Prop::Caption, Prop::Text, Prop::Value, Prop::Picture, Prop::Other};
+// Props whose change only alters the look of the control's own widget, in the order applied
+// (a list's TopIndex follows its selection scrolled into view when that is written).
+constexpr Prop kDeferred[] = {Prop::Font,  Prop::Colors,    Prop::Caption, Prop::Text,
+                              Prop::Value, Prop::Selection, Prop::Picture, Prop::Other};
 constexpr bool deferred(Prop p) {
     for (Prop d : kDeferred)
         if (d == p) return true;
@@ -414,8 +416,10 @@ void FormView::applyPending(const forms::Control* c) {
     if (it == pending_.end()) return;
     const unsigned props = it->second;
     pending_.erase(it);
+    // A control destroyed since keeps its binding until the next pump: it is not asked.
+    const std::vector<forms::Control*>& live = form.Controls();
     Binding* b = binding(c);
-    if (!b) return;
+    if (!b || std::find(live.begin(), live.end(), c) == live.end()) return;
     for (Prop p : kDeferred)
         if (props & bit(p)) b->sync(p);
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Shows the Qt view on a virtual X display (Xvfb) and saves a screenshot of the whole screen:
-# a test form with one control of each kind and the borderless projector painting its pattern.
+# a test form with one control of each kind and the borderless projector playing a sample effect under dimmer 12.
 #   scripts/screenshot-view.sh [OUTPUT.png] [BUILD_DIR]
 # OUTPUT defaults to BUILD_DIR/view-screenshot.png; KORVELLA_SHOT_AFTER_MS sets when (1500).
 # Needs xvfb (xvfb-run); builds korvella-viewdemo in BUILD_DIR (default: build) when missing.

@@ -617,27 +617,43 @@ TEST_F(ViewTest, RapidChangesReachTheWidgetOnceAFrame) {
     TestForm& f = shown();
     auto* edit = widget<QLineEdit>(f.Text1);
     auto* label = widget<QLabel>(f.Label1);
+    auto* list = widget<QListWidget>(f.List1);
     auto* button = widget<QPushButton>(f.Command1);
-    int writes = 0;
-    const auto counting = QObject::connect(edit, &QLineEdit::textChanged, [&writes] { ++writes; });
+    int writes = 0, rows = 0;
+    const auto countText = QObject::connect(edit, &QLineEdit::textChanged, [&writes] { ++writes; });
+    const auto countRows = QObject::connect(list, &QListWidget::currentRowChanged, [&rows] { ++rows; });
     for (int i = 0; i < 1000; ++i) {
         f.Text1.setText(std::to_string(i));
         f.Label1.setCaption("Takt " + std::to_string(i));
+        f.List1.setListIndex(i % 4);
     }
     advance(gui::View::kFrameMs);
     EXPECT_EQ(edit->text(), "999");
     EXPECT_EQ(label->text(), "Takt 999");
     EXPECT_EQ(writes, 1) << "one widget write for a thousand changes";
-    QObject::disconnect(counting);
+    EXPECT_EQ(list->currentRow(), 3);
+    EXPECT_EQ(rows, 1);
+    QObject::disconnect(countText);
+    QObject::disconnect(countRows);
 
     // Layout and enabling show at once, after what waited for the same control.
     f.Text1.setText("hallo");
-    f.Text1.setSelStart(2);
+    f.Text1.Move(0, 1500, 1500, 315);
     EXPECT_EQ(edit->text(), "hallo");
-    EXPECT_EQ(edit->cursorPosition(), 2);
-    f.Command1.Move(0, 0, 1500, 450);
-    EXPECT_EQ(button->geometry(), QRect(0, 0, 100, 30));
+    EXPECT_EQ(edit->geometry(), QRect(0, 100, 100, 21));
+    f.Command1.setEnabled(false);
+    EXPECT_FALSE(button->isEnabled());
     // (The operator typing into text the program has just written: TypingRunsKeyPressAndChange.)
+
+    // A control destroyed with a change still waiting is left alone.
+    {
+        Label passing(&f, "Passing");
+        advance(1);
+        ASSERT_NE(view->widget(passing), nullptr);
+        passing.setCaption("gleich weg");
+    }
+    EXPECT_NE(view->widget(f.Label1), nullptr);
+    advance(gui::View::kFrameMs);
 }
 
 TEST_F(ViewTest, TheLoopStaysOursAndQtEventsArriveInItsPump) {
