@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev libx11-dev libfontconfig-dev fonts-dejavu-core
   portaudio19-dev libsndfile1-dev libsamplerate0-dev libfftw3-dev
   zlib1g-dev libgif-dev libpng-dev libjpeg-dev
-  xvfb xauth
+  xvfb xauth ccache
 )
 missing=()
 for p in "${packages[@]}"; do
