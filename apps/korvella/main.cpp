@@ -10,6 +10,9 @@
 // machine's first capture device. --start presses "Start" once the window is up; --quit-after
 // closes the main window after that many seconds (with --screenshot saving the screen first).
 // --list-inputs prints the input devices with their numbers and ends.
+//
+// DMXControl running under Wine is reached through korvella-relay.exe beside this program, run by
+// wine64 in WINEPREFIX (KORVELLA_WINE=0: not started).
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPixmap>
@@ -31,6 +34,7 @@
 #include "platform/files.h"
 #include "platform/keyboard.h"
 #include "platform/wave.h"
+#include "platform/wine_windows.h"
 #include "player/assets.h"
 
 namespace {
@@ -88,6 +92,11 @@ int main(int argc, char** argv) {
     gui::X11Keyboard keys;
     platform::setKeyboard(&keys);
     forms::Application::title() = "Korvella";
+    // DMXControl's windows under Wine, beside those of our own registry.
+    std::string bridge;
+    const auto wine = platform::WineWindows::start(programFolder().string(), &bridge);
+    runtime.windows().setForeignWindows(wine.get());
+    std::fprintf(stderr, "korvella: DMXControl bridge %s\n", bridge.c_str());
     forms::Application::setEndHook([&runtime] { runtime.loop().quit(); });
 
     try {
@@ -123,6 +132,7 @@ int main(int argc, char** argv) {
     if (!forms::Application::ended()) runtime.loop().run();
     quit.setEnabled(false);
     forms::Application::reset();
+    runtime.windows().setForeignWindows(nullptr);
     platform::setKeyboard(nullptr);
     platform::setDialogs(nullptr);
     return status;
