@@ -8,6 +8,7 @@ packages=(
   portaudio19-dev libsndfile1-dev libsamplerate0-dev libfftw3-dev
   zlib1g-dev libgif-dev libpng-dev libjpeg-dev
   xvfb xauth ccache
+  g++-mingw-w64-x86-64 wine64
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds from scratch if needed, and runs the whole test suite.
+# Installs what is missing, builds from scratch if needed, and runs the whole test suite
+# (arguments go to ctest, e.g. -LE wine to leave out the tests under Wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -8,4 +9,4 @@ preset=default
 if [ "${CI:-}" = "true" ]; then preset=ci; fi
 dir=$(scripts/build.sh "$preset")
 cd "$dir"
-ctest --output-on-failure -j "$(nproc)" --timeout 600
+ctest --output-on-failure -j "$(nproc)" --timeout 600 "$@"
