@@ -552,7 +552,7 @@ void Form2Window::Timer1A_Timer() {
         if (Option1.Value()) {
             tryStmt([&] { Text3 = "0"; });
         } else {
-            tryStmt([&] { Form1->ShockwaveFlash1.LoadMovie(0, ""); });
+            // "Lezten Effekt dauerhaft wiederholen": the last effect stays on the projector.
             return;
         }
     }
@@ -634,7 +634,12 @@ void Form2Window::Timer1A_Timer() {
         tryStmt([&] { HandleDMXC.Clear(); });
         pressDmxcEntry();
     } else {
-        tryStmt([&] { flash().LoadMovie(0, List2.List(vb::CLng(Text3.Text()))); });
+        // An entry without a movie (an empty playlist's missing row) leaves the projector as it
+        // is; only "Beamer Effekt entladen" empties it.
+        tryStmt([&] {
+            const std::string path = List2.List(vb::CLng(Text3.Text()));
+            if (!path.empty()) flash().LoadMovie(0, path);
+        });
         advance();
     }
 }
