@@ -1,5 +1,6 @@
 #include "korvella/playlist/Form2.h"
 
+#include <algorithm>
 #include <cctype>
 #include <initializer_list>
 
@@ -58,6 +59,45 @@ bool isAbsolute(const std::string& value) {
     if (!value.empty() && value[0] == '/') return true;
     return value.size() >= 3 && std::isalpha(static_cast<unsigned char>(value[0])) && value[1] == ':' &&
            (value[2] == '\\' || value[2] == '/');
+}
+
+bool isDigits(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Whether a stored value can begin here: a path relative to the program folder ("\..."), an
+// absolute one, or nothing at all (the end of the line).
+bool startsStoredValue(const std::string& rest) { return rest.empty() || rest[0] == '\\' || isAbsolute(rest); }
+
+// A playlist line as command text and stored value. The "_" between them is not escaped, so the
+// split goes where the value begins: a DMXControl row's index is the digits after the last "_";
+// another row's value begins after the first "_" that a stored path or the line's end follows.
+// A line that fits neither (edited by hand) splits at its first "_", up to a second one.
+std::pair<std::string, std::string> splitPlaylistLine(const std::string& line) {
+    const std::size_t last = line.rfind('_');
+    if (last == std::string::npos) return {line, ""};
+    const std::string text = line.substr(0, last), index = line.substr(last + 1);
+    if (contains(text, kDmxc) && isDigits(index)) return {text, index};
+    for (std::size_t at = line.find('_'); at != std::string::npos; at = line.find('_', at + 1))
+        if (startsStoredValue(line.substr(at + 1))) return {line.substr(0, at), line.substr(at + 1)};
+    const auto parts = vb::Split(line, "_");
+    return {parts[0], parts[1]};
+}
+
+// The value of an idle item: a DMXControl item's index is the digits after the last "|" (its name
+// may hold anything); an effect item's path is everything after the first separator that a path
+// follows, else after the first separator.
+std::string idleValue(const std::string& item) {
+    const std::size_t bar = item.rfind('|');
+    if (contains(item, kDmxc) && bar != std::string::npos && isDigits(item.substr(bar + 1)) &&
+        contains(item.substr(0, bar + 1), kIdleSeparator))
+        return item.substr(bar + 1);
+    const std::string separator = kIdleSeparator;
+    std::size_t first = item.find(separator);
+    if (first == std::string::npos) platform::raise(9);
+    for (std::size_t at = first; at != std::string::npos; at = item.find(separator, at + 1))
+        if (startsStoredValue(item.substr(at + separator.size()))) return item.substr(at + separator.size());
+    return item.substr(first + separator.size());
 }
 
 void reportFileError(const std::string& what, const std::string& path, const platform::VbError& e) {
@@ -509,9 +549,7 @@ void Form2Window::Command6_Click() {
     for (const std::string& line : lines) {
         // A line without "_" (edited by hand): blank lines are dropped, text is kept without a value.
         if (line.empty()) continue;
-        const auto parts = vb::Split(line, "_");
-        const std::string& text = parts[0];
-        const std::string stored = parts.size() > 1 ? parts[1] : std::string();
+        const auto [text, stored] = splitPlaylistLine(line);
         std::string value;
         if (stored.empty() || contains(text, kDmxc) || isAbsolute(stored))
             value = stored;
@@ -552,7 +590,7 @@ void Form2Window::Timer1A_Timer() {
         if (Option1.Value()) {
             tryStmt([&] { Text3 = "0"; });
         } else {
-            tryStmt([&] { Form1->ShockwaveFlash1.LoadMovie(0, ""); });
+            // "Lezten Effekt dauerhaft wiederholen": the last effect stays on the projector.
             return;
         }
     }
@@ -634,7 +672,12 @@ void Form2Window::Timer1A_Timer() {
         tryStmt([&] { HandleDMXC.Clear(); });
         pressDmxcEntry();
     } else {
-        tryStmt([&] { flash().LoadMovie(0, List2.List(vb::CLng(Text3.Text()))); });
+        // An entry without a movie (an empty playlist's missing row) leaves the projector as it
+        // is; only "Beamer Effekt entladen" empties it.
+        tryStmt([&] {
+            const std::string path = List2.List(vb::CLng(Text3.Text()));
+            if (!path.empty()) flash().LoadMovie(0, path);
+        });
         advance();
     }
 }
@@ -707,7 +750,7 @@ void Form2Window::HScroll2_Change() {
 void Form2Window::idlePass() {
     const int last = List4.ListCount() - 1;
     for (int i = 0; i <= last; ++i) {
-        auto value = [&] { return piece(List4.List(i), kIdleSeparator, 1); };
+        auto value = [&] { return idleValue(List4.List(i)); };
         if (contains(List4.List(i), kDmxc)) {
             // The handle is looked up again before each message: Form4 refills its list meanwhile.
             auto press = [&](platform::UINT message) {
