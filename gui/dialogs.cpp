@@ -65,6 +65,8 @@ void QtDialogs::runUntilClosed(QWidget& box, const bool& closed) {
             loop->sleepMs(1);
         }
     }
+    // The program ended while the box was open: the handler that opened it does not go on.
+    platform::unwindIfEnded();
 }
 
 int QtDialogs::msgBox(const std::string& text, int style, const std::string& title) {

@@ -1,4 +1,5 @@
 #include "korvella/playlist/Form2.h"
+#include "korvella/playlist/PlaylistFile.h"
 
 #include <algorithm>
 #include <cctype>
@@ -54,35 +55,9 @@ std::string blanks(int n) { return std::string(static_cast<std::size_t>(n), ' ')
 // The program folder as the program joins names to it ("\" between folders).
 std::string appFolder() { return platform::appPath(); }
 
-// A stored value that is already absolute (a path outside the program folder) stays as it is.
-bool isAbsolute(const std::string& value) {
-    if (!value.empty() && value[0] == '/') return true;
-    return value.size() >= 3 && std::isalpha(static_cast<unsigned char>(value[0])) && value[1] == ':' &&
-           (value[2] == '\\' || value[2] == '/');
-}
-
-bool isDigits(const std::string& text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// Whether a stored value can begin here: a path relative to the program folder ("\..."), an
-// absolute one, or nothing at all (the end of the line).
-bool startsStoredValue(const std::string& rest) { return rest.empty() || rest[0] == '\\' || isAbsolute(rest); }
-
-// A playlist line as command text and stored value. The "_" between them is not escaped, so the
-// split goes where the value begins: a DMXControl row's index is the digits after the last "_";
-// another row's value begins after the first "_" that a stored path or the line's end follows.
-// A line that fits neither (edited by hand) splits at its first "_", up to a second one.
-std::pair<std::string, std::string> splitPlaylistLine(const std::string& line) {
-    const std::size_t last = line.rfind('_');
-    if (last == std::string::npos) return {line, ""};
-    const std::string text = line.substr(0, last), index = line.substr(last + 1);
-    if (contains(text, kDmxc) && isDigits(index)) return {text, index};
-    for (std::size_t at = line.find('_'); at != std::string::npos; at = line.find('_', at + 1))
-        if (startsStoredValue(line.substr(at + 1))) return {line.substr(0, at), line.substr(at + 1)};
-    const auto parts = vb::Split(line, "_");
-    return {parts[0], parts[1]};
-}
+// More than any real playlist or idle list holds (a row is a name and a path): a larger file is
+// refused before it is read.
+constexpr std::size_t kMaxListFileBytes = 16 * 1024 * 1024;
 
 // The value of an idle item: a DMXControl item's index is the digits after the last "|" (its name
 // may hold anything); an effect item's path is everything after the first separator that a path
@@ -520,12 +495,10 @@ void Form2Window::Command5_Click() {
     std::string name = platform::dialogs().fileSave(kPlaylistFilter, "", "").value_or("");
     if (name.empty()) return;
     if (vb::InStr(name, ".bpl") == 0) name += ".bpl";
-    const std::string folder = appFolder();
-    std::vector<std::string> lines;
-    for (int i = 0; i < List1.ListCount(); ++i)
-        lines.push_back(List1.List(i) + "_" + vb::Replace(List2.List(i), folder, ""));
     try {
-        platform::writeTextLines(name, lines);
+        std::vector<playlist::PlaylistRow> rows;
+        for (int i = 0; i < List1.ListCount(); ++i) rows.emplace_back(List1.List(i), List2.List(i));
+        platform::writeTextLines(name, playlist::playlistLines(rows, appFolder()));
     } catch (const platform::VbError& e) {
         reportFileError("Die Playlist konnte nicht gespeichert werden:", name, e);
     }
@@ -539,22 +512,15 @@ void Form2Window::Command6_Click() {
     List1.Clear();
     if (name.empty()) return;
     std::vector<std::string> lines;
+    std::string folder;
     try {
-        lines = platform::readTextLines(name);
+        lines = platform::readTextLines(name, kMaxListFileBytes);
+        folder = appFolder();
     } catch (const platform::VbError& e) {
         reportFileError("Die Playlist konnte nicht geladen werden:", name, e);
         return;
     }
-    const std::string folder = appFolder();
-    for (const std::string& line : lines) {
-        // A line without "_" (edited by hand): blank lines are dropped, text is kept without a value.
-        if (line.empty()) continue;
-        const auto [text, stored] = splitPlaylistLine(line);
-        std::string value;
-        if (stored.empty() || contains(text, kDmxc) || isAbsolute(stored))
-            value = stored;
-        else
-            value = folder + stored;
+    for (const auto& [text, value] : playlist::playlistRows(lines, folder)) {
         List1.AddItem(text);
         List2.AddItem(value);
     }
@@ -790,8 +756,9 @@ void Form2Window::leerlaufw_Timer() {
 }
 
 void Form2Window::Command16_Click() {
-    const std::string path = appFolder() + "\\" + kIdleListFile;
+    std::string path = kIdleListFile;
     try {
+        path = appFolder() + "\\" + kIdleListFile;
         platform::writeTextLines(path, List4.items());
     } catch (const platform::VbError& e) {
         reportFileError("Die Leerlauf Effekte konnten nicht gespeichert werden:", path, e);
@@ -802,7 +769,15 @@ void Form2Window::ReadIdleList() {
     List4.Clear();
     const std::string path = appFolder() + "\\" + kIdleListFile;
     if (!platform::fileExists(path)) return;
-    for (const std::string& line : platform::readTextLines(path)) List4.AddItem(line);
+    std::vector<std::string> lines;
+    try {
+        lines = platform::readTextLines(path, kMaxListFileBytes);
+    } catch (const platform::VbError& e) {
+        // A list that cannot be read (too large, a folder of that name) stays empty, and says so.
+        reportFileError("Die Leerlauf Effekte konnten nicht geladen werden:", path, e);
+        return;
+    }
+    for (const std::string& line : lines) List4.AddItem(line);
 }
 
 void Form2Window::Command13_Click() {

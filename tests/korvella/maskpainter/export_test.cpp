@@ -415,19 +415,16 @@ class FileSizeLimit {
 public:
     explicit FileSizeLimit(rlim_t bytes) {
         ::getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = ::signal(SIGXFSZ, SIG_IGN);
         rlimit r = old_;
         r.rlim_cur = bytes;
         ::setrlimit(RLIMIT_FSIZE, &r);
     }
     ~FileSizeLimit() {
         ::setrlimit(RLIMIT_FSIZE, &old_);
-        ::signal(SIGXFSZ, oldHandler_);
     }
 
 private:
     rlimit old_{};
-    sighandler_t oldHandler_{};
 };
 
 TEST_F(MaskPainterTest, AFullDiskIsReportedAndKeepsTheLastGoodMask) {
@@ -443,6 +440,25 @@ TEST_F(MaskPainterTest, AFullDiskIsReportedAndKeepsTheLastGoodMask) {
     int files = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(home)) ++files;
     EXPECT_EQ(files, 1);
+}
+
+// The window closed inside the save's wait (its close box handled in that pump): the save
+// handler runs to its end on the closed window, which is freed only after it, and is not
+// loaded again.
+TEST_F(MaskPainterTest, ClosingTheWindowDuringItsSaveFreesItOnlyAfterTheSave) {
+    FrmCustomWindow& m = mask();
+    struct Watch : forms::FormsObserver {
+        int loads = 0;
+        void formLoaded(forms::Form&) override { ++loads; }
+    } watch;
+    forms::Application::addObserver(&watch);
+    loop().post([] { korvella::frmCustom.Unload(0); });
+    m.Command2.userClick();
+    forms::Application::removeObserver(&watch);
+    EXPECT_FALSE(korvella::frmCustom.isLoaded());
+    EXPECT_EQ(watch.loads, 0);
+    advance(3000);
+    EXPECT_FALSE(korvella::frmCustom.isLoaded());
 }
 
 TEST_F(MaskPainterTest, AProgramFolderThatRefusesWritingIsReportedAsAccessDenied) {

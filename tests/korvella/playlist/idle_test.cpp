@@ -146,5 +146,18 @@ TEST_F(IdleTest, TheIdleListFileKeepsEveryRowAndIsReadAtLoad) {
     EXPECT_EQ(ed().List4.ListCount(), 0);
 }
 
+TEST_F(IdleTest, AnIdleListLargerThanAnyRealOneIsNotReadAtLoad) {
+    ed();
+    {
+        std::ofstream(home / "Leerlaufliste.lrlst", std::ios::binary) << "Blitz" << std::string(50, ' ') << "|/fx/b.swf\r\n";
+    }
+    std::filesystem::resize_file(home / "Leerlaufliste.lrlst", 17u << 20);
+    Form2.discard();
+    EXPECT_EQ(ed().List4.ListCount(), 0);
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].text, "Die Leerlauf Effekte konnten nicht geladen werden:\r\n" + home.string() +
+                                              "\\Leerlaufliste.lrlst\r\n\r\nFile too large: more than 16 MB");
+}
+
 }  // namespace
 }  // namespace playlist_test

@@ -144,5 +144,47 @@ TEST_F(PlaylistFileTest, HandEditedAndBrokenFiles) {
     EXPECT_EQ(rows(), (Rows{{"Zoom in", ""}}));
 }
 
+// KORVELLA_HOME naming a file: the folder lookup fails inside each button's own error handling,
+// so the operator reads why in its box instead of nothing happening.
+TEST_F(PlaylistFileTest, AnUnusableProgramFolderIsReportedByEveryFileButton) {
+    ed();
+    writeFile(home / "liste.bpl", "Zoom in_\r\n");
+    const std::string notAFolder = (home / "liste.bpl").string() + "/prog";
+    setRows({{"Zoom in", ""}});
+    ed().List4.AddItem("Blitz" + std::string(50, ' ') + "|/fx/b.swf");
+    ::setenv("KORVELLA_HOME", notAFolder.c_str(), 1);
+    save(home / "neu.bpl");
+    load(home / "liste.bpl");
+    ed().Command16.setValue(true);
+    ::setenv("KORVELLA_HOME", home.c_str(), 1);
+
+    const auto boxes = dialogs.messages();
+    ASSERT_EQ(boxes.size(), 3u);
+    const std::string why = "Path not found: the program folder " + notAFolder + " cannot be used (Not a directory)";
+    EXPECT_EQ(boxes[0].text, "Die Playlist konnte nicht gespeichert werden:\r\n" + (home / "neu.bpl").string() + "\r\n\r\n" + why);
+    EXPECT_EQ(boxes[1].text, "Die Playlist konnte nicht geladen werden:\r\n" + (home / "liste.bpl").string() + "\r\n\r\n" + why);
+    EXPECT_EQ(boxes[2].text, "Die Leerlauf Effekte konnten nicht gespeichert werden:\r\nLeerlaufliste.lrlst\r\n\r\n" + why);
+    EXPECT_FALSE(std::filesystem::exists(home / "neu.bpl"));
+    EXPECT_EQ(rows(), Rows{});
+}
+
+TEST_F(PlaylistFileTest, AFileLargerThanAnyPlaylistIsRefusedUnread) {
+    ed();
+    setRows({{"Zoom in", ""}});
+    writeFile(home / "gross.bpl", "");
+    std::filesystem::resize_file(home / "gross.bpl", 17u << 20);
+    load(home / "gross.bpl");
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].text, "Die Playlist konnte nicht geladen werden:\r\n" + (home / "gross.bpl").string() +
+                                              "\r\n\r\nFile too large: more than 16 MB");
+    EXPECT_EQ(rows(), Rows{});
+    // Just under the cap is a playlist like any other.
+    std::ofstream(home / "gross.bpl", std::ios::binary) << "Zoom in_\r\n";
+    std::filesystem::resize_file(home / "gross.bpl", 16u << 20);
+    load(home / "gross.bpl");
+    EXPECT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(rows().front(), (std::pair<std::string, std::string>{"Zoom in", ""}));
+}
+
 }  // namespace
 }  // namespace playlist_test
