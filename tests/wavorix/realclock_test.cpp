@@ -74,20 +74,40 @@ protected:
         }
     }
 
+    // Captures from the counting device with the program's settings and the given buffers and
+    // loop mode (polling every millisecond), into file when one is named, watching every block
+    // analysed.
+    void start(std::int32_t buffers, std::int16_t loopMethod, const std::filesystem::path& file = {}) {
+        addCountingDevice();
+        create();
+        programSettings(buffers, loopMethod);
+        put(d::TimerInterval, 1);
+        if (!file.empty()) {
+            put(d::FileName, file.string());
+            put(d::Recording, true);
+        }
+        call(d::Init);
+        watchAnalysedBlocks();
+        call(d::Start);
+    }
+
+    // Resets; no analysed block was torn, and with analysedBlocks more than a few were whole.
+    void stop(bool analysedBlocks) {
+        call(d::Reset);
+        sink.hook = nullptr;
+        if (analysedBlocks) {
+            EXPECT_GT(whole, 3);
+        }
+        EXPECT_EQ(torn, 0);
+    }
+
     int whole = 0;
     int torn = 0;
 };
 
 TEST_F(RealClockTest, CaptureAndTimerThreadsAtTheProgramsSettings) {
-    addCountingDevice();
-    create();
-    programSettings();  // 7 buffers, the 20 ms timer picks the block to analyse
     const auto file = tempPath("real7.wav");
-    put(d::FileName, file.string());
-    put(d::Recording, true);
-    call(d::Init);
-    watchAnalysedBlocks();
-    call(d::Start);
+    start(7, 1, file);  // the 20 ms timer picks the block to analyse
     // Pausing and starting again kills and starts the timer while its thread may be posting.
     for (int i = 0; i < 3; ++i) {
         advance(120);
@@ -96,10 +116,7 @@ TEST_F(RealClockTest, CaptureAndTimerThreadsAtTheProgramsSettings) {
         call(d::Start);
     }
     advance(120);
-    call(d::Reset);
-    sink.hook = nullptr;
-    EXPECT_GT(whole, 3);
-    EXPECT_EQ(torn, 0);
+    stop(true);
     EXPECT_EQ(platform::activeTimerCount(), 0u);
     EXPECT_EQ(wavorix::engine().procError, -9999);  // removed by Reset, never by an error
     EXPECT_EQ(wavorix::engine().lastError, "");
@@ -110,43 +127,22 @@ TEST_F(RealClockTest, OneOrTwoBuffersNeverTearABlock) {
     for (const std::int32_t buffers : {1, 2}) {
         SCOPED_TRACE(buffers);
         platform::resetWaveDevices();
-        addCountingDevice();
         newForm();
         whole = torn = 0;
-        create();
-        programSettings(buffers);
         const auto file = tempPath("real" + std::to_string(buffers) + ".wav");
-        put(d::FileName, file.string());
-        put(d::Recording, true);
-        call(d::Init);
-        watchAnalysedBlocks();
-        call(d::Start);
+        start(buffers, 1, file);
         advance(250);
-        call(d::Reset);
-        sink.hook = nullptr;
-        // With two buffers the timed step looks for block 0 only (it never moves on), so only
-        // one buffer shows analysed blocks.
-        if (buffers == 1) {
-            EXPECT_GT(whole, 3);
-        }
-        EXPECT_EQ(torn, 0);
+        // With two buffers the timed step looks for block 0 only (it never moves on): only one
+        // buffer shows analysed blocks.
+        stop(buffers == 1);
         expectUntornRecording(file);
     }
 }
 
 TEST_F(RealClockTest, PollingAnalysesOnlyWholeBlocks) {
-    addCountingDevice();
-    create();
-    programSettings(1, 0);
-    put(d::TimerInterval, 1);
-    call(d::Init);
-    watchAnalysedBlocks();
-    call(d::Start);
+    start(1, 0);
     advance(250);
-    call(d::Reset);
-    sink.hook = nullptr;
-    EXPECT_GT(whole, 3);
-    EXPECT_EQ(torn, 0);
+    stop(true);
 }
 
 }  // namespace
