@@ -113,6 +113,7 @@ struct EngineState {
     platform::WndProc oldTimerProc;
     std::int32_t procError = 0;
     std::int32_t nestingDepth = 0;
+    bool draining = false;  // Reset is taking back the buffers the device still held
 
     // Objects of the control
     forms::Timer* pollingTimer = nullptr;
