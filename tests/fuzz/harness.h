@@ -101,12 +101,11 @@ inline void exerciseIdleList(const std::uint8_t* data, std::size_t size) {
     require(platform::readTextLines(saved.path()) == rows, "a saved idle list reloads with identical rows");
 }
 
-// The playlist: every row has a text without "_", and a saved playlist loads into the same rows
-// with the same texts.
+// The playlist: a saved playlist loads into the same rows with the same texts (a text may hold
+// "_": the loader splits where the stored value begins).
 inline void exercisePlaylist(const std::uint8_t* data, std::size_t size) {
     const std::string folder = "/home/show/korvella";
     const auto rows = korvella::playlist::playlistRows(readLines(data, size), folder);
-    for (const auto& row : rows) require(row.first.find('_') == std::string::npos, "a row's text holds no \"_\"");
     InputFile saved(nullptr, 0, ".bpl");
     platform::writeTextLines(saved.path(), korvella::playlist::playlistLines(rows, folder));
     const auto loaded = korvella::playlist::playlistRows(platform::readTextLines(saved.path()), folder);
