@@ -91,8 +91,11 @@ protected:
         call(d::Start);
     }
 
-    // Resets; no analysed block was torn, and with analysedBlocks more than a few were whole.
+    // Resets; no analysed block was torn, and with analysedBlocks more than a few were whole. On
+    // a loaded machine the threads may have had little time: capture goes on (up to 3 s more)
+    // until a few blocks were analysed.
     void stop(bool analysedBlocks) {
+        for (int waited = 0; analysedBlocks && whole <= 3 && waited < 3000; waited += 50) advance(50);
         call(d::Reset);
         sink.hook = nullptr;
         if (analysedBlocks) {
