@@ -106,7 +106,8 @@ void wideStage(float* spec, float* im, std::int32_t n, std::int32_t le2, const d
     }
 }
 
-// The same on the 256-bit units (no fused operations: the same bits).
+// The same on the 256-bit units (no fused operations: the same bits), written out because the
+// compiler splits these loads and conversions in two when left to itself.
 __attribute__((target("avx2"))) void wideStageAvx2(float* spec, float* im, std::int32_t n, std::int32_t le2,
                                                    const double* cr, const double* ci) {
     for (std::int32_t base = 0; base < n; base += 2 * le2) {
