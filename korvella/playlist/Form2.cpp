@@ -534,7 +534,13 @@ void Form2Window::advance() {
     tryStmt([&] { Text3 = vb::CStr(vb::toNumber(Text3.Text()) + 1); });
     // Past the end the marking fails and the previous mark stays.
     tryStmt([&] {
-        if (Check8.Value() != 1) List1.setSelected(vb::CLng(Text3.Text()), true);
+        if (Check8.Value() != 1) {
+            const std::int32_t index = vb::CLng(Text3.Text());
+            // Past the end on every tick once the list has run out: noted as the failed marking
+            // would be, without an error thrown and caught each time.
+            if (index < 0 || index >= List1.ListCount()) return forms::noteSkipped(381);
+            List1.setSelected(index, true);
+        }
     });
 }
 
