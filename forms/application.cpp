@@ -26,9 +26,13 @@ void Application::removeObserver(FormsObserver* o) { std::erase(app().observers,
 const std::vector<FormsObserver*>& Application::observers() { return app().observers; }
 
 void Application::End() {
-    if (app().ended) return;
-    app().ended = true;
-    if (app().endHook) app().endHook();
+    if (!app().ended) {
+        app().ended = true;
+        platform::setProgramEnded(true);
+        if (app().endHook) app().endHook();
+    }
+    // No statement after End runs: the handlers below unwind to the outermost entry.
+    platform::unwindIfEnded();
 }
 
 bool Application::ended() { return app().ended; }
@@ -57,6 +61,7 @@ void Application::reset() {
     for (auto* s : formSlots()) s->discard();
     collectGarbage();
     app().ended = false;
+    platform::setProgramEnded(false);
 }
 
 void Application::collectGarbage() {

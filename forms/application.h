@@ -28,7 +28,9 @@ public:
     static void removeObserver(FormsObserver* o);
     static const std::vector<FormsObserver*>& observers();
 
-    // End: stops at once, no unload handler runs. The program's hook quits the loop.
+    // End: stops at once, no unload handler runs, and no further statement of any handler: the
+    // handlers on the stack unwind to the outermost entry (platform::ProgramEnded). The
+    // program's hook quits the loop.
     static void End();
     static bool ended();
     static void setEndHook(std::function<void()> hook);
@@ -44,7 +46,8 @@ public:
     static int loadedForms();
     // Drops every instance without handlers and clears the ended state (tests).
     static void reset();
-    // Frees instances unloaded while their own handlers still ran.
+    // Frees instances unloaded while their own handlers still ran (called when the outermost
+    // entry into the program's code ends, so that none of their handlers is on the stack).
     static void collectGarbage();
     static void keepUntilIdle(std::unique_ptr<Form> form);
 };

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/eventloop.h"
 #include "platform/windows.h"
 
 namespace forms {
@@ -102,10 +103,11 @@ public:
 
 protected:
     void setWindowText(const std::string& text);
-    // Runs an event handler if one is set.
+    // Runs an event handler if one is set and the program has not ended.
     template <class F, class... A>
     static void fire(const F& f, A&&... a) {
-        if (f) f(std::forward<A>(a)...);
+        if (!f || platform::programEnded()) return;
+        platform::runAsEntry([&] { f(std::forward<A>(a)...); });
     }
 
 private:

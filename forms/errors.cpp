@@ -4,6 +4,7 @@
 
 #include "forms/application.h"
 #include "platform/dialogs.h"
+#include "platform/eventloop.h"
 
 namespace forms {
 
@@ -42,19 +43,22 @@ UnhandledPolicy unhandledPolicy() { return g_policy; }
 const platform::ErrState& lastUnhandled() { return g_lastUnhandled; }
 
 void runHandler(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (const VbError& e) {
-        note(e, g_lastUnhandled);
-        const std::string text = "Run-time error '" + std::to_string(e.number()) + "':\r\n\r\n" + e.description();
-        if (g_policy == UnhandledPolicy::ShowAndEnd) {
-            platform::dialogs().msgBox(text, 16, Application::title());
-            Application::End();
-        } else {
-            std::fprintf(stderr, "%s: run-time error %d: %s\n", Application::title().c_str(), e.number(),
-                         e.description().c_str());
+    if (platform::programEnded()) return;
+    platform::runAsEntry([&] {
+        try {
+            handler();
+        } catch (const VbError& e) {
+            note(e, g_lastUnhandled);
+            const std::string text = "Run-time error '" + std::to_string(e.number()) + "':\r\n\r\n" + e.description();
+            if (g_policy == UnhandledPolicy::ShowAndEnd) {
+                platform::dialogs().msgBox(text, 16, Application::title());
+                Application::End();
+            } else {
+                std::fprintf(stderr, "%s: run-time error %d: %s\n", Application::title().c_str(), e.number(),
+                             e.description().c_str());
+            }
         }
-    }
+    });
 }
 
 }  // namespace forms

@@ -220,6 +220,14 @@ Form& FormSlotBase::form() {
 }
 
 bool FormSlotBase::Unload(int unloadMode) {
+    bool result = true;
+    // After the end no unload handler runs; an end inside the hooks leaves the form as it is.
+    if (platform::programEnded()) return true;
+    platform::runAsEntry([&] { result = unloadNow(unloadMode); });
+    return result;
+}
+
+bool FormSlotBase::unloadNow(int unloadMode) {
     if (!instance_ || instance_->unloading_) return true;
     Form& f = *instance_;
     f.unloading_ = true;

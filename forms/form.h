@@ -142,6 +142,7 @@ protected:
     virtual std::unique_ptr<Form> create() = 0;
 
 private:
+    bool unloadNow(int unloadMode);
     std::string name_;
     std::unique_ptr<Form> instance_;
 };

@@ -42,6 +42,8 @@ void userInput(const std::function<void()>& input) {
     } depth;
     try {
         forms::runHandler(input);
+    } catch (const platform::ProgramEnded&) {
+        // Never through the toolkit's frames: the pump that called the toolkit goes on unwinding.
     } catch (const std::exception& e) {
         // Not a run-time error of the program: report it, the operator's session goes on.
         std::fprintf(stderr, "%s: %s\n", forms::Application::title().c_str(), e.what());

@@ -395,6 +395,8 @@ std::map<std::string, void*>& loadedLibraries() {
     return libs;
 }
 thread_local std::string g_lastCreateError;
+// Why the last registration of a class failed, kept for the creation that then finds no class.
+thread_local std::string g_lastRegistrationError;
 
 void* openLibrary(const std::string& path) {
     std::lock_guard lock(g_libMutex);
@@ -427,8 +429,11 @@ HRESULT registerClass(const std::string& progId, const std::string& libraryPath)
     try {
         RegWrite(classKey(progId), progId);
         RegWrite(inprocServerKey(progId), libraryPath);
+        g_lastRegistrationError.clear();
         return S_OK;
     } catch (const VbError&) {
+        g_lastCreateError = lastStoreFailure();
+        g_lastRegistrationError = "registering " + libraryPath + " failed: " + g_lastCreateError;
         return SELFREG_E_CLASS;
     }
 }
@@ -439,6 +444,7 @@ HRESULT unregisterClass(const std::string& progId) {
         RegWrite(classKey(progId), "");
         return S_OK;
     } catch (const VbError&) {
+        g_lastCreateError = lastStoreFailure();
         return SELFREG_E_CLASS;
     }
 }
@@ -463,7 +469,9 @@ std::unique_ptr<ControlObject> createControl(const std::string& progId, forms::F
                                              const std::string& name, Site* site, PropertyBag* saved,
                                              forms::Control* container) {
     const std::string path = registeredLibrary(progId);
-    if (path.empty()) cannotCreate(progId, "class " + progId + " is not registered");
+    if (path.empty())
+        cannotCreate(progId, "class " + progId + " is not registered" +
+                                 (g_lastRegistrationError.empty() ? std::string() : " (" + g_lastRegistrationError + ")"));
     void* lib = openLibrary(path);
     if (!lib) cannotCreate(progId, g_lastCreateError);
     auto getClassObject = reinterpret_cast<DllGetClassObjectFn>(::dlsym(lib, "DllGetClassObject"));

@@ -18,7 +18,26 @@ struct LoopTimer::State {
 namespace {
 EventLoop* g_current = nullptr;
 constexpr std::int64_t kNsPerMs = 1'000'000;
+// Only the user-interface thread enters the program's code.
+bool g_ended = false;
+int g_entryDepth = 0;
 }  // namespace
+
+void setProgramEnded(bool ended) { g_ended = ended; }
+bool programEnded() { return g_ended; }
+
+void unwindIfEnded() {
+    if (g_ended && g_entryDepth > 0) throw ProgramEnded{};
+}
+
+EntryScope::EntryScope() : outermost_(g_entryDepth == 0) { ++g_entryDepth; }
+
+EntryScope::~EntryScope() {
+    if (--g_entryDepth == 0)
+        if (EventLoop* loop = EventLoop::currentOrNull()) loop->runIdleHook();
+}
+
+int entryDepth() { return g_entryDepth; }
 
 LoopTimer::LoopTimer(std::function<void()> onTick, EventLoop* loop)
     : state_(std::make_shared<State>()), loop_(loop ? loop : EventLoop::currentOrNull()) {
@@ -91,16 +110,29 @@ void EventLoop::addTimer(const std::shared_ptr<LoopTimer::State>& t) {
     timers_.push_back(t);
 }
 
+void EventLoop::runIdleHook() {
+    if (idleHook_) idleHook_();
+}
+
 int EventLoop::doEvents() {
+    int ran = 0;
+    runAsEntry([&] { ran = pump(); });
+    return ran;
+}
+
+int EventLoop::pump() {
+    unwindIfEnded();
     ++depth_;
     struct DepthGuard {
         EventLoop* loop;
-        ~DepthGuard() {
-            if (--loop->depth_ == 0 && loop->idleHook_) loop->idleHook_();
-        }
+        ~DepthGuard() { --loop->depth_; }
     } guard{this};
 
-    if (inputPump_) inputPump_();
+    if (inputPump_) {
+        inputPump_();
+        // The view catches the end inside the toolkit's calls; the unwind goes on from here.
+        unwindIfEnded();
+    }
 
     int ran = 0;
     // Only what was posted before this pump; later posts wait for the next one.
@@ -173,9 +205,9 @@ std::int64_t EventLoop::nextDueNs() {
 
 void EventLoop::run() {
     quit_ = false;
-    while (!quit_) {
+    while (!quit_ && !g_ended) {
         doEvents();
-        if (quit_) break;
+        if (quit_ || g_ended) break;
         std::int64_t wakeAt = nextDueNs();
         if (inputPump_) wakeAt = std::min(wakeAt, clock_->nowNs() + static_cast<std::int64_t>(inputPeriodMs_) * kNsPerMs);
         if (clock_->isVirtual()) {

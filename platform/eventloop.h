@@ -15,6 +15,50 @@ namespace platform {
 
 class EventLoop;
 
+// The end of the program. Once it is marked, no further statement of any handler runs: the end
+// throws ProgramEnded, which passes through every handler, wait and pump still on the stack and is
+// caught only by the outermost entry into the program's code (EntryScope). It is no
+// std::exception, so no error handling of the program takes it for a run-time error.
+struct ProgramEnded {};
+void setProgramEnded(bool ended);
+bool programEnded();
+// Throws ProgramEnded when the program has ended and an entry is on the stack to catch it. Code
+// that called out to another library (the view's toolkit) calls it once that returns.
+void unwindIfEnded();
+
+// One entry into the program's code: a pump, a handler run by the runtime or the view, an
+// unload. Entries nest; when the outermost one ends, the loop's idle hook runs (nothing of a
+// handler is on the stack then, so what handlers left behind can be freed).
+class EntryScope {
+public:
+    EntryScope();
+    ~EntryScope();
+    EntryScope(const EntryScope&) = delete;
+    EntryScope& operator=(const EntryScope&) = delete;
+    bool outermost() const { return outermost_; }
+
+private:
+    bool outermost_;
+};
+int entryDepth();
+
+// Runs fn as an entry. The outermost entry catches the end of the program; returns false when
+// the program ended inside fn.
+template <class F>
+bool runAsEntry(F&& fn) {
+    EntryScope entry;
+    if (!entry.outermost()) {
+        fn();
+        return true;
+    }
+    try {
+        fn();
+        return true;
+    } catch (const ProgramEnded&) {
+        return false;
+    }
+}
+
 // A timer of the loop. Enabling it when stopped or changing its interval starts a fresh full
 // interval (enabling it while it runs changes nothing);
 // interval 0 never ticks; a tick that falls due while its own handler runs is dropped.
@@ -60,7 +104,8 @@ public:
     void post(std::function<void()> fn);
 
     // The pump: lets the view deliver input, runs what was posted before the call, then each
-    // enabled timer that is due, once. Returns the number of posted items and ticks run.
+    // enabled timer that is due, once. Returns the number of posted items and ticks run. After the
+    // program's end it runs nothing (and unwinds the handler that called it).
     int doEvents();
     // Real sleep, or virtual time moved on (virtual sources run as their time passes).
     void sleepMs(int ms);
@@ -78,14 +123,16 @@ public:
 
     // Depth of nested pumps (0 outside any handler run by the loop).
     int depth() const { return depth_; }
-    // Called after every outermost pump: a place to free what handlers left behind.
+    // Called when the outermost entry ends (EntryScope): a place to free what handlers left behind.
     void setIdleHook(std::function<void()> hook) { idleHook_ = std::move(hook); }
+    void runIdleHook();
 
 private:
     friend class LoopTimer;
     void addTimer(const std::shared_ptr<LoopTimer::State>& t);
     void wake();
     std::int64_t nextDueNs();
+    int pump();
 
     std::unique_ptr<Clock> clock_;
     std::mutex mutex_;

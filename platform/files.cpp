@@ -10,6 +10,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <pwd.h>
@@ -22,9 +24,20 @@ namespace platform {
 
 namespace {
 
+thread_local std::string g_lastSystemReason;
+
+// A file size limit (ulimit -f) must fail the write that meets it with "Disk full", not end the
+// program: every program of the project links this library, so the signal is ignored here,
+// before any main runs.
+[[maybe_unused]] const bool g_sizeLimitSignalIgnored = [] {
+    std::signal(SIGXFSZ, SIG_IGN);
+    return true;
+}();
+
 // The runtime's error for a failed system call. notFound is what a missing name means at
 // that place (53 for a file being read, 76 for a folder).
 [[noreturn]] void raiseErrno(int err, int notFound = 76) {
+    g_lastSystemReason = std::strerror(err);
     switch (err) {
     case ENOENT: raise(notFound);
     case ENOTDIR: raise(76);
@@ -92,17 +105,28 @@ int writeAll(int fd, const char* data, std::size_t size) {
     return 0;
 }
 
-std::string readAll(std::string_view path) {
+std::string readAll(std::string_view path, std::size_t maxBytes) {
+    g_lastSystemReason.clear();
     std::string p = diskPath(path);
     if (p.empty()) raise(75);
-    Fd fd(::open(p.c_str(), O_RDONLY | O_CLOEXEC));
+    // Not blocking: a pipe or a device named as a file is refused below instead of hanging here.
+    Fd fd(::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) {
         int err = errno;
         if (err == ENOENT && !isDir(parentOf(p))) raise(76);
         raiseErrno(err, 53);
     }
     struct stat st {};
-    if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) raise(75);
+    if (::fstat(fd.get(), &st) != 0) raiseErrno(errno, 53);
+    if (!S_ISREG(st.st_mode)) {
+        g_lastSystemReason = S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file";
+        raise(75);
+    }
+    auto tooLarge = [&] {
+        g_lastSystemReason.clear();
+        raise(7, "File too large: more than " + std::to_string(maxBytes / (1024 * 1024)) + " MB");
+    };
+    if (maxBytes != kAnySize && static_cast<std::uint64_t>(st.st_size) > maxBytes) tooLarge();
     std::string data;
     char chunk[65536];
     while (true) {
@@ -112,6 +136,8 @@ std::string readAll(std::string_view path) {
             raiseErrno(errno, 53);
         }
         if (n == 0) break;
+        // The file may have grown since it was measured.
+        if (maxBytes != kAnySize && data.size() + static_cast<std::size_t>(n) > maxBytes) tooLarge();
         data.append(chunk, static_cast<std::size_t>(n));
     }
     return data;
@@ -120,6 +146,7 @@ std::string readAll(std::string_view path) {
 // Writes a whole file through a temporary file beside it, so that a failure at any point
 // leaves the old file (or no file) and never a truncated one.
 void writeAtomically(std::string_view path, const std::string& data) {
+    g_lastSystemReason.clear();
     std::string p = diskPath(path);
     if (p.empty()) raise(75);
     std::error_code ec;
@@ -131,7 +158,10 @@ void writeAtomically(std::string_view path, const std::string& data) {
     struct stat st {};
     bool existed = ::stat(p.c_str(), &st) == 0;
     if (existed) {
-        if (S_ISDIR(st.st_mode)) raise(75);
+        if (S_ISDIR(st.st_mode)) {
+            g_lastSystemReason = "is a folder";
+            raise(75);
+        }
         if (::access(p.c_str(), W_OK) != 0) raiseErrno(errno);
     }
 
@@ -258,7 +288,10 @@ std::string appPath() {
     while (home.size() > 1 && home.back() == '/') home.pop_back();
     std::error_code ec;
     fs::create_directories(home, ec);
-    if (!isDir(home)) raise(76);
+    if (!isDir(home)) {
+        g_lastSystemReason = ec ? ec.message() : "not a folder";
+        raise(76, "Path not found: the program folder " + home + " cannot be used (" + g_lastSystemReason + ")");
+    }
     return home;
 }
 
@@ -286,8 +319,8 @@ void mkDir(std::string_view path) {
     raise(75);
 }
 
-std::vector<std::string> readTextLines(std::string_view path) {
-    std::string data = readAll(path);
+std::vector<std::string> readTextLines(std::string_view path, std::size_t maxBytes) {
+    std::string data = readAll(path, maxBytes);
     std::vector<std::string> lines;
     std::size_t start = 0;
     for (std::size_t i = 0; i < data.size(); ++i) {
@@ -328,8 +361,8 @@ void appendTextLine(std::string_view path, std::string_view line) {
     }
 }
 
-std::vector<std::uint8_t> readFileBytes(std::string_view path) {
-    std::string data = readAll(path);
+std::vector<std::uint8_t> readFileBytes(std::string_view path, std::size_t maxBytes) {
+    std::string data = readAll(path, maxBytes);
     return std::vector<std::uint8_t>(data.begin(), data.end());
 }
 
@@ -374,5 +407,7 @@ std::vector<std::string> listDirs(std::string_view folder) {
         return e.is_directory(ec);
     });
 }
+
+std::string lastSystemReason() { return g_lastSystemReason; }
 
 } // namespace platform

@@ -6,6 +6,7 @@
 // 75 path/file access error, 76 path not found. A file is never left half-written in place of
 // a good one: whole-file writes go to a temporary file beside it that then replaces it.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -26,10 +27,14 @@ bool dirExists(std::string_view path);
 // 75 when something of that name exists, 76 when the parent folder is missing.
 void mkDir(std::string_view path);
 
+// No limit on what readTextLines and readFileBytes read.
+inline constexpr std::size_t kAnySize = static_cast<std::size_t>(-1);
+
 // The lines of a text file, converted to UTF-8. CR LF, a lone CR and a lone LF each end a
 // line; a last line without an end still counts, an end at the very end adds no empty line.
-// Missing file: 53; missing folder: 76; a folder: 75.
-std::vector<std::string> readTextLines(std::string_view path);
+// Missing file: 53; missing folder: 76; a folder, a pipe or a device: 75; a file of more than
+// maxBytes: 7 ("File too large: ..."), nothing read.
+std::vector<std::string> readTextLines(std::string_view path, std::size_t maxBytes = kAnySize);
 
 // Creates or replaces the file with each line + CR LF, in Windows-1252.
 void writeTextLines(std::string_view path, const std::vector<std::string>& lines);
@@ -38,7 +43,7 @@ void writeTextLines(std::string_view path, const std::vector<std::string>& lines
 // the file as it was.
 void appendTextLine(std::string_view path, std::string_view line);
 
-std::vector<std::uint8_t> readFileBytes(std::string_view path);
+std::vector<std::uint8_t> readFileBytes(std::string_view path, std::size_t maxBytes = kAnySize);
 void writeFileBytes(std::string_view path, const std::vector<std::uint8_t>& bytes);
 
 // The file list box's rows: names (without folder) of the files in folder matching any of the
@@ -53,5 +58,9 @@ std::vector<std::string> listDirs(std::string_view folder);
 
 // Whether name matches one wildcard pattern by the rules of listFiles.
 bool matchesPattern(std::string_view name, std::string_view pattern);
+
+// The system's words for the last failure this thread's file calls raised ("No space left on
+// device"), empty when the failure had none.
+std::string lastSystemReason();
 
 } // namespace platform

@@ -1,8 +1,12 @@
 // The registry as the program's scripting shell object sees it (RegRead, RegWrite of string
 // values) and the per-user settings store of the forms runtime (GetSetting, SaveSetting).
-// Both live as INI files in one folder, $XDG_CONFIG_HOME/korvella/ unless a test points them
-// elsewhere: registry.ini holds every registry value keyed by its full path, settings.ini the
-// per-user settings. Names are matched ignoring case, as the registry does.
+// Both live as INI files (platform/inifile.h) in one folder, $XDG_CONFIG_HOME/korvella/ unless a
+// test points them elsewhere: registry.ini holds one section per registry key
+// ([HKEY_LOCAL_MACHINE\Software\Korvella\Save], Save1=...), settings.ini one per application
+// and section ([WavoricsOCX\WaveInDevices], LastHandle=...). Names are kept as the program writes
+// them and matched ignoring case, as the registry does. Every write replaces the whole file
+// through a temporary file, so a failed write leaves the file as it was; a file of the earlier
+// QSettings store is read once and rewritten in this layout.
 #pragma once
 #include <string>
 
@@ -34,5 +38,10 @@ std::string GetSetting(const std::string& app, const std::string& section, const
                        const std::string& def = "");
 void SaveSetting(const std::string& app, const std::string& section, const std::string& key,
                  const std::string& value);
+
+// Why this thread's last RegWrite or SaveSetting failed: the store, its file and the system's
+// reason ("cannot write the registry store /home/x/.config/korvella/registry.ini: No space left
+// on device").
+std::string lastStoreFailure();
 
 } // namespace platform

@@ -253,8 +253,14 @@ MMRESULT SoundFileWaveIn::check(std::string& error) const {
         error = "Sound file not found: " + path_;
         return MMSYSERR_NODRIVER;
     }
-    if (fs::is_directory(path_, ec)) {
-        error = "Sound file cannot be read: " + path_ + " is a folder";
+    // Only a regular file: opening a pipe or a device would block the caller (the user-interface
+    // thread) until something writes to it.
+    const fs::file_type type = fs::status(path_, ec).type();
+    if (type != fs::file_type::regular) {
+        error = "Sound file cannot be read: " + path_ +
+                (type == fs::file_type::directory ? " is a folder"
+                 : type == fs::file_type::fifo    ? " is a pipe (FIFO), not a file"
+                                                  : " is a device or special file, not a file");
         return MMSYSERR_NODRIVER;
     }
     SF_INFO info{};

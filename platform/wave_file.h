@@ -12,7 +12,8 @@
 //   waveInStop holds the file where it is; the next start goes on from there.
 // - End of the file: silence follows and the device keeps delivering, so that a live show goes
 //   on without a device that seems to have died; with looping set the file starts again.
-// - A file that is missing, unreadable, not a sound file, empty or truncated makes waveInOpen
+// - A file that is missing, unreadable, not a regular file (a folder, a pipe, a device), not a
+//   sound file, empty or truncated makes waveInOpen
 //   fail (6 when it cannot be opened, 1 when its content is unusable) with a description naming
 //   the file in waveLastErrorText().
 #pragma once

@@ -3,12 +3,16 @@
 #include <new>
 #include <stdexcept>
 
+#include "platform/eventloop.h"
 #include "wavorix/state.h"
 
 namespace wavorix {
 
 platform::VbError currentError() {
     try {
+        throw;
+    } catch (const platform::ProgramEnded&) {
+        // The program's end is no error: it goes on unwinding through every handler.
         throw;
     } catch (const platform::VbError& e) {
         return e;

@@ -21,8 +21,9 @@ VorixControl::VorixControl(forms::Form* host, std::string name) : host_(host), n
         forms::Application::addObserver(this);
     } catch (const platform::VbError& e) {
         createError_ = e.number();
-        createDescription_ = e.description();
         const std::string why = platform::com::lastCreateError();
+        // "Start" shows this: the operator learns why, not only that the control is missing.
+        createDescription_ = e.description() + (why.empty() ? "" : "\r\n" + why);
         std::fprintf(stderr, "%s: %s (%s) cannot be created: %s%s%s\n", forms::Application::title().c_str(),
                      name_.c_str(), vorix::kProgId, e.description().c_str(), why.empty() ? "" : ": ", why.c_str());
     }

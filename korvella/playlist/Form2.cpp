@@ -1,5 +1,7 @@
 #include "korvella/playlist/Form2.h"
+#include "korvella/playlist/PlaylistFile.h"
 
+#include <algorithm>
 #include <cctype>
 #include <initializer_list>
 
@@ -53,11 +55,24 @@ std::string blanks(int n) { return std::string(static_cast<std::size_t>(n), ' ')
 // The program folder as the program joins names to it ("\" between folders).
 std::string appFolder() { return platform::appPath(); }
 
-// A stored value that is already absolute (a path outside the program folder) stays as it is.
-bool isAbsolute(const std::string& value) {
-    if (!value.empty() && value[0] == '/') return true;
-    return value.size() >= 3 && std::isalpha(static_cast<unsigned char>(value[0])) && value[1] == ':' &&
-           (value[2] == '\\' || value[2] == '/');
+// More than any real playlist or idle list holds (a row is a name and a path): a larger file is
+// refused before it is read.
+constexpr std::size_t kMaxListFileBytes = 16 * 1024 * 1024;
+
+// The value of an idle item: a DMXControl item's index is the digits after the last "|" (its name
+// may hold anything); an effect item's path is everything after the first separator that a path
+// follows, else after the first separator.
+std::string idleValue(const std::string& item) {
+    const std::size_t bar = item.rfind('|');
+    if (contains(item, kDmxc) && bar != std::string::npos && isDigits(item.substr(bar + 1)) &&
+        contains(item.substr(0, bar + 1), kIdleSeparator))
+        return item.substr(bar + 1);
+    const std::string separator = kIdleSeparator;
+    std::size_t first = item.find(separator);
+    if (first == std::string::npos) platform::raise(9);
+    for (std::size_t at = first; at != std::string::npos; at = item.find(separator, at + 1))
+        if (startsStoredValue(item.substr(at + separator.size()))) return item.substr(at + separator.size());
+    return item.substr(first + separator.size());
 }
 
 void reportFileError(const std::string& what, const std::string& path, const platform::VbError& e) {
@@ -480,12 +495,10 @@ void Form2Window::Command5_Click() {
     std::string name = platform::dialogs().fileSave(kPlaylistFilter, "", "").value_or("");
     if (name.empty()) return;
     if (vb::InStr(name, ".bpl") == 0) name += ".bpl";
-    const std::string folder = appFolder();
-    std::vector<std::string> lines;
-    for (int i = 0; i < List1.ListCount(); ++i)
-        lines.push_back(List1.List(i) + "_" + vb::Replace(List2.List(i), folder, ""));
     try {
-        platform::writeTextLines(name, lines);
+        std::vector<playlist::PlaylistRow> rows;
+        for (int i = 0; i < List1.ListCount(); ++i) rows.emplace_back(List1.List(i), List2.List(i));
+        platform::writeTextLines(name, playlist::playlistLines(rows, appFolder()));
     } catch (const platform::VbError& e) {
         reportFileError("Die Playlist konnte nicht gespeichert werden:", name, e);
     }
@@ -499,24 +512,15 @@ void Form2Window::Command6_Click() {
     List1.Clear();
     if (name.empty()) return;
     std::vector<std::string> lines;
+    std::string folder;
     try {
-        lines = platform::readTextLines(name);
+        lines = platform::readTextLines(name, kMaxListFileBytes);
+        folder = appFolder();
     } catch (const platform::VbError& e) {
         reportFileError("Die Playlist konnte nicht geladen werden:", name, e);
         return;
     }
-    const std::string folder = appFolder();
-    for (const std::string& line : lines) {
-        // A line without "_" (edited by hand): blank lines are dropped, text is kept without a value.
-        if (line.empty()) continue;
-        const auto parts = vb::Split(line, "_");
-        const std::string& text = parts[0];
-        const std::string stored = parts.size() > 1 ? parts[1] : std::string();
-        std::string value;
-        if (stored.empty() || contains(text, kDmxc) || isAbsolute(stored))
-            value = stored;
-        else
-            value = folder + stored;
+    for (const auto& [text, value] : playlist::playlistRows(lines, folder)) {
         List1.AddItem(text);
         List2.AddItem(value);
     }
@@ -552,7 +556,7 @@ void Form2Window::Timer1A_Timer() {
         if (Option1.Value()) {
             tryStmt([&] { Text3 = "0"; });
         } else {
-            tryStmt([&] { Form1->ShockwaveFlash1.LoadMovie(0, ""); });
+            // "Lezten Effekt dauerhaft wiederholen": the last effect stays on the projector.
             return;
         }
     }
@@ -634,7 +638,12 @@ void Form2Window::Timer1A_Timer() {
         tryStmt([&] { HandleDMXC.Clear(); });
         pressDmxcEntry();
     } else {
-        tryStmt([&] { flash().LoadMovie(0, List2.List(vb::CLng(Text3.Text()))); });
+        // An entry without a movie (an empty playlist's missing row) leaves the projector as it
+        // is; only "Beamer Effekt entladen" empties it.
+        tryStmt([&] {
+            const std::string path = List2.List(vb::CLng(Text3.Text()));
+            if (!path.empty()) flash().LoadMovie(0, path);
+        });
         advance();
     }
 }
@@ -707,7 +716,7 @@ void Form2Window::HScroll2_Change() {
 void Form2Window::idlePass() {
     const int last = List4.ListCount() - 1;
     for (int i = 0; i <= last; ++i) {
-        auto value = [&] { return piece(List4.List(i), kIdleSeparator, 1); };
+        auto value = [&] { return idleValue(List4.List(i)); };
         if (contains(List4.List(i), kDmxc)) {
             // The handle is looked up again before each message: Form4 refills its list meanwhile.
             auto press = [&](platform::UINT message) {
@@ -747,8 +756,9 @@ void Form2Window::leerlaufw_Timer() {
 }
 
 void Form2Window::Command16_Click() {
-    const std::string path = appFolder() + "\\" + kIdleListFile;
+    std::string path = kIdleListFile;
     try {
+        path = appFolder() + "\\" + kIdleListFile;
         platform::writeTextLines(path, List4.items());
     } catch (const platform::VbError& e) {
         reportFileError("Die Leerlauf Effekte konnten nicht gespeichert werden:", path, e);
@@ -759,7 +769,15 @@ void Form2Window::ReadIdleList() {
     List4.Clear();
     const std::string path = appFolder() + "\\" + kIdleListFile;
     if (!platform::fileExists(path)) return;
-    for (const std::string& line : platform::readTextLines(path)) List4.AddItem(line);
+    std::vector<std::string> lines;
+    try {
+        lines = platform::readTextLines(path, kMaxListFileBytes);
+    } catch (const platform::VbError& e) {
+        // A list that cannot be read (too large, a folder of that name) stays empty, and says so.
+        reportFileError("Die Leerlauf Effekte konnten nicht geladen werden:", path, e);
+        return;
+    }
+    for (const std::string& line : lines) List4.AddItem(line);
 }
 
 void Form2Window::Command13_Click() {

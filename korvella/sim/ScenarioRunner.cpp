@@ -56,6 +56,9 @@ bool parseNumber(const std::string& s, double& v) {
 }
 
 constexpr int kMaxDmxcButtons = 500;
+// The longest run (a day of virtual time): every time is then exact in nanoseconds, and a run
+// asked for longer ends with a message instead of never.
+constexpr double kMaxRunMs = 24.0 * 3600 * 1000;
 
 forms::FormSlotBase* findForm(const std::string& name) {
     for (auto* slot : forms::Application::formSlots())
@@ -218,8 +221,9 @@ std::optional<Options> parseArguments(const std::vector<std::string>& args, std:
         } else if (a == "--seconds") {
             if (!need(i, 1, a)) return std::nullopt;
             double s = 0;
-            if (!parseNumber(args[++i], s) || s <= 0) {
-                error = "--seconds takes a positive number, not \"" + args[i] + "\"";
+            if (!parseNumber(args[++i], s) || s <= 0 || s * 1000 > kMaxRunMs) {
+                error = "--seconds takes a positive number up to " + std::to_string(static_cast<long>(kMaxRunMs / 1000)) +
+                        ", not \"" + args[i] + "\"";
                 return std::nullopt;
             }
             o.seconds = s;
@@ -240,8 +244,9 @@ std::optional<Options> parseArguments(const std::vector<std::string>& args, std:
         } else if (a == "--at") {
             if (!need(i, 3, a)) return std::nullopt;
             Action act;
-            if (!parseNumber(args[i + 1], act.ms) || act.ms < 0) {
-                error = "--at takes a time in ms, not \"" + args[i + 1] + "\"";
+            if (!parseNumber(args[i + 1], act.ms) || act.ms < 0 || act.ms > kMaxRunMs) {
+                error = "--at takes a time in ms from 0 to " + std::to_string(static_cast<long>(kMaxRunMs)) + ", not \"" +
+                        args[i + 1] + "\"";
                 return std::nullopt;
             }
             const std::string& verb = args[i + 2];
@@ -278,6 +283,12 @@ std::optional<Options> parseArguments(const std::vector<std::string>& args, std:
         error = "--input FILE is required";
         return std::nullopt;
     }
+    for (const Action& a : o.actions)
+        if (o.seconds && a.ms > *o.seconds * 1000) {
+            error = "--at " + vb::CStr(a.ms) + " " + a.describe() + " is after the end of the run (--seconds " +
+                    vb::CStr(*o.seconds) + ")";
+            return std::nullopt;
+        }
     return o;
 }
 

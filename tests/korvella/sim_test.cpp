@@ -1,11 +1,17 @@
 // korvella-sim: its arguments, its lines, and end to end on generated tracks.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "fixture.h"
 #include "korvella/sim/ScenarioRunner.h"
+#include "platform/settings.h"
 #include "platform/wave_file.h"
 #include "track.h"
 
@@ -73,6 +79,12 @@ TEST(SimArguments, WhatCannotBeUsedIsSaidClearly) {
     expectError({"--input", "a.wav", "--at", "0", "click", "Form9.X"}, "no window \"Form9\"");
     expectError({"--input", "a.wav", "--at", "0", "set", "frmBeats.VScroll4"}, "needs 4 values");
     expectError({"--input", "a.wav", "--verbose"}, "unknown argument");
+    // Times past any run: refused, never wrapped round to 0 ms.
+    expectError({"--input", "a.wav", "--at", "1e13", "click", "frmBeats.cmdStart"}, "from 0 to 86400000");
+    expectError({"--input", "a.wav", "--at", "1e300", "click", "frmBeats.cmdStart"}, "time in ms");
+    expectError({"--input", "a.wav", "--seconds", "1e13"}, "positive number up to 86400");
+    expectError({"--input", "a.wav", "--at", "5000", "click", "frmBeats.cmdStart", "--seconds", "2"},
+                "--at 5000 click frmBeats.cmdStart is after the end of the run (--seconds 2)");
 
     auto o = sim::parseArguments({"--input", "a.wav", "--seconds", "2.5", "--at", "0", "click", "frmBeats.cmdStart", "--at",
                                   "1500", "text", "frmBeats.txtFrom", "90 Hz", "--loop"},
@@ -121,6 +133,38 @@ TEST_F(SimTest, ActionsAtTheirTimesAndTheirFailuresAsLines) {
     EXPECT_EQ(got[6].rfind("400 msgbox Pegel-Anpassung | Die Pegelanpassung", 0), 0u) << got[6];
     EXPECT_EQ(got[7], "500 error set frmBeats.Text1 3: Text1 has no value to set (text boxes take 'text')");
     EXPECT_EQ(got[8], "1500 end Text1=7 MissedCount=0 Blocks=0 Analysed=0");
+}
+
+// "Einstellungen Speichern" under a file size limit (ulimit -f): the program goes on to its end
+// and the saved settings stay as they were. Run in a child process, which has the signal
+// disposition of the program: nothing in this test ignores SIGXFSZ.
+TEST_F(SimTest, ASaveUnderAFileSizeLimitNeitherKillsTheProgramNorLosesSettings) {
+    TrackSpec spec;
+    spec.seconds = 1;
+    const std::string file = writeTrack(makeTrack(spec), "one.wav");
+    const std::string key = "HKEY_LOCAL_MACHINE\\Software\\Korvella\\Save\\";
+    platform::RegWrite(key + "Save1", "F5");
+    platform::RegWrite(key + "Save7", std::string(300, 'p'));
+    auto child = [&] {
+        const auto before = std::filesystem::file_size(platform::registryFilePath());
+        rlimit old{};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        rlimit limit = old;
+        limit.rlim_cur = before / 2;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        // Registered before the limit, as an installation is.
+        std::string why;
+        auto o = sim::parseArguments({"--input", file, "--seconds", "0.5", "--at", "100", "click", "Form5.Command18"}, why);
+        std::ostringstream os, es;
+        const int rc = o ? sim::run(*o, os, es) : -1;
+        const std::string out = os.str();
+        const bool kept = std::filesystem::file_size(platform::registryFilePath()) == before &&
+                          platform::RegRead(key + "Save1") == "F5" && platform::RegRead(key + "Save7") == std::string(300, 'p');
+        ::setrlimit(RLIMIT_FSIZE, &old);  // so that this line reaches the test
+        std::fprintf(stderr, "rc %d kept %d end %d\n", rc, kept, out.find(" end Text1=") != std::string::npos);
+        std::exit(rc == 0 && kept ? 0 : 1);
+    };
+    EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "rc 0 kept 1 end 1");
 }
 
 TEST_F(SimTest, PressesOnAnotherProgramsButtonsAreSendLines) {
@@ -219,6 +263,21 @@ TEST_P(EndToEndTest, EveryKickIsCountedOnceAndPlaysTheMovie) {
 
 INSTANTIATE_TEST_SUITE_P(Tempos, EndToEndTest, ::testing::Values(120.0, 174.0),
                          [](const auto& info) { return std::to_string(static_cast<int>(info.param)) + "bpm"; });
+
+#ifdef KORVELLA_ASSETS_DIR
+// The demo track the run command plays where there is no sound card: "Start" counts its kicks.
+TEST_F(SimTest, TheDeliveredDemoTrackIsAMinuteOfCountedKicks) {
+    std::string out, err;
+    ASSERT_EQ(run({"--input", KORVELLA_ASSETS_DIR "/Demo.flac", "--at", "0", "click", "frmBeats.cmdStart"}, out, err), 0)
+        << err;
+    const Counted c = collect(out);
+    ASSERT_GE(c.inputStart, 0);
+    // 120 a minute from 0.5 s on; Start listens from about 1 s.
+    EXPECT_GE(c.beats.size(), 115u);
+    EXPECT_LE(c.beats.size(), 119u);
+    for (std::size_t i = 1; i < c.beats.size(); ++i) EXPECT_NEAR(c.beats[i] - c.beats[i - 1], 500, 60) << i;
+}
+#endif
 
 }  // namespace
 }  // namespace korvella_test

@@ -3,6 +3,11 @@
 
 #include "fixture.h"
 #include "forms/errors.h"
+#include "platform/settings.h"
+
+#include <sys/resource.h>
+
+#include <filesystem>
 
 namespace korvella_test {
 namespace {
@@ -134,11 +139,35 @@ TEST_F(StartUpTest, WithoutTheRegisteredControlTheWindowLoadsAndStartSaysWhy) {
     EXPECT_TRUE(Form4.isLoaded());
     beats().cmdStart.setValue(true);
     ASSERT_EQ(dialogs.messages().size(), 1u);
-    EXPECT_EQ(dialogs.messages()[0].text, "ActiveX component can't create object");
+    EXPECT_EQ(dialogs.messages()[0].text, "ActiveX component can't create object\r\nclass prjVorix.Vorix is not registered");
     EXPECT_EQ(platform::openWaveHandleCount(), 0u);
     // Closing still ends the program.
     frmBeats.Unload(0);
     EXPECT_TRUE(forms::Application::ended());
+}
+
+// The registration on a full disk: its error names the store, the file and the system's reason,
+// and "Start" shows that reason, not only that the control cannot be made.
+TEST_F(StartUpTest, AFailedRegistrationSaysWhyAndStartShowsIt) {
+    ASSERT_EQ(platform::com::callRegistrationEntry(WAVORIX_LIBRARY, true), platform::com::S_OK);
+    const std::string store = platform::registryFilePath();
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit full = old;
+    full.rlim_cur = std::filesystem::file_size(store);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &full), 0);
+    const auto hr = platform::com::callRegistrationEntry(WAVORIX_LIBRARY, false);
+    const std::string why = platform::com::lastCreateError();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_NE(hr, platform::com::S_OK);
+    EXPECT_EQ(why, "cannot write the registry store " + store + ": File too large");
+
+    addDevice();
+    frmBeats.Show();
+    beats().cmdStart.setValue(true);
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].text, "ActiveX component can't create object\r\nclass prjVorix.Vorix is not registered "
+                                          "(registering " + std::string(WAVORIX_LIBRARY) + " failed: " + why + ")");
 }
 
 TEST_F(StartUpTest, StopAndResetTouchOnlyTheirFlags) {
@@ -236,13 +265,80 @@ TEST_F(StartUpTest, ClosingRunsTheShutdownStepsInOrderAndEndsTheProgram) {
     EXPECT_EQ(now() - t0, 500);
     EXPECT_EQ(ends, 1);
     EXPECT_TRUE(forms::Application::ended());
-    // Form5 is not unloaded one by one; frmBeats goes last, with its control.
-    EXPECT_EQ(log.unloaded, (std::vector<std::string>{"Form1", "Form2", "Form3", "Form4", "frmBeats"}));
+    // Form5 is not unloaded one by one, and after the end nothing more is unloaded: the program
+    // ends with frmBeats as it was.
+    EXPECT_EQ(log.unloaded, (std::vector<std::string>{"Form1", "Form2", "Form3", "Form4"}));
     EXPECT_EQ(beendenAtFirstUnload, "");
     EXPECT_EQ(text2AtFirstUnload, "");
     EXPECT_EQ(platform::openWaveHandleCount(), 0u);
     EXPECT_TRUE(Form5.isLoaded());
 }
+
+// Closing the main window while a handler of it waits: the shutdown runs inside the wait, ends
+// the program there, and not one more statement of the waiting handler runs (no box, no window
+// loaded again, no capture started). The handler is entered from the test (depth 0) or from the
+// program's loop.
+class EndTest : public StartUpTest {
+protected:
+    void at(double ms, std::function<void()> fn) {
+        rt.virtualClock()->schedule(static_cast<std::int64_t>(ms * 1e6), [this, fn] { loop().post(fn); });
+    }
+    void press(forms::CommandButton& b, bool fromTheLoop) {
+        if (!fromTheLoop) {
+            b.setValue(true);
+            return;
+        }
+        loop().post([&b] { b.setValue(true); });
+        loop().run();
+    }
+    // What must hold once the program has ended inside a handler.
+    void expectNothingAfterTheEnd(const FormLog& log, int ends) {
+        EXPECT_TRUE(forms::Application::ended());
+        EXPECT_EQ(ends, 1);
+        EXPECT_TRUE(dialogs.shown().empty());
+        EXPECT_TRUE(log.loaded.empty()) << "loaded again: " << log.loaded.front();
+        EXPECT_FALSE(Form1.isLoaded());
+        EXPECT_FALSE(Form2.isLoaded());
+        EXPECT_EQ(platform::openWaveHandleCount(), 0u);
+        // End unloads nothing more: the main window stays as it was when the program ended.
+        EXPECT_EQ(log.unloaded, (std::vector<std::string>{"Form1", "Form2", "Form3", "Form4"}));
+        advance(1000);
+        EXPECT_TRUE(log.loaded.empty());
+        EXPECT_TRUE(dialogs.shown().empty());
+    }
+    void closeDuringStartsWait(bool fromTheLoop) {
+        addDevice(sine(97.65625, 8000));
+        frmBeats.Show();
+        FormLog log;
+        int ends = 0;
+        forms::Application::setEndHook([&] { ++ends; });
+        const double t0 = now();
+        at(t0 + 400, [] { frmBeats.Unload(0); });
+        press(beats().cmdStart, fromTheLoop);
+        forms::Application::setEndHook(nullptr);
+        EXPECT_EQ(now() - t0, 400 + 500) << "the shutdown's own wait, then nothing";
+        EXPECT_EQ(beats().angeschaltet.Text(), "0");
+        expectNothingAfterTheEnd(log, ends);
+    }
+    void closeDuringAStrobe(bool fromTheLoop) {
+        frmBeats.Show();
+        beats().Option3.setValue(true);
+        FormLog log;
+        int ends = 0;
+        forms::Application::setEndHook([&] { ++ends; });
+        const double t0 = now();
+        at(t0 + 10, [] { frmBeats.Unload(0); });
+        press(beats().Command5, fromTheLoop);
+        forms::Application::setEndHook(nullptr);
+        EXPECT_EQ(now() - t0, 10 + 500);
+        expectNothingAfterTheEnd(log, ends);
+    }
+};
+
+TEST_F(EndTest, ClosingDuringStartsWaitEndsTheProgramThere) { closeDuringStartsWait(false); }
+TEST_F(EndTest, ClosingDuringStartsWaitEndsTheProgramThereFromTheLoop) { closeDuringStartsWait(true); }
+TEST_F(EndTest, ClosingDuringAStrobeEndsTheProgramThere) { closeDuringAStrobe(false); }
+TEST_F(EndTest, ClosingDuringAStrobeEndsTheProgramThereFromTheLoop) { closeDuringAStrobe(true); }
 
 }  // namespace
 }  // namespace korvella_test

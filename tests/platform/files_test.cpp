@@ -216,13 +216,13 @@ TEST_F(FilesTest, UnwritableFolderIsPermissionDenied) {
 }
 
 // A full disk, made with a file size limit (works for root too): the write fails with 61 and
-// the old file stays whole, with no temporary file left beside it.
+// the old file stays whole, with no temporary file left beside it. The signal a size limit
+// raises is left as the program has it (ignored by the library, not by this test).
 TEST_F(FilesTest, FullDiskIsDiskFullAndNeverHalfWritten) {
     put(dir_ / "list.txt", "one\r\ntwo\r\n");
     put(dir_ / "log.txt", "first\r\n");
     rlimit old{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit small = old;
     small.rlim_cur = 64;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
@@ -233,13 +233,51 @@ TEST_F(FilesTest, FullDiskIsDiskFullAndNeverHalfWritten) {
     int appendError = errorOf([&] { platform::appendTextLine(winPath("log.txt"), std::string(200, 'x')); });
 
     ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(textError, 61);
     EXPECT_EQ(bytesError, 61);
     EXPECT_EQ(appendError, 61);
     EXPECT_EQ(slurp(dir_ / "list.txt"), "one\r\ntwo\r\n");
     EXPECT_EQ(slurp(dir_ / "log.txt"), "first\r\n");
     EXPECT_EQ(entries(), (std::vector<std::string>{"list.txt", "log.txt"}));
+}
+
+TEST_F(FilesTest, TheSizeLimitSignalIsIgnoredByTheLibrary) {
+    struct sigaction current {};
+    ASSERT_EQ(::sigaction(SIGXFSZ, nullptr, &current), 0);
+    EXPECT_EQ(current.sa_handler, SIG_IGN);
+}
+
+// A file larger than the caller allows is refused before anything is read.
+TEST_F(FilesTest, AFileOverTheCapIsRefusedWhole) {
+    put(dir_ / "small.txt", "one\r\ntwo\r\n");
+    EXPECT_EQ(platform::readTextLines(winPath("small.txt"), 10), (std::vector<std::string>{"one", "two"}));
+    const platform::VbError e = [&] {
+        try {
+            platform::readTextLines(winPath("small.txt"), 9);
+        } catch (const platform::VbError& err) {
+            return err;
+        }
+        return platform::VbError(0);
+    }();
+    EXPECT_EQ(e.number(), 7);
+    EXPECT_EQ(e.description(), "File too large: more than 0 MB");
+    // A sparse file of 3 GB is measured, not read.
+    {
+        std::ofstream(dir_ / "huge.bpl");
+    }
+    fs::resize_file(dir_ / "huge.bpl", 3ull << 30);
+    EXPECT_EQ(errorOf([&] { platform::readTextLines(winPath("huge.bpl"), 16u << 20); }), 7);
+    EXPECT_EQ(errorOf([&] { platform::readFileBytes(winPath("huge.bpl"), 1u << 20); }), 7);
+}
+
+// A pipe or a device named as a file is refused at once; reading it would wait for a writer.
+TEST_F(FilesTest, PipesAndDevicesAreNotReadAsFiles) {
+    ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+    EXPECT_EQ(errorOf([&] { platform::readTextLines(winPath("fifo")); }), 75);
+    EXPECT_EQ(platform::lastSystemReason(), "is not a regular file");
+    EXPECT_EQ(errorOf([] { platform::readTextLines("/dev/zero", 1u << 20); }), 75);
+    EXPECT_EQ(errorOf([&] { platform::readTextLines(dir_.string()); }), 75);
+    EXPECT_EQ(platform::lastSystemReason(), "is a folder");
 }
 
 TEST_F(FilesTest, AppendAddsLinesAndCreatesTheFile) {

@@ -12,6 +12,7 @@
 #include <tuple>
 #include <vector>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "platform/error.h"
@@ -256,6 +257,132 @@ TEST_F(RegistryTest, DefaultFolderFollowsXdgConfigHome) {
         setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
     else
         unsetenv("XDG_CONFIG_HOME");
+}
+
+std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+const std::string kSaveKey = "HKEY_LOCAL_MACHINE\\Software\\Korvella\\Save\\";
+
+TEST_F(RegistryTest, SectionsAndNamesAreWrittenAsTheProgramNamesThem) {
+    for (int i = 1; i <= 3; ++i) platform::RegWrite(kSaveKey + "Save" + std::to_string(i), "F" + std::to_string(i));
+    platform::RegWrite("HKCR\\prjVorix.Vorix\\InprocServer32\\", "/opt/korvella/libwavorix.so");
+    const std::string text = slurp(platform::registryFilePath());
+    EXPECT_NE(text.find("\r\n[HKEY_LOCAL_MACHINE\\Software\\Korvella\\Save]\r\nSave1=F1\r\nSave2=F2\r\nSave3=F3\r\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("\r\n[HKEY_CLASSES_ROOT\\prjVorix.Vorix\\InprocServer32]\r\n@=/opt/korvella/libwavorix.so\r\n"),
+              std::string::npos)
+        << text;
+    // Read in any case; written again, the spelling is the one just used.
+    EXPECT_EQ(platform::RegRead("hklm\\SOFTWARE\\korvella\\save\\SAVE2"), "F2");
+    platform::RegWrite("HKLM\\Software\\Korvella\\Save\\SAVE2", "F9");
+    EXPECT_NE(slurp(platform::registryFilePath()).find("SAVE2=F9\r\n"), std::string::npos);
+    EXPECT_EQ(platform::RegRead(kSaveKey + "Save2"), "F9");
+
+    platform::SaveSetting("WavoricsOCX", "WaveInDevices", "LastHandle", "4711");
+    EXPECT_NE(slurp(platform::settingsFilePath()).find("[WavoricsOCX\\WaveInDevices]\r\nLastHandle=4711\r\n"),
+              std::string::npos);
+}
+
+TEST_F(RegistryTest, AHandEditedValueIsReadAsItsText) {
+    platform::RegWrite(kSaveKey + "Save1", "F1");
+    std::ofstream(platform::registryFilePath(), std::ios::app)
+        << "\r\n[HKEY_LOCAL_MACHINE\\Software\\Korvella\\Save]\r\n  Save12 = 1, 2  \r\nSave13=\"3\"\r\n# note\r\nnot a value\r\n";
+    EXPECT_EQ(platform::RegRead(kSaveKey + "Save12"), "1, 2");
+    EXPECT_EQ(platform::RegRead(kSaveKey + "Save13"), "\"3\"");
+    EXPECT_EQ(platform::RegRead(kSaveKey + "Save1"), "F1");
+}
+
+// The file of the earlier store (QSettings): names folded and escaped twice, strings quoted
+// where QSettings quotes them. It is read once and written again in the store's own layout.
+TEST_F(RegistryTest, TheEarlierStoresFilesAreReadOnceAndRewritten) {
+    fs::create_directories(dir_);
+    std::ofstream(platform::registryFilePath(), std::ios::binary)
+        << "[hkey_local_machine%255Csoftware%255Ckorvella%255Csave]\n"
+           "save1=F3\nsave7=/home/show/Effekts/a b.swf\nsave9=\"x, y\"\nsave12=1, 2\n\n"
+           "[hkey_classes_root%255Cprjvorix.vorix%255Cinprocserver32]\n@=/opt/korvella/libwavorix.so\n";
+    std::ofstream(platform::settingsFilePath(), std::ios::binary) << "[wavoricsocx]\nwaveindevices\\lasthandle=5\n";
+    EXPECT_EQ(platform::RegRead(kSaveKey + "Save1"), "F3");
+    EXPECT_EQ(platform::RegRead(kSaveKey + "Save7"), "/home/show/Effekts/a b.swf");
+    EXPECT_EQ(platform::RegRead(kSaveKey + "Save9"), "x, y");
+    // A list is no text: the desk keeps its design value.
+    EXPECT_THROW(platform::RegRead(kSaveKey + "Save12"), VbError);
+    EXPECT_EQ(platform::RegRead("HKCR\\prjVorix.Vorix\\InprocServer32\\"), "/opt/korvella/libwavorix.so");
+    EXPECT_EQ(platform::GetSetting("WavoricsOCX", "WaveInDevices", "LastHandle"), "5");
+
+    const std::string rewritten = slurp(platform::registryFilePath());
+    EXPECT_EQ(rewritten.rfind("; Korvella settings", 0), 0u) << rewritten;
+    EXPECT_NE(rewritten.find("[HKEY_LOCAL_MACHINE\\software\\korvella\\save]\r\n"), std::string::npos) << rewritten;
+    platform::RegWrite(kSaveKey + "Save1", "F4");
+    const std::string after = slurp(platform::registryFilePath());
+    EXPECT_NE(after.find("[HKEY_LOCAL_MACHINE\\Software\\Korvella\\Save]\r\nSave1=F4\r\nsave7=/home/show/Effekts/a b.swf\r\n"),
+              std::string::npos)
+        << after;
+    EXPECT_EQ(platform::RegRead(kSaveKey + "Save9"), "x, y");
+    EXPECT_NE(slurp(platform::settingsFilePath()).find("[wavoricsocx\\waveindevices]\r\nlasthandle=5\r\n"),
+              std::string::npos);
+}
+
+// The fault this store is built against: on a full disk one failed save must neither empty the
+// file nor let the next saves report success while they lose what was there.
+TEST_F(RegistryTest, AFullDiskInTheMiddleOfTheSavesLosesNothing) {
+    for (int i = 1; i <= 15; ++i) platform::RegWrite(kSaveKey + "Save" + std::to_string(i), "value " + std::to_string(i));
+    platform::RegWrite("HKCR\\prjVorix.Vorix\\InprocServer32\\", "/opt/korvella/libwavorix.so");
+    const std::string before = slurp(platform::registryFilePath());
+
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit full = old;
+    full.rlim_cur = before.size() / 2;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &full), 0);
+    std::vector<int> failures;
+    for (int i = 1; i <= 15; ++i) {
+        try {
+            platform::RegWrite(kSaveKey + "Save" + std::to_string(i), "changed " + std::to_string(i));
+        } catch (const VbError& e) {
+            if (e.number() == platform::kRegWriteFailed) failures.push_back(i);
+        }
+    }
+    const std::string why = platform::lastStoreFailure();
+    const std::string during = slurp(platform::registryFilePath());
+    ::setrlimit(RLIMIT_FSIZE, &old);
+
+    EXPECT_EQ(failures.size(), 15u) << "every save on the full disk reports its failure";
+    EXPECT_EQ(during, before) << "the file is byte for byte what it was";
+    EXPECT_EQ(why, "cannot write the registry store " + platform::registryFilePath() + ": File too large");
+    for (int i = 1; i <= 15; ++i) EXPECT_EQ(platform::RegRead(kSaveKey + "Save" + std::to_string(i)), "value " + std::to_string(i));
+    EXPECT_EQ(fs::directory_iterator(dir_)->path().filename(), "registry.ini") << "no temporary file left";
+    platform::RegWrite(kSaveKey + "Save3", "later");
+    EXPECT_EQ(platform::RegRead(kSaveKey + "Save3"), "later");
+    EXPECT_EQ(platform::RegRead("HKCR\\prjVorix.Vorix\\InprocServer32\\"), "/opt/korvella/libwavorix.so");
+}
+
+TEST_F(RegistryTest, AStoreThatCannotBeReadIsNeitherReadNorOverwritten) {
+    fs::create_directories(dir_);
+    {
+        std::ofstream(platform::registryFilePath());
+    }
+    fs::resize_file(platform::registryFilePath(), 2u << 20);  // no store grows that large
+    EXPECT_THROW(platform::RegRead(kSaveKey + "Save1"), VbError);
+    EXPECT_THROW(platform::RegWrite(kSaveKey + "Save1", "x"), VbError);
+    EXPECT_EQ(platform::lastStoreFailure(),
+              "cannot read the registry store " + platform::registryFilePath() + ": File too large: more than 1 MB");
+    EXPECT_EQ(fs::file_size(platform::registryFilePath()), 2u << 20);
+}
+
+TEST_F(RegistryTest, AFailedWriteNamesTheStoreThePathAndTheReason) {
+    blockFolder();
+    EXPECT_THROW(platform::RegWrite(kSaveKey + "Save1", "x"), VbError);
+    EXPECT_EQ(platform::lastStoreFailure().rfind("cannot write the registry store " + platform::registryFilePath() +
+                                                     ": the folder " + dir_.string() + " cannot be made (",
+                                                 0),
+              0u)
+        << platform::lastStoreFailure();
+    EXPECT_THROW(platform::SaveSetting("A", "B", "C", "x"), VbError);
+    EXPECT_EQ(platform::lastStoreFailure().rfind("cannot write the settings store " + platform::settingsFilePath(), 0), 0u);
 }
 
 // ---- settings ------------------------------------------------------------------------------

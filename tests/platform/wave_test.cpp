@@ -3,6 +3,8 @@
 // at the pump after 20.48, 40.96, 61.44 ... ms: at 21, 41, 62 ... ms.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -752,6 +754,11 @@ TEST_F(WaveTest, UnusableFilesFailTheOpenWithAClearErrorNamingTheFile) {
     const std::string silent = writeFile("nothing.wav", {}, 1, kRate);
     const std::string folder = (dir / "folder.wav").string();
     fs::create_directory(folder);
+    // Opening a pipe would wait for a writer for ever, on the thread that pressed "Start".
+    const std::string fifo = (dir / "pipe.wav").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string linkToFifo = (dir / "link.wav").string();
+    fs::create_symlink(fifo, linkToFifo);
 
     struct Case {
         std::string path;
@@ -763,6 +770,9 @@ TEST_F(WaveTest, UnusableFilesFailTheOpenWithAClearErrorNamingTheFile) {
         {garbage, MMSYSERR_ERROR, "Not a sound file"}, {empty, MMSYSERR_ERROR, "Not a sound file"},
         {headerOnly, MMSYSERR_ERROR, "Not a sound file"}, {silent, MMSYSERR_ERROR, "no sound"},
         {cutWav, MMSYSERR_ERROR, "truncated"},         {cutFlac, MMSYSERR_ERROR, "truncated"},
+        {fifo, MMSYSERR_NODRIVER, "is a pipe (FIFO), not a file"},
+        {linkToFifo, MMSYSERR_NODRIVER, "is a pipe (FIFO), not a file"},
+        {"/dev/zero", MMSYSERR_NODRIVER, "is a device or special file, not a file"},
     };
     for (const auto& c : cases) {
         resetWaveDevices();

@@ -2,6 +2,8 @@
 // discarding them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "dmxc_fixture.h"
 
 namespace korvella_test {
@@ -74,6 +76,40 @@ TEST_F(EffectsTest, AWindowThatVanishesMidPressGetsNothingMore) {
     f.List2.userClickRow(0);  // stale handles until the next tick: nothing arrives
     EXPECT_EQ(dmxc.received().size(), 2u);
     EXPECT_TRUE(dmxc.fired().empty());
+}
+
+// The window unloaded while its name reader waits between two passes: the reader finishes its
+// passes on the unloaded window, which is freed only after it (and not loaded again); closing
+// the main window there instead ends the program, and the reader stops at once.
+TEST_F(EffectsTest, TheNameReaderOutlivesItsWindowOrEndsWithTheProgram) {
+    auto& f = found({"Blitz", "Nebel", "Strobe"});
+    f.beenden = "";
+    struct Watch : forms::FormsObserver {
+        std::vector<std::string> loaded;
+        void formLoaded(forms::Form& form) override { loaded.push_back(form.name()); }
+    } watch;
+    forms::Application::addObserver(&watch);
+    const double t0 = now();
+    at(t0 + 7, [this] { loop().post([] { Form4.Unload(0); }); });
+    f.Command2.userClick();
+    EXPECT_FALSE(Form4.isLoaded());
+    EXPECT_EQ(std::count(watch.loaded.begin(), watch.loaded.end(), "Form4"), 0);
+    EXPECT_EQ(now() - t0, 4 * 5 + 250 + 22 * 20);
+
+    // Now the main window, closed during the second pass.
+    auto& g = found({"Blitz", "Nebel", "Strobe"});
+    frmBeats.Show();
+    const double t1 = now();
+    dmxc.clearRecords();
+    watch.loaded.clear();
+    at(t1 + 7, [this] { loop().post([] { frmBeats.Unload(0); }); });
+    g.Command2.userClick();
+    forms::Application::removeObserver(&watch);
+    EXPECT_TRUE(forms::Application::ended());
+    EXPECT_EQ(now() - t1, 7 + 500);
+    EXPECT_EQ(watch.loaded, std::vector<std::string>{});
+    // Nothing was pressed after the second pass's wait.
+    for (const auto& r : receivedSince(t1)) EXPECT_LE(std::stoi(r), 7) << r;
 }
 
 TEST_F(EffectsTest, ThreeButtonsGiveFourPassesThreeNamesAndAWideWindow) {

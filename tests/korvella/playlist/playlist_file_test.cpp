@@ -79,6 +79,46 @@ TEST_F(PlaylistFileTest, NamesEmptyListsAndCancelledDialogs) {
     EXPECT_TRUE(dialogs.messages().empty());
 }
 
+TEST_F(PlaylistFileTest, NamesWithUnderscoresAndUmlautsComeBackWhole) {
+    const std::string fx = home.string() + "\\Effekts\\";
+    const Rows playlist{{"Straße_1", fx + "Straße_1.swf"},
+                        {"DMXC Grün_rot", "3"},
+                        {"+DMXC a_b_12", "12"},
+                        {"Warte Kickbässe 4", ""},
+                        {"Über_all_", "/srv/show/Über_all_.swf"},
+                        {"Kühl_", "C:\\Show\\Kühl_.swf"},
+                        {"fx__neu", fx + "fx__neu.swf"},
+                        {"Beamer Effekt entladen", ""},
+                        {"DMXC entladen", ""}};
+    setRows(playlist);
+    save(home / "show.bpl");
+    // The file format stays as it was: text, "_", stored value.
+    EXPECT_EQ(fileText(home / "show.bpl"), "Stra\xDF" "e_1_\\Effekts\\Stra\xDF" "e_1.swf\r\n"
+                                           "DMXC Gr\xFCn_rot_3\r\n"
+                                           "+DMXC a_b_12_12\r\n"
+                                           "Warte Kickb\xE4sse 4_\r\n"
+                                           "\xDC" "ber_all__/srv/show/\xDC" "ber_all_.swf\r\n"
+                                           "K\xFChl__C:\\Show\\K\xFChl_.swf\r\n"
+                                           "fx__neu_\\Effekts\\fx__neu.swf\r\n"
+                                           "Beamer Effekt entladen_\r\n"
+                                           "DMXC entladen_\r\n");
+    ed().List1.Clear(), ed().List2.Clear();
+    load(home / "show.bpl");
+    EXPECT_EQ(rows(), playlist);
+    EXPECT_TRUE(dialogs.messages().empty());
+
+    // The player runs what came back: the effect loads, the DMXControl entry presses button 3.
+    const auto h = kommandoBox(4);
+    movie("Straße_1.swf", 2);
+    ed().Option2.setValue(true);
+    ed().Timer1A.setEnabled(true);
+    advance(2);
+    EXPECT_EQ(Form1->ShockwaveFlash1.Movie(), fx + "Straße_1.swf");
+    EXPECT_TRUE(Form1->ShockwaveFlash1.player().hasLayer(0));
+    EXPECT_EQ(received(h[3]).size(), 2u);
+    ed().Timer1A.setEnabled(false);
+}
+
 TEST_F(PlaylistFileTest, HandEditedAndBrokenFiles) {
     ed();
     writeFile(home / "hand.bpl", "A_b_c\r\n\r\nZoom in\r\nDMXC x_7\nE_\\Effekts\\e.swf\rF_C:\\Show\\f.swf");
@@ -102,6 +142,48 @@ TEST_F(PlaylistFileTest, HandEditedAndBrokenFiles) {
     EXPECT_NE(boxes[0].text.find("fehlt.bpl"), std::string::npos);
     EXPECT_NE(boxes[2].text.find("gespeichert"), std::string::npos);
     EXPECT_EQ(rows(), (Rows{{"Zoom in", ""}}));
+}
+
+// KORVELLA_HOME naming a file: the folder lookup fails inside each button's own error handling,
+// so the operator reads why in its box instead of nothing happening.
+TEST_F(PlaylistFileTest, AnUnusableProgramFolderIsReportedByEveryFileButton) {
+    ed();
+    writeFile(home / "liste.bpl", "Zoom in_\r\n");
+    const std::string notAFolder = (home / "liste.bpl").string() + "/prog";
+    setRows({{"Zoom in", ""}});
+    ed().List4.AddItem("Blitz" + std::string(50, ' ') + "|/fx/b.swf");
+    ::setenv("KORVELLA_HOME", notAFolder.c_str(), 1);
+    save(home / "neu.bpl");
+    load(home / "liste.bpl");
+    ed().Command16.setValue(true);
+    ::setenv("KORVELLA_HOME", home.c_str(), 1);
+
+    const auto boxes = dialogs.messages();
+    ASSERT_EQ(boxes.size(), 3u);
+    const std::string why = "Path not found: the program folder " + notAFolder + " cannot be used (Not a directory)";
+    EXPECT_EQ(boxes[0].text, "Die Playlist konnte nicht gespeichert werden:\r\n" + (home / "neu.bpl").string() + "\r\n\r\n" + why);
+    EXPECT_EQ(boxes[1].text, "Die Playlist konnte nicht geladen werden:\r\n" + (home / "liste.bpl").string() + "\r\n\r\n" + why);
+    EXPECT_EQ(boxes[2].text, "Die Leerlauf Effekte konnten nicht gespeichert werden:\r\nLeerlaufliste.lrlst\r\n\r\n" + why);
+    EXPECT_FALSE(std::filesystem::exists(home / "neu.bpl"));
+    EXPECT_EQ(rows(), Rows{});
+}
+
+TEST_F(PlaylistFileTest, AFileLargerThanAnyPlaylistIsRefusedUnread) {
+    ed();
+    setRows({{"Zoom in", ""}});
+    writeFile(home / "gross.bpl", "");
+    std::filesystem::resize_file(home / "gross.bpl", 17u << 20);
+    load(home / "gross.bpl");
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].text, "Die Playlist konnte nicht geladen werden:\r\n" + (home / "gross.bpl").string() +
+                                              "\r\n\r\nFile too large: more than 16 MB");
+    EXPECT_EQ(rows(), Rows{});
+    // Just under the cap is a playlist like any other.
+    std::ofstream(home / "gross.bpl", std::ios::binary) << "Zoom in_\r\n";
+    std::filesystem::resize_file(home / "gross.bpl", 16u << 20);
+    load(home / "gross.bpl");
+    EXPECT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(rows().front(), (std::pair<std::string, std::string>{"Zoom in", ""}));
 }
 
 }  // namespace
