@@ -63,7 +63,13 @@ struct Rect {
 };
 
 // What a window does with the messages no replaced procedure takes: set and get its text.
+// WM_GETTEXT's wParam (the buffer's size, the closing zero included) and its answer, like
+// WM_GETTEXTLENGTH's, count characters as the forms runtime counts them (UTF-16 units); the
+// text is copied as whole UTF-8 characters, never cut inside one.
 LRESULT defWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// Bytes a WM_GETTEXT buffer needs for `chars` characters, the closing zero included.
+inline std::size_t textBufferBytes(std::size_t chars) { return 3 * chars + 1; }
 
 class WindowRegistry {
 public:
