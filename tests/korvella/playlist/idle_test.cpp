@@ -146,8 +146,8 @@ TEST_F(IdleTest, TheIdleListFileKeepsEveryRowAndIsReadAtLoad) {
               "?\xF3" "d?" + std::string(50, ' ') + "|/fx/?\xF3" "d?.swf\r\nGut" + std::string(50, ' ') + "|/fx/gut.swf\r\n");
     ASSERT_EQ(dialogs.messages().size(), 1u);
     EXPECT_EQ(dialogs.messages()[0].text, "Diese Einträge enthalten Zeichen, die die Datei nicht speichern kann; sie wurden "
-                                          "mit \"?\" an deren Stelle gespeichert:\r\n" + (home / "Leerlaufliste.lrlst").string() +
-                                          "\r\n\r\nEintrag 1: Łódź");
+                                          "mit \"?\" an deren Stelle gespeichert:\r\n" + home.string() +
+                                          "\\Leerlaufliste.lrlst\r\n\r\nEintrag 1: Łódź");
     dialogs.clear();
 
     // A file that cannot be written is reported; the program goes on.
