@@ -115,11 +115,12 @@ TEST_F(WineWindowsTest, TextsAreCopiedIntoTheCallersBufferAndAddressesNeverTrave
     auto w = relay(kKommandoBox);
     const HWND kb = reg.findWindow("", "KommandoBox");
     std::string buffer(32767, 'x');
-    EXPECT_EQ(reg.sendMessage(kb, WM_GETTEXT, 32767, reinterpret_cast<LPARAM>(buffer.data())), 7);
+    // Lengths count characters, and a text is never cut inside one.
+    EXPECT_EQ(reg.sendMessage(kb, WM_GETTEXT, 32767, reinterpret_cast<LPARAM>(buffer.data())), 6);
     EXPECT_EQ(std::string(buffer.c_str()), "Grün %");
-    char small[4];
-    EXPECT_EQ(reg.sendMessage(kb, WM_GETTEXT, sizeof small, reinterpret_cast<LPARAM>(small)), 3);
-    EXPECT_EQ(std::string(small), "Gr\xC3");
+    std::string small(platform::textBufferBytes(4), 'x');
+    EXPECT_EQ(reg.sendMessage(kb, WM_GETTEXT, 4, reinterpret_cast<LPARAM>(small.data())), 3);
+    EXPECT_EQ(std::string(small.c_str()), "Grü");
     // A message whose parameter is an address in this program, and a handle nobody gave out.
     EXPECT_EQ(reg.sendMessage(kb, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("neu")), 0);
     EXPECT_EQ(reg.sendMessage(kb + 2, WM_LBUTTONDOWN), 0);
