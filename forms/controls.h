@@ -23,6 +23,7 @@ public:
         return *this;
     }
     int MaxLength = 0;
+    int Alignment = 0;  // 0 left, 1 right, 2 centre
     bool Locked = false;
     bool MultiLine = false;
     int SelStart() const { return selStart_; }

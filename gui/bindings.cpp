@@ -61,9 +61,17 @@ QColor toQColor(std::uint32_t vbColour) {
 }
 
 QFont toQFont(const forms::Font& font) {
+    const double size = font.size > 0 ? font.size : 8.25;
     QFont f(QString::fromStdString(font.name));
     f.setStyleHint(QFont::SansSerif);
-    f.setPointSizeF(font.size > 0 ? font.size : 8.25);
+    if (font.name == forms::Font().name) {
+        // The desktop's dialog font is not on Linux. DejaVu Sans Condensed a tenth smaller has
+        // its widths, so a caption that fits at design size fits here too.
+        f.setFamily(QStringLiteral("DejaVu Sans Condensed"));
+        f.setPixelSize(std::max(1, static_cast<int>(std::lround(size * 96.0 / 72.0 * 0.9))));
+    } else {
+        f.setPointSizeF(size);
+    }
     f.setBold(font.bold);
     f.setItalic(font.italic);
     f.setUnderline(font.underline);
@@ -315,6 +323,10 @@ private:
 
     void syncKind(Prop prop) override {
         if (line_) line_->setReadOnly(box_.Locked);
+        if (line_) {
+            const Qt::Alignment h = box_.Alignment == 1 ? Qt::AlignRight : box_.Alignment == 2 ? Qt::AlignHCenter : Qt::AlignLeft;
+            if ((line_->alignment() & Qt::AlignHorizontal_Mask) != h) line_->setAlignment(h | Qt::AlignVCenter);
+        }
         if (multi_) multi_->setReadOnly(box_.Locked);
         if (prop == Prop::Text) {
             if (line_ && fromQString(line_->text()) != box_.Text()) line_->setText(toQString(box_.Text()));
@@ -389,11 +401,34 @@ public:
     }
 
 private:
+    void applyColors() override {
+        Binding::applyColors();
+        // A face colour of the design shows flat and exact; the widget style would shade it.
+        QString sheet;
+        if (button_.BackColor() != forms::kButtonFace) {
+            sheet = QStringLiteral("QPushButton{background-color:%1;color:%2;border:2px outset #c0c0c0;}"
+                                   "QPushButton:pressed{border-style:inset;}")
+                        .arg(toQColor(button_.BackColor()).name(), toQColor(button_.ForeColor()).name());
+        }
+        if (widget()->styleSheet() != sheet) widget()->setStyleSheet(sheet);
+    }
     void syncKind(Prop prop) override {
         if (prop == Prop::Caption) static_cast<QPushButton*>(widget())->setText(toQString(button_.Caption()));
     }
     forms::CommandButton& button_;
 };
+
+// Check boxes and option buttons draw their box or circle in the window colour with the window
+// text's mark, whatever the control's colours: an empty box stays visible on a black form. Only
+// the caption takes BackColor and ForeColor.
+void indicatorColors(QWidget* w) {
+    QPalette p = w->palette();
+    const QColor window = toQColor(forms::kWindowBackground), text = toQColor(forms::kWindowText);
+    if (p.color(QPalette::Base) == window && p.color(QPalette::Text) == text) return;
+    p.setColor(QPalette::Base, window);
+    p.setColor(QPalette::Text, text);
+    w->setPalette(p);
+}
 
 class CheckBinding final : public Binding {
 public:
@@ -407,6 +442,10 @@ public:
     }
 
 private:
+    void applyColors() override {
+        Binding::applyColors();
+        indicatorColors(widget());
+    }
     void syncKind(Prop prop) override {
         auto* c = static_cast<QCheckBox*>(widget());
         if (prop == Prop::Caption) c->setText(toQString(box_.Caption()));
@@ -432,6 +471,10 @@ public:
     }
 
 private:
+    void applyColors() override {
+        Binding::applyColors();
+        indicatorColors(widget());
+    }
     void syncKind(Prop prop) override {
         auto* r = static_cast<QRadioButton*>(widget());
         if (prop == Prop::Caption) r->setText(toQString(option_.Caption()));
