@@ -662,7 +662,9 @@ void FileListBox::Refresh() {
     items_.clear();
     selected_.clear();
     listIndex_ = -1;
+    anchor_ = -1;
     topIndex_ = 0;
+    rowsReplaced();
     if (!path_.empty()) {
         for (auto& f : platform::listFiles(path_, pattern_)) {
             items_.push_back(f);
