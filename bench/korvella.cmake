@@ -16,3 +16,8 @@ if(TARGET korvella AND TARGET korvella_platform)
   target_compile_definitions(korvella_cpu_bench PRIVATE KORVELLA_PROGRAM="$<TARGET_FILE:korvella>")
   add_dependencies(korvella_cpu_bench korvella)
 endif()
+if(TARGET korvella_windows AND TARGET korvella_gui)
+  # Prints the figures: playlist_view_bench [ROWS]
+  add_executable(playlist_view_bench ${CMAKE_CURRENT_LIST_DIR}/playlist_view_bench.cpp)
+  target_link_libraries(playlist_view_bench PRIVATE korvella_windows korvella_gui)
+endif()

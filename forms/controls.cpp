@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
 #include "forms/errors.h"
 #include "forms/form.h"
@@ -281,12 +282,39 @@ ListBox::ListBox(Form* form, std::string name, Control* container, Kind kind, co
     setBackColor(kWindowBackground);
 }
 
+void ListBox::rowChanged(int row, int what) {
+    if (allRows_) return;
+    // Past a list's worth of single changes the view reads the whole list anyway.
+    if (rowChanges_.size() >= std::max<std::size_t>(64, items_.size())) {
+        rowsReplaced();
+        return;
+    }
+    rowChanges_.push_back({row, what});
+}
+
+void ListBox::rowsReplaced() {
+    allRows_ = true;
+    rowChanges_.clear();
+    rowChanges_.shrink_to_fit();
+}
+
+bool ListBox::takeRowChanges(std::vector<RowChange>& out) {
+    out.clear();
+    const bool rows = !allRows_;
+    if (rows) out.swap(rowChanges_);
+    rowChanges_.clear();
+    allRows_ = false;
+    return rows;
+}
+
 void ListBox::AddItem(const std::string& item, int index) {
     if (index < -1 || index > ListCount()) raise(5);
     if (index == -1) index = ListCount();
     items_.insert(items_.begin() + index, item);
     selected_.insert(selected_.begin() + index, false);
     if (listIndex_ >= index) ++listIndex_;
+    if (anchor_ >= index) ++anchor_;
+    rowChanged(index, 1);
     notify(Prop::Items);
 }
 
@@ -298,7 +326,12 @@ void ListBox::RemoveItem(int index) {
         listIndex_ = -1;
     else if (listIndex_ > index)
         --listIndex_;
+    if (anchor_ == index)
+        anchor_ = -1;
+    else if (anchor_ > index)
+        --anchor_;
     topIndex_ = std::clamp(topIndex_, 0, std::max(0, ListCount() - 1));
+    rowChanged(index, -1);
     notify(Prop::Items);
 }
 
@@ -306,7 +339,9 @@ void ListBox::Clear() {
     items_.clear();
     selected_.clear();
     listIndex_ = -1;
+    anchor_ = -1;
     topIndex_ = 0;
+    rowsReplaced();
     notify(Prop::Items);
 }
 
@@ -319,17 +354,20 @@ std::string ListBox::List(int index) const {
 void ListBox::setList(int index, const std::string& item) {
     if (index < 0 || index >= ListCount()) raise(381);
     items_[index] = item;
+    rowChanged(index, 0);
     notify(Prop::Items);
 }
 
+void ListBox::selectOnly(int index) {
+    std::fill(selected_.begin(), selected_.end(), false);
+    if (index >= 0 && index < ListCount()) selected_[index] = true;
+}
+
 void ListBox::setListIndex(int index) {
-    if (index < -1 || index >= ListCount()) raise(380);
+    if (index < lowestIndex() || index >= ListCount()) raise(380);
     if (index == listIndex_) return;
     listIndex_ = index;
-    if (MultiSelect == 0) {
-        std::fill(selected_.begin(), selected_.end(), false);
-        if (index >= 0) selected_[index] = true;
-    }
+    if (MultiSelect == 0) selectOnly(index);
     if (index >= 0 && index < topIndex_) topIndex_ = index;
     notify(Prop::Selection);
     fire(onClick);
@@ -367,26 +405,101 @@ void ListBox::setTopIndex(int index) {
     notify(Prop::Selection);
 }
 
-void ListBox::userClickRow(int index, int shift) {
-    if (!Enabled()) return;
-    SetFocus();
-    fire(onMouseDown, 1, shift, 0.0, 0.0);
-    if (index >= 0 && index < ListCount()) {
-        if (MultiSelect == 0)
-            setListIndex(index);
-        else
-            setSelected(index, !selected_[index]);
+void ListBox::userSelect(int index, int shift) {
+    if (index < 0) return;
+    const bool ctrl = shift & 2, range = shift & 1;
+    if (MultiSelect == 1) {
+        selected_[index] = !selected_[index];
+    } else if (MultiSelect == 2 && range) {
+        // From the anchor (the last plain or Ctrl click) to this row; Ctrl keeps the others.
+        const int from = anchor_ >= 0 && anchor_ < ListCount() ? anchor_ : index;
+        if (!ctrl) std::fill(selected_.begin(), selected_.end(), false);
+        for (int i = std::min(from, index); i <= std::max(from, index); ++i) selected_[i] = true;
+    } else if (MultiSelect == 2 && ctrl) {
+        selected_[index] = !selected_[index];
+        anchor_ = index;
+    } else {
+        selectOnly(index);
+        anchor_ = index;
     }
-    fire(onMouseUp, 1, shift, 0.0, 0.0);
+    listIndex_ = index;
+    if (index < topIndex_) topIndex_ = index;
+    notify(Prop::Selection);
+    fire(onClick);
 }
 
-void ListBox::userDblClickRow(int index) {
-    userClickRow(index);
+void ListBox::userMouseDown(int index, int button, int shift, double x, double y) {
+    if (!Enabled()) return;
+    pressed_ = true;
+    SetFocus();
+    fire(onMouseDown, button, shift, x, y);
+    if (button == 1 && index >= lowestIndex() && index < ListCount()) userSelect(index, shift);
+}
+
+void ListBox::userMouseUp(int button, int shift, double x, double y) {
+    if (!Enabled() || !pressed_) return;
+    pressed_ = false;
+    fire(onMouseUp, button, shift, x, y);
+}
+
+void ListBox::userDblClick() {
+    if (!Enabled()) return;
+    // No MouseDown: the second press of a double click is the DblClick.
+    pressed_ = true;
+    userOpen();
     fire(onDblClick);
 }
 
-void ListBox::userKeyDown(int keyCode, int shift) {
+void ListBox::userClickRow(int index, int shift) {
+    userMouseDown(index, 1, shift);
+    userMouseUp(1, shift);
+}
+
+void ListBox::userDblClickRow(int index, int shift) {
+    userClickRow(index, shift);
+    userDblClick();
+    userMouseUp(1, shift);
+}
+
+void ListBox::userRightClickRow(int index, int shift) {
+    userMouseDown(index, 2, shift);
+    userMouseUp(2, shift);
+}
+
+void ListBox::userMoveTo(int index) {
+    if (MultiSelect == 0) {
+        setListIndex(index);
+        return;
+    }
+    if (index < 0) return;
+    // Extended and simple lists: the keys move one selected row.
+    selectOnly(index);
+    anchor_ = index;
+    listIndex_ = index;
+    notify(Prop::Selection);
+    fire(onClick);
+}
+
+void ListBox::userKeyDown(int keyCode, int shift, int pageRows) {
+    if (!Enabled()) return;
     fire(onKeyDown, keyCode, shift);
+    if (keyCode && ListCount() - lowestIndex() > 1) {
+        // A plain list's keys stay on its rows; a folder list's reach its ancestors.
+        const int first = lowestIndex() == -1 ? 0 : lowestIndex(), last = ListCount() - 1, page = std::max(1, pageRows);
+        const int at = listIndex_;
+        int to = at;
+        switch (keyCode) {
+        case 0x26: to = std::max(first, at - 1); break;         // up
+        case 0x28: to = std::min(last, at + 1); break;          // down
+        case 0x24: to = first; break;                           // Home
+        case 0x23: to = last; break;                            // End
+        case 0x21: to = std::max(first, at - page); break;      // Page Up
+        case 0x22: to = std::min(last, at + page); break;       // Page Down
+        case 0x0D: userOpen(); break;                           // Enter
+        default: break;
+        }
+        if (to != at) userMoveTo(to);
+    }
     if (keyCode) fire(onKeyUp, keyCode, shift);
 }
 
@@ -549,7 +662,9 @@ void FileListBox::Refresh() {
     items_.clear();
     selected_.clear();
     listIndex_ = -1;
+    anchor_ = -1;
     topIndex_ = 0;
+    rowsReplaced();
     if (!path_.empty()) {
         for (auto& f : platform::listFiles(path_, pattern_)) {
             items_.push_back(f);
@@ -577,31 +692,101 @@ void FileListBox::setPattern(const std::string& pattern) {
 DirListBox::DirListBox(Form* form, std::string name, Control* container)
     : ListBox(form, std::move(name), container, Kind::DirListBox, "ThunderRT6DirListBox") {}
 
+namespace {
+// A folder as this list writes it: inside the program folder the program folder's own path and
+// then "\" between folders (as the program joins names to it), elsewhere the system's path.
+// Either way the same folder always gives the same text, so the program may cut its folder off.
+std::string folderText(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::string disk = fs::path(platform::diskPath(path)).lexically_normal().string();
+    while (disk.size() > 1 && disk.back() == '/') disk.pop_back();
+    std::string app;
+    try {
+        app = platform::appPath();
+    } catch (const platform::VbError&) {
+        return disk;
+    }
+    std::string appDisk = fs::path(platform::diskPath(app)).lexically_normal().string();
+    while (appDisk.size() > 1 && appDisk.back() == '/') appDisk.pop_back();
+    if (disk == appDisk) return app;
+    const std::string prefix = appDisk == "/" ? appDisk : appDisk + "/";
+    if (disk.compare(0, prefix.size(), prefix) != 0) return disk;
+    std::string rest = disk.substr(prefix.size());
+    std::replace(rest.begin(), rest.end(), '/', '\\');
+    return app + "\\" + rest;
+}
+
+// The last name of a folder's path ("/" for the root).
+std::string lastName(const std::string& path) {
+    const auto cut = path.find_last_of("/\\");
+    if (cut == std::string::npos) return path;
+    if (cut + 1 == path.size()) return path.substr(0, cut + 1);
+    return path.substr(cut + 1);
+}
+}  // namespace
+
 void DirListBox::fill() {
     items_.clear();
     selected_.clear();
+    ancestors_.clear();
+    const std::string disk = std::filesystem::path(platform::diskPath(path_)).lexically_normal().string();
+    // The root, each folder on the way, the current folder.
+    std::vector<std::string> way;
+    for (std::filesystem::path p(disk);; p = p.parent_path()) {
+        std::string s = p.string();
+        while (s.size() > 1 && s.back() == '/') s.pop_back();
+        if (!way.empty() && way.back() == s) break;
+        way.push_back(s);
+        if (s.empty() || s == "/" || !p.has_parent_path()) break;
+    }
+    for (auto it = way.rbegin(); it != way.rend(); ++it) ancestors_.push_back(folderText(*it));
+    const std::string base = disk == "/" ? disk : disk + "/";
     for (auto& d : platform::listDirs(path_)) {
-        items_.push_back(d);
+        items_.push_back(folderText(base + d));
         selected_.push_back(false);
     }
     listIndex_ = -1;
+    anchor_ = -1;
     topIndex_ = 0;
+    rowsReplaced();
     notify(Prop::Items);
 }
 
+std::string DirListBox::List(int index) const {
+    if (index < -ancestorCount()) raise(381);
+    if (index < 0) return ancestors_[ancestors_.size() + index];
+    return ListBox::List(index);
+}
+
+std::string DirListBox::rowName(int index) const { return lastName(List(index)); }
+
 void DirListBox::setPath(const std::string& path) {
     if (!platform::dirExists(path)) raise(76);
-    if (path == path_) return;
-    path_ = path;
+    const std::string text = folderText(path);
+    if (text == path_) return;
+    path_ = text;
     fill();
     fire(onChange);
 }
 
-void DirListBox::userOpenRow(int index) {
-    if (index < 0 || index >= ListCount()) return;
-    std::string p = path_;
-    if (!p.empty() && p.back() != '/' && p.back() != '\\') p += "/";
-    setPath(p + items_[index]);
+void DirListBox::userSelect(int index, int) {
+    // A click marks the row; the path stays until the row is opened.
+    listIndex_ = index;
+    notify(Prop::Selection);
+    fire(onClick);
+}
+
+void DirListBox::userMoveTo(int index) { userSelect(index, 0); }
+
+void DirListBox::openMarked() {
+    if (listIndex_ == -1) return;
+    const std::string target = List(listIndex_);
+    // A folder gone since it was listed: the list shows what is there now.
+    if (!platform::dirExists(target)) {
+        fill();
+        return;
+    }
+    setPath(target);
 }
 
 // ---- PictureBox ----

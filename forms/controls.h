@@ -23,6 +23,7 @@ public:
         return *this;
     }
     int MaxLength = 0;
+    int Alignment = 0;  // 0 left, 1 right, 2 centre
     bool Locked = false;
     bool MultiLine = false;
     int SelStart() const { return selStart_; }
@@ -130,7 +131,7 @@ public:
     void RemoveItem(int index);
     void Clear();
     // "" for ListCount and beyond and for -1; below -1 raises 381.
-    std::string List(int index) const;
+    virtual std::string List(int index) const;
     void setList(int index, const std::string& item);
     int ListCount() const { return static_cast<int>(items_.size()); }
     int ListIndex() const { return listIndex_; }
@@ -146,20 +147,60 @@ public:
     int MultiSelect = 0;
     const std::vector<std::string>& items() const { return items_; }
 
-    // The operator clicking or double-clicking a row (-1: below the last row).
+    // The operator's mouse. A press on a row (-1: below the last row) raises MouseDown with the
+    // button (1 left, 2 right, 4 middle) and the Shift bits (1 Shift, 2 Ctrl, 4 Alt), X and Y in
+    // twips from the list's corner; only the left button selects, by the MultiSelect rules, and
+    // raises Click, also on the row already selected. The second press of a double click raises
+    // DblClick and leaves the selection as the first press made it.
+    void userMouseDown(int index, int button, int shift = 0, double x = 0, double y = 0);
+    void userMouseUp(int button, int shift = 0, double x = 0, double y = 0);
+    void userDblClick();
+    // Press and release of the left button on a row; twice for a double click; the right button.
     void userClickRow(int index, int shift = 0);
-    void userDblClickRow(int index);
-    void userKeyDown(int keyCode, int shift = 0);
+    void userDblClickRow(int index, int shift = 0);
+    void userRightClickRow(int index, int shift = 0);
+    // A key on the list: KeyDown, then (unless the handler zeroed the code) the arrow, page, Home
+    // and End keys move a single selection with Click; pageRows is what one page shows.
+    void userKeyDown(int keyCode, int shift = 0, int pageRows = 1);
 
     std::function<void()> onClick, onDblClick;
     std::function<void(int& keyCode, int shift)> onKeyDown, onKeyUp;
     std::function<void(int button, int shift, double x, double y)> onMouseDown, onMouseUp;
 
+    // What the view follows: rows changed one by one since the last look (row, +1 inserted,
+    // -1 removed, 0 rewritten), or the whole list (after Clear or a refill).
+    struct RowChange {
+        int row;
+        int what;
+    };
+    // Takes the row changes waiting; false when the whole list must be read again.
+    bool takeRowChanges(std::vector<RowChange>& out);
+
 protected:
+    // The lowest ListIndex (a folder list marks its ancestors with negative indexes).
+    virtual int lowestIndex() const { return -1; }
+    // A left press on a row (index in lowestIndex()..ListCount-1).
+    virtual void userSelect(int index, int shift);
+    // The second press of a double click, before DblClick runs.
+    virtual void userOpen() {}
+    // The single-selection move of the navigation keys.
+    virtual void userMoveTo(int index);
+    // The rows were replaced as a whole.
+    void rowsReplaced();
+    // Marks every row but index unselected and index selected.
+    void selectOnly(int index);
+
     std::vector<std::string> items_;
     std::vector<bool> selected_;
     int listIndex_ = -1;
     int topIndex_ = 0;
+    int anchor_ = -1;
+
+private:
+    void rowChanged(int row, int what);
+    std::vector<RowChange> rowChanges_;
+    bool allRows_ = true;
+    bool pressed_ = false;
 };
 
 // A drop-down list: the text is always one of its items, or empty.
@@ -272,19 +313,36 @@ private:
     std::string pattern_ = "*.*";
 };
 
+// The folder list: the folders from the file-system root down to the current one (indexes
+// -Ancestors .. -1, the current folder -1), then the current folder's sub-folders (0 ..
+// ListCount-1). Every List(i) is a full path. Paths inside the program folder are written as the
+// program writes them: the program folder's path, then "\" between folders; others as the
+// system writes them.
 class DirListBox : public ListBox {
 public:
     DirListBox(Form* form, std::string name, Control* container = nullptr);
     const std::string& Path() const { return path_; }
     // Change when the path differs; a missing folder raises 76.
     void setPath(const std::string& path);
-    // The operator opening a listed folder (double click): the path moves there.
-    void userOpenRow(int index);
+    std::string List(int index) const override;
+    // The number of rows above the sub-folders (the root, each folder on the way, the current one).
+    int ancestorCount() const { return static_cast<int>(ancestors_.size()); }
+    // What a row shows: the folder's own name ("/" for the root).
+    std::string rowName(int index) const;
+    // Opens the marked row: Path := List(ListIndex). Double click and Enter do this.
+    void openMarked();
     std::function<void()> onChange;
+
+protected:
+    int lowestIndex() const override { return -ancestorCount(); }
+    void userSelect(int index, int shift) override;
+    void userOpen() override { openMarked(); }
+    void userMoveTo(int index) override;
 
 private:
     void fill();
     std::string path_;
+    std::vector<std::string> ancestors_;
 };
 
 // A picture box with a persistent image (AutoRedraw): drawing goes into the image and shows at

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QItemSelectionModel>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,9 +17,11 @@
 #include <QRadioButton>
 #include <QRegion>
 #include <QScrollBar>
+#include <QStyle>
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <limits>
 
 #include "forms/application.h"
 #include "forms/errors.h"
@@ -60,9 +63,17 @@ QColor toQColor(std::uint32_t vbColour) {
 }
 
 QFont toQFont(const forms::Font& font) {
+    const double size = font.size > 0 ? font.size : 8.25;
     QFont f(QString::fromStdString(font.name));
     f.setStyleHint(QFont::SansSerif);
-    f.setPointSizeF(font.size > 0 ? font.size : 8.25);
+    if (font.name == forms::Font().name) {
+        // The desktop's dialog font is not on Linux. DejaVu Sans Condensed a tenth smaller has
+        // its widths, so a caption that fits at design size fits here too.
+        f.setFamily(QStringLiteral("DejaVu Sans Condensed"));
+        f.setPixelSize(std::max(1, static_cast<int>(std::lround(size * 96.0 / 72.0 * 0.9))));
+    } else {
+        f.setPointSizeF(size);
+    }
     f.setBold(font.bold);
     f.setItalic(font.italic);
     f.setUnderline(font.underline);
@@ -314,6 +325,10 @@ private:
 
     void syncKind(Prop prop) override {
         if (line_) line_->setReadOnly(box_.Locked);
+        if (line_) {
+            const Qt::Alignment h = box_.Alignment == 1 ? Qt::AlignRight : box_.Alignment == 2 ? Qt::AlignHCenter : Qt::AlignLeft;
+            if ((line_->alignment() & Qt::AlignHorizontal_Mask) != h) line_->setAlignment(h | Qt::AlignVCenter);
+        }
         if (multi_) multi_->setReadOnly(box_.Locked);
         if (prop == Prop::Text) {
             if (line_ && fromQString(line_->text()) != box_.Text()) line_->setText(toQString(box_.Text()));
@@ -388,11 +403,34 @@ public:
     }
 
 private:
+    void applyColors() override {
+        Binding::applyColors();
+        // A face colour of the design shows flat and exact; the widget style would shade it.
+        QString sheet;
+        if (button_.BackColor() != forms::kButtonFace) {
+            sheet = QStringLiteral("QPushButton{background-color:%1;color:%2;border:2px outset #c0c0c0;}"
+                                   "QPushButton:pressed{border-style:inset;}")
+                        .arg(toQColor(button_.BackColor()).name(), toQColor(button_.ForeColor()).name());
+        }
+        if (widget()->styleSheet() != sheet) widget()->setStyleSheet(sheet);
+    }
     void syncKind(Prop prop) override {
         if (prop == Prop::Caption) static_cast<QPushButton*>(widget())->setText(toQString(button_.Caption()));
     }
     forms::CommandButton& button_;
 };
+
+// Check boxes and option buttons draw their box or circle in the window colour with the window
+// text's mark, whatever the control's colours: an empty box stays visible on a black form. Only
+// the caption takes BackColor and ForeColor.
+void indicatorColors(QWidget* w) {
+    QPalette p = w->palette();
+    const QColor window = toQColor(forms::kWindowBackground), text = toQColor(forms::kWindowText);
+    if (p.color(QPalette::Base) == window && p.color(QPalette::Text) == text) return;
+    p.setColor(QPalette::Base, window);
+    p.setColor(QPalette::Text, text);
+    w->setPalette(p);
+}
 
 class CheckBinding final : public Binding {
 public:
@@ -406,6 +444,10 @@ public:
     }
 
 private:
+    void applyColors() override {
+        Binding::applyColors();
+        indicatorColors(widget());
+    }
     void syncKind(Prop prop) override {
         auto* c = static_cast<QCheckBox*>(widget());
         if (prop == Prop::Caption) c->setText(toQString(box_.Caption()));
@@ -431,6 +473,10 @@ public:
     }
 
 private:
+    void applyColors() override {
+        Binding::applyColors();
+        indicatorColors(widget());
+    }
     void syncKind(Prop prop) override {
         auto* r = static_cast<QRadioButton*>(widget());
         if (prop == Prop::Caption) r->setText(toQString(option_.Caption()));
@@ -454,7 +500,7 @@ public:
             return e->type() == QEvent::KeyPress && !updating() && key(static_cast<QKeyEvent*>(e));
         });
         QObject::connect(w->verticalScrollBar(), &QScrollBar::valueChanged, context(), [this](int top) {
-            if (updating() || top == list_.TopIndex()) return;
+            if (updating() || folders() || top == list_.TopIndex()) return;
             input([this, top] { forms::tryStmt([&] { list_.setTopIndex(top); }); });
         });
         followFocus();
@@ -462,76 +508,181 @@ public:
 
 private:
     QListWidget* list() const { return static_cast<QListWidget*>(widget()); }
+    forms::DirListBox* folders() const {
+        return list_.kind() == Kind::DirListBox ? static_cast<forms::DirListBox*>(&list_) : nullptr;
+    }
+    // A folder list shows its ancestors above its sub-folders: row 0 is the lowest index.
+    int firstIndex() const { return folders() ? -folders()->ancestorCount() : 0; }
+    int rowCount() const { return list_.ListCount() - firstIndex(); }
+    // The list's index under a point of the viewport; none below the last row.
+    int indexAt(QPoint p) const {
+        const int row = list()->indexAt(p).row();
+        if (row < 0) return folders() ? std::numeric_limits<int>::min() : -1;
+        return row + firstIndex();
+    }
 
     bool mouseEvent(QEvent* e) {
-        switch (e->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick: {
-            if (updating()) return true;
-            auto* m = static_cast<QMouseEvent*>(e);
-            const int row = list()->indexAt(m->position().toPoint()).row();
-            const int shift = shiftBits(m->modifiers());
-            if (!list()->hasFocus()) list()->setFocus(Qt::MouseFocusReason);
-            const bool dbl = e->type() == QEvent::MouseButtonDblClick;
-            bool alive;
-            if (dbl && list_.kind() == Kind::DirListBox)
-                alive = input([this, row] { static_cast<forms::DirListBox&>(list_).userOpenRow(row); });
-            else if (dbl)
-                alive = input([this, row] { list_.userDblClickRow(row); });
-            else
-                alive = input([this, row, shift] { list_.userClickRow(row, shift); });
-            if (alive) sync(Prop::Selection);
+        const auto type = e->type();
+        if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick &&
+            type != QEvent::MouseButtonRelease && type != QEvent::MouseMove)
+            return false;
+        if (type == QEvent::MouseMove || updating()) return true;  // no drag selection by Qt
+        auto* m = static_cast<QMouseEvent*>(e);
+        const QPoint at = m->position().toPoint();
+        const int index = indexAt(at);
+        const int shift = shiftBits(m->modifiers());
+        const int button = buttonBits(m->button());
+        // X and Y in twips from the list's corner.
+        const QPoint inList = list()->viewport()->mapTo(list(), at);
+        const double x = inList.x() * forms::kTwipsPerPixel, y = inList.y() * forms::kTwipsPerPixel;
+        if (!button) return true;
+        bool alive = true;
+        if (type == QEvent::MouseButtonRelease) {
+            alive = input([=, this] { list_.userMouseUp(button, shift, x, y); });
+        } else if (type == QEvent::MouseButtonPress && (m->flags() & Qt::MouseEventCreatedDoubleClick) && button == 1) {
+            // The second press of a double click: the DblClick that follows it does the work.
+            secondPress_ = true;
             return true;
+        } else if (type == QEvent::MouseButtonDblClick && button == 1) {
+            // A double click whose first press was not seen here (sent on its own) clicks first.
+            const bool firstSeen = secondPress_ || lastPressIndex_ == index;
+            secondPress_ = false;
+            if (!firstSeen) alive = input([=, this] { list_.userMouseDown(index, 1, shift, x, y); });
+            if (alive) alive = input([=, this] { list_.userDblClick(); });
+        } else {
+            if (!list()->hasFocus()) list()->setFocus(Qt::MouseFocusReason);
+            secondPress_ = false;
+            lastPressIndex_ = index;
+            alive = input([=, this] { list_.userMouseDown(index, button, shift, x, y); });
         }
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseMove: return true;  // no drag selection by Qt
-        default: return false;
-        }
+        if (alive) sync(Prop::Selection);
+        return true;
     }
 
     bool key(QKeyEvent* e) {
         const int vk = vkFromQtKey(e->key(), e->modifiers());
         if (vk == VK_TAB || vk == 0) return false;
         const int shift = shiftBits(e->modifiers());
-        if (!input([&] { list_.userKeyDown(vk, shift); })) return true;
-        if (list_.MultiSelect != 0 || list_.ListCount() == 0) return true;
-        int index = list_.ListIndex();
         const int page = std::max(1, list()->viewport()->height() / std::max(1, list()->sizeHintForRow(0)));
-        switch (vk) {
-        case VK_UP: index = std::max(0, index - 1); break;
-        case VK_DOWN: index = std::min(list_.ListCount() - 1, index + 1); break;
-        case VK_HOME: index = 0; break;
-        case VK_END: index = list_.ListCount() - 1; break;
-        case 0x21: index = std::max(0, index - page); break;
-        case VK_NEXT: index = std::min(list_.ListCount() - 1, index + page); break;
-        default: return true;
-        }
-        if (input([&] { list_.setListIndex(index); })) sync(Prop::Selection);
+        if (input([&] { list_.userKeyDown(vk, shift, page); })) sync(Prop::Selection);
         return true;
     }
 
-    void syncKind(Prop prop) override {
+    QString rowText(int index) const {
+        if (!folders()) return toQString(list_.List(index));
+        // Each folder on the way one step further in; the sub-folders under the current one.
+        const int depth = std::min(index - firstIndex(), folders()->ancestorCount() - (index < 0 ? 1 : 0));
+        return QString(depth * 2, u' ') + toQString(folders()->rowName(index));
+    }
+
+    void refill() {
         auto* w = list();
-        if (prop == Prop::Items) {
-            w->clear();
-            for (const auto& item : list_.items()) w->addItem(toQString(item));
+        w->clear();
+        QStringList rows;
+        rows.reserve(rowCount());
+        for (int i = firstIndex(); i < list_.ListCount(); ++i) rows << rowText(i);
+        w->addItems(rows);
+        if (folders()) {
+            const QIcon open = w->style()->standardIcon(QStyle::SP_DirOpenIcon);
+            const QIcon closed = w->style()->standardIcon(QStyle::SP_DirClosedIcon);
+            for (int r = 0; r < w->count(); ++r) w->item(r)->setIcon(r + firstIndex() < 0 ? open : closed);
         }
-        if (prop != Prop::Items && prop != Prop::Selection) return;
-        for (int i = 0; i < w->count(); ++i) w->item(i)->setSelected(list_.Selected(i));
-        if (list_.ListIndex() >= 0) w->setCurrentRow(list_.ListIndex(), QItemSelectionModel::NoUpdate);
-        w->verticalScrollBar()->setValue(list_.TopIndex());
+    }
+
+    // The rows changed one by one since the last frame, applied to the widget as blocks: the
+    // rows that are gone go, the new ones come in runs with their final texts.
+    void syncItems() {
+        auto* w = list();
+        std::vector<forms::ListBox::RowChange> changes;
+        if (!list_.takeRowChanges(changes) || folders()) return refill();
+        if (changes.empty() && w->count() == rowCount()) return;
+        // Each row as it ends up: the widget row it was (>= 0), or new (-1).
+        std::vector<int> rows(static_cast<std::size_t>(w->count()));
+        for (int i = 0; i < w->count(); ++i) rows[i] = i;
+        for (const auto& c : changes) {
+            if (c.row < 0 || c.row > static_cast<int>(rows.size()) || (c.what <= 0 && c.row == static_cast<int>(rows.size())))
+                return refill();
+            if (c.what > 0)
+                rows.insert(rows.begin() + c.row, -1);
+            else if (c.what < 0)
+                rows.erase(rows.begin() + c.row);
+            else
+                rows[c.row] = -1;
+        }
+        if (static_cast<int>(rows.size()) != list_.ListCount()) return refill();
+        // Old rows that stay keep their order; the others go, last first, in runs.
+        std::vector<char> kept(static_cast<std::size_t>(w->count()), 0);
+        for (int r : rows)
+            if (r >= 0) kept[r] = 1;
+        for (int i = w->count() - 1; i >= 0;) {
+            if (kept[i]) {
+                --i;
+                continue;
+            }
+            int from = i;
+            while (from > 0 && !kept[from - 1]) --from;
+            w->model()->removeRows(from, i - from + 1);
+            i = from - 1;
+        }
+        for (int i = 0; i < static_cast<int>(rows.size());) {
+            if (rows[i] >= 0) {
+                ++i;
+                continue;
+            }
+            QStringList run;
+            int end = i;
+            while (end < static_cast<int>(rows.size()) && rows[end] < 0) run << toQString(list_.items()[end++]);
+            w->insertItems(i, run);
+            i = end;
+        }
+    }
+
+    void syncSelection() {
+        auto* w = list();
+        if (w->count() != rowCount()) syncItems();
+        QItemSelection selection;
+        const auto* model = w->model();
+        if (folders()) {
+            const int row = list_.ListIndex() - firstIndex();
+            if (row >= 0 && row < w->count()) selection.select(model->index(row, 0), model->index(row, 0));
+        } else {
+            // Runs of selected rows, one range each.
+            for (int i = 0, n = list_.ListCount(); i < n;) {
+                if (!list_.Selected(i)) {
+                    ++i;
+                    continue;
+                }
+                int end = i;
+                while (end + 1 < n && list_.Selected(end + 1)) ++end;
+                selection.select(model->index(i, 0), model->index(end, 0));
+                i = end + 1;
+            }
+        }
+        if (w->selectionModel()->selection() != selection)
+            w->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+        const int current = list_.ListIndex() - firstIndex();
+        if (current >= 0 && current < w->count() && (list_.ListIndex() >= 0 || folders()))
+            w->setCurrentRow(current, QItemSelectionModel::NoUpdate);
+        if (!folders()) w->verticalScrollBar()->setValue(list_.TopIndex());
         // The box scrolls its selection into view, as the desktop's list does; TopIndex follows.
-        if (list_.ListIndex() >= 0 && w->isVisible()) {
-            QListWidgetItem* current = w->item(list_.ListIndex());
-            if (current && !w->viewport()->rect().contains(w->visualItemRect(current))) {
-                w->scrollToItem(current, QAbstractItemView::EnsureVisible);
+        if (current >= 0 && current < w->count() && w->isVisible()) {
+            QListWidgetItem* item = w->item(current);
+            if (item && !w->viewport()->rect().contains(w->visualItemRect(item))) {
+                w->scrollToItem(item, QAbstractItemView::EnsureVisible);
                 const int top = w->verticalScrollBar()->value();
-                if (top != list_.TopIndex()) forms::tryStmt([&] { list_.setTopIndex(top); });
+                if (!folders() && top != list_.TopIndex()) forms::tryStmt([&] { list_.setTopIndex(top); });
             }
         }
     }
 
+    void syncKind(Prop prop) override {
+        if (prop == Prop::Items) syncItems();
+        if (prop == Prop::Items || prop == Prop::Selection) syncSelection();
+    }
+
     forms::ListBox& list_;
+    bool secondPress_ = false;
+    int lastPressIndex_ = std::numeric_limits<int>::min();
 };
 
 // ---- ComboBox ----

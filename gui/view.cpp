@@ -154,9 +154,9 @@ namespace {
 
 constexpr unsigned bit(Prop p) { return 1u << static_cast<unsigned>(p); }
 // Props whose change only alters the look of the control's own widget, in the order applied
-// (a list's TopIndex follows its selection scrolled into view when that is written).
-constexpr Prop kDeferred[] = {Prop::Font,  Prop::Colors,    Prop::Caption, Prop::Text,
-                              Prop::Value, Prop::Selection, Prop::Picture, Prop::Other};
+// (a list's rows before its selection; its TopIndex follows the selection scrolled into view).
+constexpr Prop kDeferred[] = {Prop::Font,  Prop::Colors, Prop::Caption,   Prop::Text,    Prop::Value,
+                              Prop::Items, Prop::Selection, Prop::Picture, Prop::Other};
 constexpr bool deferred(Prop p) {
     for (Prop d : kDeferred)
         if (d == p) return true;

@@ -50,8 +50,8 @@ public:
     // The input pump: delivers Qt's pending events and, when a frame is due (at most every
     // kFrameMs on the loop's clock), writes the controls' changes into their widgets and
     // repaints the painting hosted controls of visible forms whose picture can have changed.
-    // Changes that only alter a widget's look (texts, values, selections, colours, pictures) wait
-    // for that frame; layout, visibility, enabling, list items and menus show at once. The
+    // Changes that only alter a widget's look (texts, values, list rows and selections, colours,
+    // pictures) wait for that frame; layout, visibility, enabling and menus show at once. The
     // operator's input and the getters below see them all.
     void pump();
     // Writes the waiting changes into the widgets now.

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-translations-l10n libx11-dev libfontconfig-dev fonts-dejavu-core
+  qt6-base-dev qt6-translations-l10n libx11-dev libfontconfig-dev fonts-dejavu-core fonts-dejavu-extra
   portaudio19-dev libsndfile1-dev libsamplerate0-dev libfftw3-dev
   zlib1g-dev libgif-dev libpng-dev libjpeg-dev
   xvfb xauth ccache

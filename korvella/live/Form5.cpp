@@ -139,6 +139,7 @@ void Form5Window::design() {
     for (forms::TextBox* mirror : {&Text1, &Text10}) {
         mirror->setForeColor(kWhite);
         mirror->setBackColor(kBlack);
+        mirror->Alignment = 2;
     }
     Text1.setText("100");
     Text10.setText("0");

@@ -2,6 +2,7 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include "korvella/main/FlashPlayerControl.h"
 #include "korvella/windows.h"
 #include "platform/files.h"
+#include "platform/keyboard.h"
 #include "player/assets.h"
 #include "platform/component.h"
 #include "platform/dialogs.h"
@@ -137,9 +139,45 @@ private:
     platform::WindowRegistry& windows_;
 };
 
-std::string perform(const Action& a) {
+// F1 .. F12 as their virtual keys; 0 for other names.
+int functionKey(const std::string& name) {
+    if (name.size() < 2 || name.size() > 3 || (name[0] != 'F' && name[0] != 'f')) return 0;
+    double n = 0;
+    if (!parseNumber(name.substr(1), n) || n != std::floor(n) || n < 1 || n > 12) return 0;
+    return 0x6F + static_cast<int>(n);
+}
+
+std::string performRow(const Action& a, forms::Control* c) {
+    using forms::Kind;
+    if (c->kind() != Kind::ListBox && c->kind() != Kind::FileListBox && c->kind() != Kind::DirListBox)
+        return a.control + " is not a list";
+    auto* l = static_cast<forms::ListBox*>(c);
+    double v = 0;
+    if (!parseNumber(a.value, v) || v != std::floor(v)) return "\"" + a.value + "\" is not a row number";
+    const int lowest = c->kind() == Kind::DirListBox ? -static_cast<forms::DirListBox*>(c)->ancestorCount() : 0;
+    if (v < lowest || v >= l->ListCount())
+        return "no row " + a.value + " in " + a.control + " (rows " + std::to_string(lowest) + " to " +
+               std::to_string(l->ListCount() - 1) + ")";
+    if (!c->Enabled()) return a.control + " is disabled";
+    const int row = static_cast<int>(v);
+    if (a.kind == Action::Kind::ClickRow) l->userClickRow(row);
+    if (a.kind == Action::Kind::DblClickRow) l->userDblClickRow(row);
+    if (a.kind == Action::Kind::RightClickRow) l->userRightClickRow(row);
+    return {};
+}
+
+std::string perform(const Action& a, platform::ScriptedKeyboard& keyboard) {
+    if (a.kind == Action::Kind::Key) {
+        keyboard.press(functionKey(a.control));
+        return {};
+    }
     forms::FormSlotBase* slot = findForm(a.form);
     if (!slot) return "no window " + a.form;
+    if (a.kind == Action::Kind::Close) {
+        if (!slot->isLoaded() || !slot->form().Visible()) return a.form + " is not open";
+        slot->form().unloadWithHooks(0);
+        return {};
+    }
     forms::Form& form = slot->form();
     forms::Control* c = form.control(a.control);
     if (!c) return "no control " + a.control + " on " + a.form;
@@ -181,6 +219,23 @@ std::string perform(const Action& a) {
             if (c->kind() != Kind::TextBox) return a.control + " is not a text box";
             static_cast<forms::TextBox*>(c)->userEdit(a.value);
             return {};
+        case Action::Kind::ClickRow:
+        case Action::Kind::DblClickRow:
+        case Action::Kind::RightClickRow: return performRow(a, c);
+        case Action::Kind::Pick: {
+            if (c->kind() != Kind::ComboBox) return a.control + " is not a drop-down list";
+            auto* combo = static_cast<forms::ComboBox*>(c);
+            for (int i = 0; i < combo->ListCount(); ++i) {
+                if (combo->List(i) == a.value) {
+                    // The operator's pick: Click only when the choice changes.
+                    combo->setListIndex(i);
+                    return {};
+                }
+            }
+            return "no item \"" + a.value + "\" in " + a.control;
+        }
+        case Action::Kind::Key:
+        case Action::Kind::Close: break;
         }
     } catch (const platform::VbError& e) {
         return "run-time error " + std::to_string(e.number()) + ": " + oneLine(e.description());
@@ -195,6 +250,12 @@ std::string Action::describe() const {
     case Kind::Click: return "click " + form + "." + control;
     case Kind::Set: return "set " + form + "." + control + " " + value;
     case Kind::Text: return "text " + form + "." + control + " " + value;
+    case Kind::ClickRow: return "clickrow " + form + "." + control + " " + value;
+    case Kind::DblClickRow: return "dblclickrow " + form + "." + control + " " + value;
+    case Kind::RightClickRow: return "rightclickrow " + form + "." + control + " " + value;
+    case Kind::Pick: return "pick " + form + "." + control + " " + value;
+    case Kind::Key: return "key " + control + " " + value;
+    case Kind::Close: return "close " + form;
     }
     return {};
 }
@@ -202,6 +263,8 @@ std::string Action::describe() const {
 std::string usage() {
     return "usage: korvella-sim --input FILE [--seconds S] [--loop] [--library PATH] [--dmxc N] [--at MS ACTION]...\n"
            "  ACTION: click FORM.CONTROL | set FORM.CONTROL VALUE | text FORM.CONTROL TEXT\n"
+           "          | clickrow FORM.LIST ROW | dblclickrow FORM.LIST ROW | rightclickrow FORM.LIST ROW\n"
+           "          | pick FORM.COMBO ITEM | key F1..F12 HOLD_MS | close FORM\n"
            "  The program starts at 0 ms; press \"Start\" with --at 0 click frmBeats.cmdStart.\n"
            "  --dmxc N: DMXControl's stand-in runs, its KommandoBox with N effect buttons (0 to 500).\n";
 }
@@ -251,28 +314,56 @@ std::optional<Options> parseArguments(const std::vector<std::string>& args, std:
             }
             const std::string& verb = args[i + 2];
             const std::string& target = args[i + 3];
+            static const std::pair<const char*, Action::Kind> withValue[] = {
+                {"set", Action::Kind::Set},           {"text", Action::Kind::Text},
+                {"clickrow", Action::Kind::ClickRow}, {"dblclickrow", Action::Kind::DblClickRow},
+                {"rightclickrow", Action::Kind::RightClickRow}, {"pick", Action::Kind::Pick},
+                {"key", Action::Kind::Key}};
+            bool valued = false;
             if (verb == "click") {
                 act.kind = Action::Kind::Click;
-            } else if (verb == "set" || verb == "text") {
-                act.kind = verb == "set" ? Action::Kind::Set : Action::Kind::Text;
+            } else if (verb == "close") {
+                act.kind = Action::Kind::Close;
+            } else {
+                const auto* found = std::find_if(std::begin(withValue), std::end(withValue),
+                                                 [&](const auto& v) { return verb == v.first; });
+                if (found == std::end(withValue)) {
+                    error = "unknown action \"" + verb +
+                            "\" (click, set, text, clickrow, dblclickrow, rightclickrow, pick, key or close)";
+                    return std::nullopt;
+                }
+                act.kind = found->second;
+                valued = true;
                 if (!need(i, 4, "--at MS " + verb)) return std::nullopt;
                 act.value = args[i + 4];
+            }
+            if (act.kind == Action::Kind::Key) {
+                double hold = 0;
+                if (!functionKey(target)) {
+                    error = "\"" + target + "\" is not a key (F1 to F12)";
+                    return std::nullopt;
+                }
+                if (!parseNumber(act.value, hold) || hold < 0) {
+                    error = "key takes the time it is held in ms, not \"" + act.value + "\"";
+                    return std::nullopt;
+                }
+                act.control = target;
+            } else if (act.kind == Action::Kind::Close) {
+                act.form = target;
             } else {
-                error = "unknown action \"" + verb + "\" (click, set or text)";
-                return std::nullopt;
+                const auto dot = target.find('.');
+                if (dot == std::string::npos || dot == 0 || dot + 1 == target.size()) {
+                    error = "\"" + target + "\" is not FORM.CONTROL";
+                    return std::nullopt;
+                }
+                act.form = target.substr(0, dot);
+                act.control = target.substr(dot + 1);
             }
-            const auto dot = target.find('.');
-            if (dot == std::string::npos || dot == 0 || dot + 1 == target.size()) {
-                error = "\"" + target + "\" is not FORM.CONTROL";
-                return std::nullopt;
-            }
-            act.form = target.substr(0, dot);
-            act.control = target.substr(dot + 1);
-            if (!findForm(act.form)) {
+            if (act.kind != Action::Kind::Key && !findForm(act.form)) {
                 error = "no window \"" + act.form + "\" (frmBeats, Form1 ... Form5, frmCustom)";
                 return std::nullopt;
             }
-            i += act.kind == Action::Kind::Click ? 3 : 4;
+            i += valued ? 4 : 3;
             o.actions.push_back(std::move(act));
         } else {
             error = "unknown argument \"" + a + "\"";
@@ -323,6 +414,9 @@ int run(const Options& o, std::ostream& out, std::ostream& err) {
         return 1;
     }
 
+    // The keys the actions hold, as the desktop's key state.
+    platform::ScriptedKeyboard keyboard;
+    platform::setKeyboard(&keyboard);
     PrintingDialogs dialogs(printer);
     platform::DialogService* previousDialogs = &platform::dialogs();
     platform::setDialogs(&dialogs);
@@ -368,20 +462,27 @@ int run(const Options& o, std::ostream& out, std::ostream& err) {
 
     // Each action runs at the first pump at or after its time, in a wait of the program too.
     double lastActionMs = 0;
+    auto at = [&](double ms, std::function<void()> fn) {
+        const auto due = static_cast<std::int64_t>(std::llround(ms * 1e6));
+        if (due <= loop.nowNs())
+            loop.post(std::move(fn));
+        else
+            rt.virtualClock()->schedule(due, [&loop, fn] { loop.post(fn); });
+    };
     for (const Action& a : o.actions) {
         lastActionMs = std::max(lastActionMs, a.ms);
-        auto perform_ = [&printer, &failures, a] {
-            const std::string why = perform(a);
+        at(a.ms, [&printer, &failures, &keyboard, a] {
+            const std::string why = perform(a, keyboard);
             if (!why.empty()) {
                 ++failures;
                 printer.line("error", a.describe() + ": " + why);
             }
-        };
-        const auto due = static_cast<std::int64_t>(std::llround(a.ms * 1e6));
-        if (due <= loop.nowNs())
-            loop.post(perform_);
-        else
-            rt.virtualClock()->schedule(due, [&loop, perform_] { loop.post(perform_); });
+        });
+        if (a.kind == Action::Kind::Key) {
+            const double release = a.ms + std::strtod(a.value.c_str(), nullptr);
+            lastActionMs = std::max(lastActionMs, release);
+            at(release, [&keyboard, a] { keyboard.release(functionKey(a.control)); });
+        }
     }
 
     auto endMs = [&] {
@@ -411,6 +512,7 @@ int run(const Options& o, std::ostream& out, std::ostream& err) {
     forms::Application::removeObserver(&watcher);
     forms::Application::reset();
     platform::setDialogs(previousDialogs);
+    platform::setKeyboard(nullptr);
     platform::resetWaveDevices();
     return failures ? 3 : 0;
 }

@@ -35,7 +35,10 @@
 namespace korvella::sim {
 
 struct Action {
-    enum class Kind { Click, Set, Text };
+    // Click, Set, Text: a control by name. ClickRow, DblClickRow, RightClickRow: a row of a list
+    // by its index (value). Pick: the item of a drop-down list with the text value. Key: the key
+    // named in control (F1 .. F12) pressed, released value ms later. Close: the window's close box.
+    enum class Kind { Click, Set, Text, ClickRow, DblClickRow, RightClickRow, Pick, Key, Close };
     double ms = 0;
     Kind kind = Kind::Click;
     std::string form;

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "forms/conv.h"
 #include "forms/form.h"
+#include "platform/files.h"
 #include "support/fixture.h"
 
 using namespace forms;
@@ -12,6 +14,14 @@ using namespace forms;
 namespace {
 
 std::vector<std::string> g_log;
+
+// The selected rows of a list, as "0,2,3".
+std::string selection(const ListBox& l) {
+    std::string out;
+    for (int i = 0; i < l.ListCount(); ++i)
+        if (l.Selected(i)) out += (out.empty() ? "" : ",") + std::to_string(i);
+    return out;
+}
 
 // A small window with one control of each kind the tests need.
 class TestForm : public Form {
@@ -24,6 +34,13 @@ public:
         Option1.onClick = [] { g_log.push_back("Option1_Click"); };
         Option2.onClick = [] { g_log.push_back("Option2_Click"); };
         List1.onClick = [this] { g_log.push_back("List1_Click " + std::to_string(List1.ListIndex())); };
+        List1.onDblClick = [this] { g_log.push_back("List1_DblClick " + selection(List1)); };
+        List1.onMouseDown = [](int button, int shift, double, double) {
+            g_log.push_back("List1_MouseDown " + std::to_string(button) + " " + std::to_string(shift));
+        };
+        List1.onMouseUp = [](int button, int, double, double) { g_log.push_back("List1_MouseUp " + std::to_string(button)); };
+        Dir1.onChange = [this] { g_log.push_back("Dir1_Change " + Dir1.Path()); };
+        Dir1.onClick = [this] { g_log.push_back("Dir1_Click " + std::to_string(Dir1.ListIndex())); };
         Timer1.onTimer = [] { g_log.push_back("Timer1_Timer"); };
         Text1.onLostFocus = [] { g_log.push_back("Text1_LostFocus"); };
     }
@@ -50,6 +67,7 @@ public:
     Frame Frame1{this, "Frame1", "Farben"};
     OptionButton Option3{this, "Option3", "Weiss", true, &Frame1};
     ListBox List1{this, "List1"};
+    DirListBox Dir1{this, "Dir1"};
     Timer Timer1{this, "Timer1", 100, true};
     int loads = 0;
     int cancelQuery = 0;
@@ -245,6 +263,138 @@ TEST_F(FormsTest, ListBoxInsertRemoveSelectionAndOutOfRangeReads) {
     l.Clear();
     EXPECT_EQ(l.ListCount(), 0);
     EXPECT_EQ(l.ListIndex(), -1);
+}
+
+TEST_F(FormsTest, EveryUserClickOnASingleSelectListRaisesClickAndADoubleClickOneClickThenDblClick) {
+    auto& l = testForm().List1;
+    for (const char* item : {"a", "b", "c", "d"}) l.AddItem(item);
+    g_log.clear();
+    l.userClickRow(1);
+    l.userClickRow(1);  // the selected row fired again
+    l.setListIndex(1);  // a code write of the same index: nothing
+    EXPECT_EQ(g_log, (std::vector<std::string>{"List1_MouseDown 1 0", "List1_Click 1", "List1_MouseUp 1",
+                                               "List1_MouseDown 1 0", "List1_Click 1", "List1_MouseUp 1"}));
+    g_log.clear();
+    l.userDblClickRow(2);
+    EXPECT_EQ(g_log, (std::vector<std::string>{"List1_MouseDown 1 0", "List1_Click 2", "List1_MouseUp 1",
+                                               "List1_DblClick 2", "List1_MouseUp 1"}));
+    // The right button reports itself and leaves the selection alone; so does a click below the rows.
+    g_log.clear();
+    l.userRightClickRow(0, 1);
+    l.userClickRow(-1);
+    EXPECT_EQ(g_log, (std::vector<std::string>{"List1_MouseDown 2 1", "List1_MouseUp 2", "List1_MouseDown 1 0",
+                                               "List1_MouseUp 1"}));
+    EXPECT_EQ(l.ListIndex(), 2);
+    // Keys move the selection with Click; a handler zeroing the key code stops them.
+    g_log.clear();
+    l.userKeyDown(0x28);
+    l.userKeyDown(0x28);  // already at the last row
+    l.userKeyDown(0x24);
+    EXPECT_EQ(g_log, (std::vector<std::string>{"List1_Click 3", "List1_Click 0"}));
+    // A disabled list takes no clicks.
+    l.setEnabled(false);
+    g_log.clear();
+    l.userClickRow(2);
+    EXPECT_TRUE(g_log.empty());
+}
+
+TEST_F(FormsTest, ExtendedAndSimpleListsSelectAsTheDesktopDoes) {
+    auto& l = testForm().List1;
+    l.MultiSelect = 2;
+    for (const char* item : {"a", "b", "c", "d", "e"}) l.AddItem(item);
+    l.userClickRow(0);
+    l.userClickRow(2);
+    EXPECT_EQ(selection(l), "2") << "a plain click selects only its row";
+    l.userClickRow(4, 2);
+    EXPECT_EQ(selection(l), "2,4") << "Ctrl adds";
+    l.userClickRow(2, 2);
+    EXPECT_EQ(selection(l), "4") << "Ctrl toggles";
+    l.userClickRow(0, 1);
+    EXPECT_EQ(selection(l), "0,1,2") << "Shift: from the anchor (the last click without Shift) to the row";
+    l.userClickRow(4, 3);
+    EXPECT_EQ(selection(l), "0,1,2,3,4") << "Ctrl+Shift adds the range";
+    g_log.clear();
+    l.userDblClickRow(3);
+    EXPECT_EQ(g_log, (std::vector<std::string>{"List1_MouseDown 1 0", "List1_Click 3", "List1_MouseUp 1",
+                                               "List1_DblClick 3", "List1_MouseUp 1"}))
+        << "one Click, and DblClick with only the double-clicked row selected";
+    l.userKeyDown(0x28);
+    EXPECT_EQ(selection(l), "4");
+
+    l.Clear();
+    l.MultiSelect = 1;
+    for (const char* item : {"a", "b", "c"}) l.AddItem(item);
+    l.userClickRow(0);
+    l.userClickRow(2);
+    EXPECT_EQ(selection(l), "0,2") << "a simple list toggles row by row";
+    l.userClickRow(0, 2);
+    EXPECT_EQ(selection(l), "2");
+}
+
+TEST_F(FormsTest, FolderListShowsItsAncestorsAndOpensUpAndDown) {
+    namespace fs = std::filesystem;
+    const std::string app = platform::appPath();
+    fs::create_directories(app + "/Effekts/Feuer/Rot");
+    fs::create_directories(app + "/Effekts/Wasser");
+    auto& d = testForm().Dir1;
+    d.setPath(app + "\\Effekts");
+    g_log.clear();
+    EXPECT_EQ(d.Path(), app + "\\Effekts");
+    EXPECT_EQ(d.ListCount(), 2);
+    EXPECT_EQ(d.List(0), app + "\\Effekts\\Feuer");
+    EXPECT_EQ(d.List(1), app + "\\Effekts\\Wasser");
+    EXPECT_EQ(d.ListIndex(), -1) << "the current folder is marked";
+    EXPECT_EQ(d.List(-1), d.Path());
+    EXPECT_EQ(d.List(-2), app);
+    EXPECT_EQ(d.List(-d.ancestorCount()), "/");
+    EXPECT_EQ(d.rowName(-1), "Effekts");
+    EXPECT_THROW(d.List(-d.ancestorCount() - 1), VbError);
+
+    // A click marks, a double click opens: down into Feuer, then Rot, then back up to Effekts.
+    d.userClickRow(0);
+    EXPECT_EQ(d.Path(), app + "\\Effekts");
+    d.userDblClickRow(0);
+    d.userDblClickRow(0);
+    EXPECT_EQ(d.Path(), app + "\\Effekts\\Feuer\\Rot");
+    EXPECT_EQ(d.ListCount(), 0);
+    d.userClickRow(-3);
+    d.userKeyDown(0x0D);  // Enter opens the marked row
+    EXPECT_EQ(g_log, (std::vector<std::string>{"Dir1_Click 0", "Dir1_Click 0", "Dir1_Change " + app + "\\Effekts\\Feuer",
+                                               "Dir1_Click 0", "Dir1_Change " + app + "\\Effekts\\Feuer\\Rot",
+                                               "Dir1_Click -3", "Dir1_Change " + app + "\\Effekts"}));
+    EXPECT_EQ(d.Path(), app + "\\Effekts");
+
+    // Up past the program folder and down again: the same text as before, one separator style.
+    d.userDblClickRow(-2);
+    EXPECT_EQ(d.Path(), app);
+    d.userDblClickRow(-2);
+    const int back = [&] {
+        for (int i = 0; i < d.ListCount(); ++i)
+            if (d.List(i) == app) return i;
+        return -1;
+    }();
+    ASSERT_GE(back, 0) << "the program folder is listed under its parent by its own path";
+    d.userDblClickRow(back);
+    EXPECT_EQ(d.Path(), app);
+    // The same folder written otherwise is no change; a missing one raises 76 and keeps the path.
+    g_log.clear();
+    d.setPath(app + "/");
+    EXPECT_TRUE(g_log.empty());
+    try {
+        d.setPath(app + "\\fehlt");
+        FAIL();
+    } catch (const VbError& e) {
+        EXPECT_EQ(e.number(), 76);
+    }
+    EXPECT_EQ(d.Path(), app);
+    // A folder removed after it was listed: opening it shows what is there now.
+    fs::create_directories(app + "/Weg");
+    d.setPath(app + "/Weg");
+    d.setPath(app);
+    fs::remove(app + "/Weg");
+    for (int i = 0; i < d.ListCount(); ++i)
+        if (d.List(i) == app + "\\Weg") d.userDblClickRow(i);
+    EXPECT_EQ(d.Path(), app);
 }
 
 TEST_F(FormsTest, DropDownListTextSelectsAnItemOrIsRefused) {

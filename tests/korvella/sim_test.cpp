@@ -85,6 +85,10 @@ TEST(SimArguments, WhatCannotBeUsedIsSaidClearly) {
     expectError({"--input", "a.wav", "--seconds", "1e13"}, "positive number up to 86400");
     expectError({"--input", "a.wav", "--at", "5000", "click", "frmBeats.cmdStart", "--seconds", "2"},
                 "--at 5000 click frmBeats.cmdStart is after the end of the run (--seconds 2)");
+    expectError({"--input", "a.wav", "--at", "0", "key", "F13", "100"}, "not a key (F1 to F12)");
+    expectError({"--input", "a.wav", "--at", "0", "key", "F3", "lang"}, "time it is held");
+    expectError({"--input", "a.wav", "--at", "0", "clickrow", "Form2.List1"}, "needs 4 values");
+    expectError({"--input", "a.wav", "--at", "0", "close", "Form9"}, "no window \"Form9\"");
 
     auto o = sim::parseArguments({"--input", "a.wav", "--seconds", "2.5", "--at", "0", "click", "frmBeats.cmdStart", "--at",
                                   "1500", "text", "frmBeats.txtFrom", "90 Hz", "--loop"},
@@ -165,6 +169,46 @@ TEST_F(SimTest, ASaveUnderAFileSizeLimitNeitherKillsTheProgramNorLosesSettings) 
         std::exit(rc == 0 && kept ? 0 : 1);
     };
     EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "rc 0 kept 1 end 1");
+}
+
+TEST_F(SimTest, TheOperatorsListClicksPicksKeysAndCloseBox) {
+    TrackSpec spec;
+    spec.seconds = 3;
+    const std::string file = writeTrack(makeTrack(spec), "ops.wav");
+    std::string out, err;
+    const int rc = run({"--input", file, "--seconds", "3", "--dmxc", "3",
+                        // KommandoBox effects by a click on their names (the finder has run at 500 ms)
+                        "--at", "600", "clickrow", "Form4.List2", "1", "--at", "700", "clickrow", "Form4.List2", "1",
+                        // a double click in the editor's effect list fires once and inserts; the new row exists
+                        "--at", "900", "dblclickrow", "Form2.List3", "2", "--at", "1100", "clickrow", "Form2.List1", "0",
+                        // the right button removes the marked row: row 0 is gone after it
+                        "--at", "1200", "rightclickrow", "Form2.List1", "0", "--at", "1250", "clickrow", "Form2.List1", "0",
+                        // slot 1's hot key F3, held for 20 ms
+                        "--at", "1300", "pick", "Form5.Combo1", "F3", "--at", "1400", "key", "F3", "20",
+                        "--at", "1500", "pick", "Form5.Combo1", "F99", "--at", "1600", "clickrow", "Form4.List2", "7",
+                        "--at", "1700", "close", "Form2", "--at", "2000", "close", "frmBeats"},
+                       out, err);
+    EXPECT_EQ(rc, 3) << err;
+    std::vector<std::string> fired, errors, loads, ends;
+    for (const auto& l : parse(out)) {
+        const std::string line = std::to_string(static_cast<int>(l.ms)) + " " + l.details;
+        if (l.kind == "dmxc" && l.details.rfind("fired", 0) == 0) fired.push_back(line.substr(0, line.rfind(' ')));
+        if (l.kind == "error") errors.push_back(line);
+        if (l.kind == "player" && l.details.rfind("LoadMovie 0 ", 0) == 0) loads.push_back(std::to_string(static_cast<int>(l.ms)));
+        if (l.kind == "end") ends.push_back(std::to_string(static_cast<int>(l.ms)));
+    }
+    // The stand-in counts its buttons from 1 and reports a press at the button's release (70 ms).
+    EXPECT_EQ(fired, (std::vector<std::string>{"670 fired 2", "770 fired 2", "960 fired 3"}))
+        << "the same name clicked again fires again; a double click fires once";
+    EXPECT_EQ(errors, (std::vector<std::string>{"1250 clickrow Form2.List1 0: no row 0 in List1 (rows 0 to -1)",
+                                                "1500 pick Form5.Combo1 F99: no item \"F99\" in Combo1",
+                                                "1600 clickrow Form4.List2 7: no row 7 in List2 (rows 0 to 2)",
+                                                "1700 close Form2: Form2 is not open"}));
+    // The hot key loads slot 1 at every look of its 5 ms timer while it is held.
+    ASSERT_FALSE(loads.empty()) << out;
+    EXPECT_EQ(loads.front(), "1400");
+    EXPECT_LE(std::stoi(loads.back()), 1420);
+    EXPECT_EQ(ends, (std::vector<std::string>{"2500"})) << "closing the main window shuts the program down (its wait: 500 ms)";
 }
 
 TEST_F(SimTest, PressesOnAnotherProgramsButtonsAreSendLines) {
