@@ -1,6 +1,7 @@
 // Builds the data delivered with the program into the folder given on the command line:
-// Dimmer/0.swf .. Dimmer/25.swf (a black veil of n * 4 % opacity over the whole picture) and a few
-// sample effects in Effekts.
+// Dimmer/0.swf .. Dimmer/25.swf (a black veil of n * 4 % opacity over the whole picture), a few
+// sample effects in Effekts, the playlist Demo.bpl that shows them on kick-basses, and Demo.flac,
+// a minute of a four-on-the-floor groove to play as the input where there is no sound card.
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +12,11 @@
 
 #include <jpeglib.h>
 
+#include "korvella/playlist/Form2.h"
+#include "korvella/track.h"
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/wave_file.h"
 #include "player/swf_writer.h"
 
 namespace fs = std::filesystem;
@@ -227,6 +233,39 @@ bool picture(const fs::path& path) {
     return std::fclose(f) == 0;
 }
 
+// The demo playlist in the editor's own format: each effect from the program folder's Effekts,
+// held for a number of kick-basses in the three ways the editor offers.
+bool demoPlaylist(const fs::path& path) {
+    namespace pl = korvella::playlist;
+    auto effect = [](const char* name, const char* file) { return std::string(name) + "_\\Effekts\\" + file; };
+    auto kicks = [](const char* keyword, int n) { return std::string(keyword) + std::to_string(n) + "_"; };
+    const std::vector<std::string> lines = {
+        effect("Puls", "Puls.swf"),         kicks(pl::kWaitKicks, 8),
+        effect("Schritte", "Schritte.swf"), kicks(pl::kPauseKicks, 16),
+        effect("Balken", "Balken.swf"),     kicks(pl::kStartStopKicks, 8),
+        effect("Farbkreis", "Farbkreis.swf"), kicks(pl::kWaitKicks, 8),
+        effect("Ringe.jpg", "Ringe.jpg"),   kicks(pl::kWaitKicks, 8),
+    };
+    try {
+        platform::writeTextLines(path.string(), lines);
+        return true;
+    } catch (const platform::VbError& e) {
+        std::cerr << "cannot write " << path << ": " << e.description() << "\n";
+        return false;
+    }
+}
+
+// The groove the end-to-end tests count: 120 kick-basses a minute over a bass line and hi-hats.
+bool demoTrack(const fs::path& path) {
+    korvella_test::TrackSpec spec;
+    spec.seconds = 60;
+    const korvella_test::Track track = korvella_test::makeTrack(spec);
+    std::string error;
+    if (platform::writeSoundFile(path.string(), track.samples, 1, track.rate, &error)) return true;
+    std::cerr << error << "\n";
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -245,5 +284,7 @@ int main(int argc, char** argv) {
     ok &= save(out / "Effekts" / "Farbkreis.swf", sweep());
     ok &= save(out / "Effekts" / "Schritte.swf", steps());
     ok &= picture(out / "Effekts" / "Ringe.jpg");
+    ok &= demoPlaylist(out / "Demo.bpl");
+    ok &= demoTrack(out / "Demo.flac");
     return ok ? 0 : 1;
 }

@@ -2,6 +2,10 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -11,6 +15,8 @@
 #include "forms/application.h"
 #include "gui/bindings.h"
 #include "platform/eventloop.h"
+#include "platform/error.h"
+#include "platform/files.h"
 
 namespace gui {
 
@@ -109,9 +115,17 @@ int QtDialogs::msgBox(const std::string& text, int style, const std::string& tit
     return escape ? *escape : platform::msgBoxDefaultAnswer(style);
 }
 
-namespace {
-std::optional<std::string> fileBox(bool save, const std::string& filter, const std::string& title,
-                                   const std::string& initialDir, void (*run)(QWidget&, const bool&)) {
+std::string QtDialogs::startFolder() const {
+    if (!lastFolder_.empty() && QFileInfo(detail::toQString(lastFolder_)).isDir()) return lastFolder_;
+    try {
+        return platform::appPath();
+    } catch (const platform::VbError&) {
+        return {};  // Qt's own choice then
+    }
+}
+
+std::optional<std::string> QtDialogs::fileBox(bool save, const std::string& filter, const std::string& title,
+                                              const std::string& initialDir) {
     auto box = std::make_unique<QFileDialog>();
     // Qt's own dialog: a platform one would run a loop of its own and stop the program's.
     box->setOption(QFileDialog::DontUseNativeDialog);
@@ -123,28 +137,42 @@ std::optional<std::string> fileBox(bool save, const std::string& filter, const s
     QStringList filters;
     for (const auto& f : QtDialogs::nameFilters(filter)) filters << detail::toQString(f);
     box->setNameFilters(filters);
-    if (!initialDir.empty()) box->setDirectory(detail::toQString(initialDir));
+    const std::string folder = initialDir.empty() ? startFolder() : initialDir;
+    if (!folder.empty()) box->setDirectory(detail::toQString(folder));
     box->setWindowModality(Qt::ApplicationModal);
 
     bool closed = false;
     QObject::connect(box.get(), &QDialog::finished, box.get(), [&closed] { closed = true; });
     box->show();
-    run(*box, closed);
+    runUntilClosed(*box, closed);
     if (box->result() != QDialog::Accepted || box->selectedFiles().isEmpty()) return std::nullopt;
-    return detail::fromQString(box->selectedFiles().front());
+    const QString chosen = box->selectedFiles().front();
+    lastFolder_ = detail::fromQString(QFileInfo(chosen).absolutePath());
+    return detail::fromQString(chosen);
 }
-}  // namespace
 
 std::optional<std::string> QtDialogs::fileOpen(const std::string& filter, const std::string& title,
                                                const std::string& initialDir) {
     if (!haveWidgets()) return platform::StderrDialogs().fileOpen(filter, title, initialDir);
-    return fileBox(false, filter, title, initialDir, &QtDialogs::runUntilClosed);
+    return fileBox(false, filter, title, initialDir);
 }
 
 std::optional<std::string> QtDialogs::fileSave(const std::string& filter, const std::string& title,
                                                const std::string& initialDir) {
     if (!haveWidgets()) return platform::StderrDialogs().fileSave(filter, title, initialDir);
-    return fileBox(true, filter, title, initialDir, &QtDialogs::runUntilClosed);
+    return fileBox(true, filter, title, initialDir);
+}
+
+bool useGermanQtTexts() {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) return false;
+    auto* texts = new QTranslator(app);
+    if (texts->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"), QStringLiteral("_"),
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+        QCoreApplication::installTranslator(texts))
+        return true;
+    delete texts;
+    return false;
 }
 
 }  // namespace gui

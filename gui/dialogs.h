@@ -25,9 +25,22 @@ public:
     // Qt name filters for a "text|pattern;pattern|..." filter ("All files (*)" when empty).
     static std::vector<std::string> nameFilters(const std::string& filter);
 
+    // Where a file box opens when the program names no folder: the folder of the file last
+    // chosen, else the program folder.
+    std::string startFolder() const;
+
 private:
     // Pumps the loop until the box has closed (or the program ended).
     static void runUntilClosed(QWidget& box, const bool& closed);
+    std::optional<std::string> fileBox(bool save, const std::string& filter, const std::string& title,
+                                       const std::string& initialDir);
+
+    std::string lastFolder_;
 };
+
+// Qt's own texts (the labels of the file boxes, its standard buttons) in German like the
+// program's, whatever the desktop's language. False when Qt's German translations are not
+// installed (Debian's qt6-translations-l10n); Qt's English texts stay then.
+bool useGermanQtTexts();
 
 }  // namespace gui

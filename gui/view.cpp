@@ -132,6 +132,7 @@ private:
     void applyVisibility();
     void applyColors();
     void fillScreen(bool moveForm);
+    void openInsideScreen();
     QScreen* screenOfWindow() const;
 
     View::Impl& view_;
@@ -140,6 +141,7 @@ private:
     std::unordered_map<const forms::Control*, QAction*> actions_;
     std::unique_ptr<QObject> menuContext_;
     QPointer<QScreen> fullScreenOn_;
+    bool opened_ = false;
     int applying_ = 0;
     // Changes that only alter what a widget shows wait for the next frame, the operator's next
     // input or a look at the widgets: a box rewritten thousands of times a second is set once a
@@ -532,6 +534,31 @@ void FormView::fillScreen(bool moveForm) {
     if (l != form.Left() || t != form.Top() || w != form.Width() || h != form.Height()) form.Move(l, t, w, h);
 }
 
+void FormView::openInsideScreen() {
+    // A window opens inside the screen it is on (the one under its middle, else its corner, else
+    // the main one): moved in where it hangs over an edge and, if sizable, scaled down with its
+    // proportions where it is larger than the screen. The form is told, as when the window
+    // system places a window.
+    const QRect outer(px(form.Left()), px(form.Top()), std::max(1, px(form.Width())), std::max(1, px(form.Height())));
+    QScreen* s = QGuiApplication::screenAt(outer.center());
+    if (!s) s = QGuiApplication::screenAt(outer.topLeft());
+    if (!s) s = QGuiApplication::primaryScreen();
+    if (!s) return;
+    const QRect room = s->availableGeometry();
+    if (room.contains(outer)) return;
+    int w = outer.width(), h = outer.height();
+    const bool sizable = form.BorderStyle() == 0 || form.BorderStyle() == 2;
+    if (sizable && (w > room.width() || h > room.height())) {
+        const double f = std::min(static_cast<double>(room.width()) / w, static_cast<double>(room.height()) / h);
+        w = std::max(1, static_cast<int>(w * f));
+        h = std::max(1, static_cast<int>(h * f));
+    }
+    const int x = std::max(room.left(), std::min(outer.x(), room.left() + room.width() - w));
+    const int y = std::max(room.top(), std::min(outer.y(), room.top() + room.height() - h));
+    const double tw = w == outer.width() ? form.Width() : twips(w), th = h == outer.height() ? form.Height() : twips(h);
+    form.Move(twips(x), twips(y), tw, th);
+}
+
 void FormView::applyGeometry() {
     const int state = form.WindowState();
     if (form.Visible() && state == 1) return;
@@ -584,6 +611,10 @@ void FormView::applyVisibility() {
         }
         break;
     default: {
+        if (!opened_) {
+            opened_ = true;
+            openInsideScreen();
+        }
         Applying guard(this);
         if (window->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) {
             window->setWindowState(Qt::WindowNoState);

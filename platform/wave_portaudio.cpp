@@ -3,8 +3,13 @@
 #include <portaudio.h>
 #include <samplerate.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -16,11 +21,65 @@ namespace {
 
 constexpr std::size_t kChunkFrames = 2048;
 
+// While PortAudio starts, its host APIs probe every ALSA card definition and look for a JACK
+// server, and the libraries behind them print each miss on stderr: dozens of lines on a machine
+// that simply has no such device. What they write meanwhile is held in a scratch file and shown
+// only when PortAudio itself cannot start.
+class HeldStderr {
+public:
+    HeldStderr() {
+        std::fflush(stderr);
+        held_ = std::tmpfile();
+        if (held_) saved_ = ::dup(STDERR_FILENO);
+        if (saved_ >= 0 && ::dup2(::fileno(held_), STDERR_FILENO) < 0) {
+            ::close(saved_);
+            saved_ = -1;
+        }
+    }
+    ~HeldStderr() {
+        restore();
+        if (held_) std::fclose(held_);
+    }
+    HeldStderr(const HeldStderr&) = delete;
+    HeldStderr& operator=(const HeldStderr&) = delete;
+
+    // Puts stderr back; returns what was written while it was held.
+    std::string release() {
+        restore();
+        std::string text;
+        if (!held_) return text;
+        std::rewind(held_);
+        char buf[4096];
+        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, held_)) > 0;) text.append(buf, n);
+        return text;
+    }
+
+private:
+    void restore() {
+        if (saved_ < 0) return;
+        std::fflush(stderr);
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+        saved_ = -1;
+    }
+
+    std::FILE* held_ = nullptr;
+    int saved_ = -1;
+};
+
 bool portAudioReady() {
     static std::once_flag once;
     static bool ok = false;
     // Initialised once for the life of the program: PortAudio keeps its device list from here.
-    std::call_once(once, [] { ok = Pa_Initialize() == paNoError; });
+    std::call_once(once, [] {
+        // A JACK server is used when one runs, never started for a look at the devices.
+        ::setenv("JACK_NO_START_SERVER", "1", 0);
+        HeldStderr quiet;
+        const PaError e = Pa_Initialize();
+        ok = e == paNoError;
+        const std::string probed = quiet.release();
+        if (!ok) std::fprintf(stderr, "%sthe sound system cannot be used: %s\n", probed.c_str(), Pa_GetErrorText(e));
+    });
     return ok;
 }
 

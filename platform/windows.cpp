@@ -24,19 +24,21 @@ LRESULT defWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETTEXT:
         reg.setStoredText(hwnd, lParam ? reinterpret_cast<const char*>(lParam) : "");
         return 1;
-    case WM_GETTEXT: {
-        if (wParam == 0 || !lParam) return 0;
-        const std::string text = reg.getWindowText(hwnd);
-        const std::size_t n = std::min<std::size_t>(text.size(), wParam - 1);
-        std::memcpy(reinterpret_cast<char*>(lParam), text.data(), n);
-        reinterpret_cast<char*>(lParam)[n] = '\0';
-        return static_cast<LRESULT>(n);
-    }
+    case WM_GETTEXT:
+        return copyWindowText(reg.getWindowText(hwnd), wParam, lParam);
     case WM_GETTEXTLENGTH:
         return static_cast<LRESULT>(reg.getWindowText(hwnd).size());
     default:
         return 0;
     }
+}
+
+LRESULT copyWindowText(const std::string& text, WPARAM wParam, LPARAM lParam) {
+    if (wParam == 0 || !lParam) return 0;
+    const std::size_t n = std::min<std::size_t>(text.size(), wParam - 1);
+    std::memcpy(reinterpret_cast<char*>(lParam), text.data(), n);
+    reinterpret_cast<char*>(lParam)[n] = '\0';
+    return static_cast<LRESULT>(n);
 }
 
 WindowRegistry& WindowRegistry::current() {
@@ -107,7 +109,7 @@ WndProc WindowRegistry::setWindowProc(HWND hwnd, WndProc proc) {
 
 LRESULT WindowRegistry::sendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     Window* w = find(hwnd);
-    if (!w) return 0;
+    if (!w) return foreign_ ? foreign_->sendMessage(hwnd, msg, wParam, lParam) : 0;
     for (auto* o : std::vector<Observer*>(observers_)) o->messageSent(hwnd, msg, wParam, lParam);
     WndProc proc = w->proc;  // the procedure may replace itself or destroy the window
     return proc(hwnd, msg, wParam, lParam);
@@ -120,7 +122,10 @@ bool WindowRegistry::postMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     // where a message for a window that died meanwhile is dropped.
     WindowRegistry* self = this;
     loop->post([self, hwnd, msg, wParam, lParam] {
-        if (self->isWindow(hwnd)) self->sendMessage(hwnd, msg, wParam, lParam);
+        if (self->isWindow(hwnd))
+            self->sendMessage(hwnd, msg, wParam, lParam);
+        else if (self->foreign_)
+            self->foreign_->postMessage(hwnd, msg, wParam, lParam);
     });
     return true;
 }
@@ -132,11 +137,16 @@ HWND WindowRegistry::findWindow(const std::string& className, const std::string&
         if (!className.empty() && !equalsIgnoringCase(w->className, className)) continue;
         if (equalsIgnoringCase(w->text, caption)) return h;
     }
-    return 0;
+    return foreign_ ? foreign_->findWindow(className, caption) : 0;
 }
 
 void WindowRegistry::enumChildWindows(HWND parent, const std::function<bool(HWND)>& callback) const {
     // Pre-order walk over a snapshot, so a callback that creates or destroys windows is safe.
+    if (!find(parent) && foreign_) {
+        for (HWND h : foreign_->childWindows(parent))
+            if (!callback(h)) return;
+        return;
+    }
     std::vector<HWND> order;
     std::function<void(HWND)> walk = [&](HWND h) {
         const Window* w = find(h);
@@ -162,12 +172,14 @@ std::vector<HWND> WindowRegistry::topLevelWindows() const { return zOrder_; }
 
 std::string WindowRegistry::getClassName(HWND hwnd) const {
     const Window* w = find(hwnd);
-    return w ? w->className : std::string();
+    if (!w) return foreign_ ? foreign_->getClassName(hwnd) : std::string();
+    return w->className;
 }
 
 std::string WindowRegistry::getWindowText(HWND hwnd) const {
     const Window* w = find(hwnd);
-    return w ? w->text : std::string();
+    if (!w) return foreign_ ? foreign_->getWindowText(hwnd) : std::string();
+    return w->text;
 }
 
 void WindowRegistry::setStoredText(HWND hwnd, const std::string& text) {
@@ -179,7 +191,8 @@ void WindowRegistry::setStoredText(HWND hwnd, const std::string& text) {
 
 HWND WindowRegistry::getParent(HWND hwnd) const {
     const Window* w = find(hwnd);
-    return w ? w->parent : 0;
+    if (!w) return foreign_ ? foreign_->getParent(hwnd) : 0;
+    return w->parent;
 }
 
 bool WindowRegistry::isVisible(HWND hwnd) const {
@@ -189,16 +202,16 @@ bool WindowRegistry::isVisible(HWND hwnd) const {
 
 int WindowRegistry::showWindow(HWND hwnd, int cmd) {
     Window* w = find(hwnd);
-    if (!w) return 0;
+    if (!w) return foreign_ ? foreign_->showWindow(hwnd, cmd) : 0;
     const bool was = w->visible;
     w->visible = cmd != SW_HIDE;
     if (was != w->visible) changed(hwnd);
     return was ? 1 : 0;
 }
 
-bool WindowRegistry::moveWindow(HWND hwnd, int x, int y, int width, int height, bool) {
+bool WindowRegistry::moveWindow(HWND hwnd, int x, int y, int width, int height, bool repaint) {
     Window* w = find(hwnd);
-    if (!w) return false;
+    if (!w) return foreign_ && foreign_->moveWindow(hwnd, x, y, width, height, repaint);
     Rect r{x, y, x + width, y + height};
     if (w->rect != r) {
         w->rect = r;
@@ -209,7 +222,7 @@ bool WindowRegistry::moveWindow(HWND hwnd, int x, int y, int width, int height, 
 
 bool WindowRegistry::setWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
     Window* w = find(hwnd);
-    if (!w) return false;
+    if (!w) return foreign_ && foreign_->setWindowPos(hwnd, insertAfter, x, y, cx, cy, flags);
     Rect r = w->rect;
     if (!(flags & SWP_NOMOVE)) r = Rect{x, y, x + r.width(), y + r.height()};
     if (!(flags & SWP_NOSIZE)) r.right = r.left + cx, r.bottom = r.top + cy;

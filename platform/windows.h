@@ -1,7 +1,8 @@
 // The window registry: every control of every form, every hidden message box of the audio
 // control and every window of the lighting program's stand-in is a window here, with a 32-bit
 // handle, class name, text, parent, children, visibility, rectangle, z-order and a replaceable
-// window procedure. A call on a handle that no longer exists does nothing and returns 0.
+// window procedure. A call on a handle that no longer exists does nothing and returns 0. Handles
+// of another program's windows go to a foreign backend when one is set.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -64,6 +65,27 @@ struct Rect {
 
 // What a window does with the messages no replaced procedure takes: set and get its text.
 LRESULT defWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// WM_GETTEXT's answer for a window showing text: the text copied into the caller's buffer of
+// wParam characters (cut to fit, always terminated); the number copied.
+LRESULT copyWindowText(const std::string& text, WPARAM wParam, LPARAM lParam);
+
+// The windows of another program on the same desktop (the lighting program under Wine). The
+// registry hands every handle it does not know to it. Calls come from the loop's thread only;
+// a program that cannot be reached answers as a window that is gone does: 0, nothing, false.
+class ForeignWindows {
+public:
+    virtual ~ForeignWindows() = default;
+    virtual HWND findWindow(const std::string& className, const std::string& caption) = 0;
+    virtual std::vector<HWND> childWindows(HWND parent) = 0;  // every descendant, in reporting order
+    virtual std::string getClassName(HWND hwnd) = 0;
+    virtual std::string getWindowText(HWND hwnd) = 0;
+    virtual HWND getParent(HWND hwnd) = 0;
+    virtual LRESULT sendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) = 0;
+    virtual bool postMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) = 0;
+    virtual int showWindow(HWND hwnd, int cmd) = 0;
+    virtual bool moveWindow(HWND hwnd, int x, int y, int width, int height, bool repaint) = 0;
+    virtual bool setWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) = 0;
+};
 
 class WindowRegistry {
 public:
@@ -115,6 +137,11 @@ public:
 
     void addObserver(Observer* o);
     void removeObserver(Observer* o);
+
+    // Where handles that are not ours go (nullptr: nowhere, they are dead). Our handles are
+    // always even; the foreign side must give out others.
+    void setForeignWindows(ForeignWindows* foreign) { foreign_ = foreign; }
+    ForeignWindows* foreignWindows() const { return foreign_; }
     std::size_t count() const { return windows_.size(); }
 
 private:
@@ -136,6 +163,7 @@ private:
     std::unordered_map<HWND, Window> windows_;
     std::vector<HWND> zOrder_;  // top-level windows, topmost first
     std::vector<Observer*> observers_;
+    ForeignWindows* foreign_ = nullptr;
     HWND nextHandle_ = 0x10010;
 };
 

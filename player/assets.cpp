@@ -42,12 +42,29 @@ int copyMissing(const fs::path& from, const fs::path& to) {
     return copied;
 }
 
+// The delivered playlists, each where the program folder has none of its name.
+int copyMissingPlaylists(const fs::path& from, const fs::path& to) {
+    std::error_code ec;
+    int copied = 0;
+    for (const auto& entry : fs::directory_iterator(from, ec)) {
+        if (entry.path().extension() != ".bpl" || !entry.is_regular_file(ec)) continue;
+        const fs::path target = to / entry.path().filename();
+        if (fs::exists(target, ec)) continue;
+        if (fs::copy_file(entry.path(), target, fs::copy_options::skip_existing, ec))
+            ++copied;
+        else if (ec)
+            std::cerr << "player: cannot copy " << entry.path() << ": " << ec.message() << "\n";
+    }
+    return copied;
+}
+
 }  // namespace
 
 int installAssets(const std::string& destFolder, const std::string& assetsFolder) {
     const fs::path dest(destFolder), assets(assetsFolder);
     int copied = copyMissing(assets / "Dimmer", dest / "Dimmer");
     if (folderEmpty(dest / "Effekts")) copied += copyMissing(assets / "Effekts", dest / "Effekts");
+    copied += copyMissingPlaylists(assets, dest);
     return copied;
 }
 

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the program and the tests need (as root or through sudo).
+# Installs the Debian packages the build, the program, the tests and the .deb need (as root or
+# through sudo).
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev libx11-dev libfontconfig-dev fonts-dejavu-core
+  qt6-base-dev qt6-translations-l10n libx11-dev libfontconfig-dev fonts-dejavu-core
   portaudio19-dev libsndfile1-dev libsamplerate0-dev libfftw3-dev
   zlib1g-dev libgif-dev libpng-dev libjpeg-dev
   xvfb xauth ccache
+  g++-mingw-w64-x86-64 wine64
+  dpkg-dev file
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,13 +1,24 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, registers the audio control and starts Korvella.
+# Installs what is missing, builds the program (not the tests) and starts Korvella.
+# Without a capture device and without KORVELLA_INPUT_FILE it plays the demo track, so that
+# "Start" counts beats on any machine. Arguments go to the program (korvella --help).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+say() { echo "run.sh: $*" >&2; }
+
+say "checking the Debian packages (scripts/install-deps.sh)"
 scripts/install-deps.sh
-dir=$(scripts/build.sh default)
-if [ -x "$dir/bin/wavorix-register" ]; then
-  "$dir/bin/wavorix-register" "$dir/bin/libwavorix.so"
+say "building the program, its libraries and the delivered data (the tests are built by scripts/test.sh)"
+started=$SECONDS
+dir=$(scripts/build.sh default korvella korvella_assets wavorix)
+say "built in $((SECONDS - started)) s: $dir/bin/korvella"
+
+demo="$PWD/$dir/bin/assets/Demo.flac"
+if [ -z "${KORVELLA_INPUT_FILE:-}" ] && [ "${1:-}" != "--help" ] && [ "${1:-}" != "--list-inputs" ]; then
+  if "$dir/bin/korvella" --list-inputs | grep -q '^no input device'; then
+    say "no capture device: \"Start\" plays the demo track $demo (set KORVELLA_INPUT_FILE to play another file)"
+    export KORVELLA_INPUT_FILE="$demo" KORVELLA_INPUT_LOOP="${KORVELLA_INPUT_LOOP:-1}"
+  fi
 fi
-if [ -x "$dir/bin/korvella" ]; then
-  exec "$dir/bin/korvella" "$@"
-fi
-echo "Korvella is built; its main window is not there yet, so nothing is shown."
+say "starting $dir/bin/korvella $*"
+exec "$dir/bin/korvella" "$@"

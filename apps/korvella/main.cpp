@@ -1,15 +1,19 @@
 // korvella [--start] [--quit-after SECONDS] [--screenshot FILE]
-// korvella --list-inputs
+// korvella --list-inputs | --help
 //
 // The program: its windows on the real clock, shown by the Qt view, with the desktop's dialogs
-// and key state. The audio control library beside this program is registered on every start (as
-// its installer would), the delivered effects are copied into the program folder, and frmBeats
-// is loaded first and shown; closing it ends the program through its shutdown steps.
+// (Qt's own texts in German) and key state. The audio control library beside this program is
+// registered on every start (as its installer would), the delivered effects and the demo playlist
+// are copied into the program folder, and frmBeats is loaded first and shown; closing it ends the
+// program through its shutdown steps.
 //
 // The input is device 0: the sound file named in KORVELLA_INPUT_FILE when set, otherwise the
 // machine's first capture device. --start presses "Start" once the window is up; --quit-after
 // closes the main window after that many seconds (with --screenshot saving the screen first).
-// --list-inputs prints the input devices with their numbers and ends.
+// --list-inputs prints the input devices with their numbers and ends; it and --help need no display.
+//
+// DMXControl running under Wine is reached through korvella-relay.exe beside this program, run by
+// wine64 in WINEPREFIX (KORVELLA_WINE=0: not started).
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPixmap>
@@ -31,6 +35,7 @@
 #include "platform/files.h"
 #include "platform/keyboard.h"
 #include "platform/wave.h"
+#include "platform/wine_windows.h"
 #include "player/assets.h"
 
 namespace {
@@ -41,9 +46,46 @@ std::filesystem::path programFolder() {
     return ec ? std::filesystem::current_path() : self.parent_path();
 }
 
+#ifndef KORVELLA_LIB_FROM_BIN
+#define KORVELLA_LIB_FROM_BIN "."
+#endif
+#ifndef KORVELLA_DATA_FROM_BIN
+#define KORVELLA_DATA_FROM_BIN "."
+#endif
+
+// A part of the program: beside it in the build folder, else where the installation puts it.
+std::filesystem::path programPart(const char* installedFolder, const char* name) {
+    const auto beside = programFolder() / name;
+    std::error_code ec;
+    if (std::filesystem::exists(beside, ec)) return beside;
+    return (programFolder() / installedFolder / name).lexically_normal();
+}
+
+void printUsage(std::FILE* to, const char* me) {
+    std::fprintf(to, "usage: %s [--start] [--quit-after SECONDS] [--screenshot FILE]\n       %s --list-inputs | --help\n", me, me);
+}
+
 int usage(const char* me) {
-    std::fprintf(stderr, "usage: %s [--start] [--quit-after SECONDS] [--screenshot FILE]\n       %s --list-inputs\n", me, me);
+    printUsage(stderr, me);
     return 2;
+}
+
+int help(const char* me) {
+    printUsage(stdout, me);
+    std::printf("\n"
+                "Listens to the sound input, counts kick-drum beats and plays the light show on the projector window.\n"
+                "\n"
+                "  --start             press \"Start\" once the main window is up\n"
+                "  --quit-after S      close the main window after S seconds\n"
+                "  --screenshot FILE   save the screen (PNG) just before --quit-after closes the window\n"
+                "  --list-inputs       print the input devices; \"Start\" opens device 0\n"
+                "  --help              print this text\n"
+                "\n"
+                "Environment:\n"
+                "  KORVELLA_INPUT_FILE=FILE   play a sound file as input device 0 (WAV, FLAC, Ogg ...)\n"
+                "  KORVELLA_INPUT_LOOP=1      play that file again at its end\n"
+                "  KORVELLA_HOME=DIR          the program folder (default ~/.local/share/korvella)\n");
+    return 0;
 }
 
 // "Start" opens device 0.
@@ -61,14 +103,17 @@ int listInputs() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::string(argv[1]) == "--list-inputs") return listInputs();
-    QApplication app(argc, argv);
+    // The arguments are read before Qt starts, so that --help and --list-inputs need no display.
     bool start = false;
     double quitAfter = 0;
     std::string screenshot;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--start") {
+        if (a == "--help" || a == "-h") {
+            return help(argv[0]);
+        } else if (a == "--list-inputs" && argc == 2) {
+            return listInputs();
+        } else if (a == "--start") {
             start = true;
         } else if (a == "--quit-after" && i + 1 < argc) {
             char* end = nullptr;
@@ -80,6 +125,10 @@ int main(int argc, char** argv) {
             return usage(argv[0]);
         }
     }
+    QApplication app(argc, argv);
+    if (!gui::useGermanQtTexts())
+        std::fprintf(stderr, "korvella: Qt's German texts are not installed (Debian package qt6-translations-l10n); "
+                             "its dialogs stay in English\n");
 
     forms::Runtime runtime(forms::Runtime::ClockKind::Real);
     gui::View view(runtime.loop(), runtime.windows());
@@ -88,15 +137,20 @@ int main(int argc, char** argv) {
     gui::X11Keyboard keys;
     platform::setKeyboard(&keys);
     forms::Application::title() = "Korvella";
+    // DMXControl's windows under Wine, beside those of our own registry.
+    std::string bridge;
+    const auto wine = platform::WineWindows::start(programFolder().string(), &bridge);
+    runtime.windows().setForeignWindows(wine.get());
+    std::fprintf(stderr, "korvella: DMXControl bridge %s\n", bridge.c_str());
     forms::Application::setEndHook([&runtime] { runtime.loop().quit(); });
 
     try {
-        player::installAssets(platform::appPath(), player::defaultAssetsFolder());
+        player::installAssets(platform::appPath(), programPart(KORVELLA_DATA_FROM_BIN, "assets").string());
     } catch (const platform::VbError& e) {
         std::fprintf(stderr, "korvella: the program folder cannot be used: %s\n", e.description().c_str());
     }
     // Registered on every start, so that the program finds the library it was built with.
-    const std::string library = (programFolder() / "libwavorix.so").string();
+    const std::string library = programPart(KORVELLA_LIB_FROM_BIN, "libwavorix.so").string();
     if (platform::com::callRegistrationEntry(library, false) != platform::com::S_OK)
         std::fprintf(stderr, "korvella: cannot register %s: %s\n", library.c_str(),
                      platform::com::lastCreateError().c_str());
@@ -123,6 +177,7 @@ int main(int argc, char** argv) {
     if (!forms::Application::ended()) runtime.loop().run();
     quit.setEnabled(false);
     forms::Application::reset();
+    runtime.windows().setForeignWindows(nullptr);
     platform::setKeyboard(nullptr);
     platform::setDialogs(nullptr);
     return status;

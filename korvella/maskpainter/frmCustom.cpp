@@ -597,7 +597,10 @@ std::int32_t FrmCustomWindow::SaveAsGif(const platform::Bitmap& picture, const s
     if (CheckGdipStatus(GdipBitmapLockBits(clone, &rect, ImageLockModeRead | ImageLockModeUserInputBuf,
                                            PixelFormat24bppRGB, &locked24)) != Ok)
         return dispose();
-    modOcTree::CreateOctreePalette(stride24, h, padding, bits24, 256, 8);
+    // The key colour keeps an entry of its own, however many shades lie close to it (a photo
+    // as the brush), so that every pixel of it can become transparent.
+    const std::int32_t keptBgr = static_cast<std::int32_t>(((key & 0xFF) << 16) | (key & 0xFF00) | ((key >> 16) & 0xFF));
+    modOcTree::CreateOctreePalette(stride24, h, padding, bits24, 256, 8, transparent ? keptBgr : -1);
     CheckGdipStatus(GdipBitmapUnlockBits(clone, &locked24));
 
     const std::int32_t stride8 = (w + 3) / 4 * 4;
@@ -612,6 +615,8 @@ std::int32_t FrmCustomWindow::SaveAsGif(const platform::Bitmap& picture, const s
 
     const std::int32_t last = modOcTree::GetPaletteUBound();
     ColorPalette palette;
+    // Entries no pixel uses are opaque, so that none of them is taken for the transparent one.
+    palette.Entries.fill(0xFF000000u);
     for (std::int32_t i = 0; i <= last; ++i) {
         std::uint8_t b = 0, g = 0, r = 0;
         modOcTree::GetPaletteColor(i, b, g, r);

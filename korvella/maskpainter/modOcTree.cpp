@@ -14,6 +14,77 @@ void addChecked(std::int32_t& sum, std::int32_t value) {
     if (__builtin_add_overflow(sum, value, &sum)) platform::raise(6);
 }
 
+int childPosition(std::int32_t level, std::uint8_t b, std::uint8_t g, std::uint8_t r) {
+    const std::int32_t mask = BitMask[level];
+    return 4 * BitTable[r & mask] + 2 * BitTable[g & mask] + BitTable[b & mask];
+}
+
+int keptPosition(std::int32_t level) {
+    return childPosition(level, static_cast<std::uint8_t>(KeptColour), static_cast<std::uint8_t>(KeptColour >> 8),
+                         static_cast<std::uint8_t>(KeptColour >> 16));
+}
+
+bool holdsOnlyKeptColour(const OctreeNode& leaf) {
+    if (KeptColour < 0 || leaf.PixelCount <= 0) return false;
+    const auto pure = [&](std::int32_t sum, int shift) {
+        return static_cast<long long>(sum) == static_cast<long long>(leaf.PixelCount) * ((KeptColour >> shift) & 0xFF);
+    };
+    return pure(leaf.SumB, 0) && pure(leaf.SumG, 8) && pure(leaf.SumR, 16);
+}
+
+// Turns leaf c (at the given level), which holds the kept colour alone, back into an inner node
+// with one new node per level below it down to the leaf level, where its pixels go; the new inner
+// nodes wait on their levels' lists as if the colour had been added anew. The leaf count stays.
+void splitKeptLeaf(std::int32_t c, std::int32_t level, std::int32_t leafLevel) {
+    const OctreeNode saved = Nodes[c];
+    Nodes[c].IsLeaf = 0;
+    Nodes[c].PixelCount = Nodes[c].SumB = Nodes[c].SumG = Nodes[c].SumR = 0;
+    std::int32_t parent = c;
+    for (std::int32_t l = level + 1; l <= leafLevel; ++l) {
+        const std::int32_t n = NewNode();  // may grow the pool: no reference into it is held across
+        Nodes[parent].Child[keptPosition(l)] = n;
+        OctreeNode& fresh = Nodes[n];
+        fresh.IsLeaf = l == leafLevel ? -1 : 0;
+        fresh.PixelCount = fresh.SumB = fresh.SumG = fresh.SumR = 0;
+        fresh.NextReducible = 0;
+        fresh.Queued = 0;
+        if (l < leafLevel) {
+            fresh.NextReducible = ReducibleNodes[l];
+            ReducibleNodes[l] = n;
+            fresh.Queued = -1;
+        }
+        parent = n;
+    }
+    OctreeNode& leaf = Nodes[parent];
+    leaf.PixelCount = saved.PixelCount;
+    leaf.SumB = saved.SumB;
+    leaf.SumG = saved.SumG;
+    leaf.SumR = saved.SumR;
+}
+
+// Whether merging node n (at the given level) would mix the kept colour with other colours: n
+// lies on the kept colour's path and holds anything else. Decided before the kept colour's own
+// pixels arrive, since once such a node is a leaf they would be counted into it. Only nodes on
+// that path are ever left unmerged, so every other subtree a reduction reaches holds leaves only.
+bool mergeWouldLoseKeptColour(std::int32_t n, std::int32_t level) {
+    if (KeptColour < 0) return false;
+    std::int32_t node = 1;
+    for (std::int32_t l = 1; l <= level; ++l) {
+        if (Nodes[node].IsLeaf != 0) return false;
+        node = Nodes[node].Child[keptPosition(l)];
+        if (node == 0) return false;
+    }
+    if (node != n) return false;
+    for (std::int32_t l = level + 1; l <= 8 && node != 0 && Nodes[node].IsLeaf == 0; ++l) {
+        const int kept = keptPosition(l);
+        for (int p = 0; p <= 7; ++p)
+            if (p != kept && Nodes[node].Child[p] != 0) return true;
+        node = Nodes[node].Child[kept];
+    }
+    if (node == 0 || Nodes[node].IsLeaf == 0) return false;
+    return !holdsOnlyKeptColour(Nodes[node]);
+}
+
 }  // namespace
 
 std::vector<OctreeNode> Nodes;
@@ -24,12 +95,14 @@ std::array<std::int32_t, 9> BitMask{};
 std::array<std::uint8_t, 129> BitTable{};
 std::vector<std::int32_t> Palette;
 std::int32_t PaletteCount = 0;
+std::int32_t KeptColour = -1;
 
 void InitOctree() {
     ReducibleNodes.fill(0);
     Nodes.assign(kPoolStep + 1, OctreeNode{});
     FreeList = 0;
     PaletteCount = 0;
+    KeptColour = -1;
     NodeCount = 1;
     for (int level = 1; level <= 8; ++level) BitMask[level] = 1 << (8 - level);
     BitTable.fill(0);
@@ -63,8 +136,7 @@ void AddColor(std::int32_t node, std::int32_t level, std::int32_t leafLevel, std
               std::uint8_t g, std::uint8_t r) {
     // A leaf level beyond the eight bits of a byte has no bit left to look at.
     if (level < 1 || level > 8) platform::raise(9);
-    const std::int32_t mask = BitMask[level];
-    const int position = 4 * BitTable[r & mask] + 2 * BitTable[g & mask] + BitTable[b & mask];
+    const int position = childPosition(level, b, g, r);
     std::int32_t c = Nodes[node].Child[position];
     if (c == 0) {
         c = NewNode();  // may grow the pool: no reference into it is held across this call
@@ -76,6 +148,15 @@ void AddColor(std::int32_t node, std::int32_t level, std::int32_t leafLevel, std
         fresh.SumG = 0;
         fresh.SumR = 0;
         fresh.NextReducible = 0;
+    }
+    if (Nodes[c].IsLeaf != 0 && level < leafLevel && holdsOnlyKeptColour(Nodes[c]) &&
+        !(b == static_cast<std::uint8_t>(KeptColour) && g == static_cast<std::uint8_t>(KeptColour >> 8) &&
+          r == static_cast<std::uint8_t>(KeptColour >> 16))) {
+        // Another colour reaches a leaf merged from the kept colour alone: the kept pixels move
+        // down their own path again, so that the two stay apart.
+        splitKeptLeaf(c, level, leafLevel);
+        AddColor(c, level + 1, leafLevel, leafCount, b, g, r);
+        return;
     }
     OctreeNode& child = Nodes[c];
     if (child.IsLeaf != 0) {
@@ -95,13 +176,18 @@ void AddColor(std::int32_t node, std::int32_t level, std::int32_t leafLevel, std
 }
 
 bool ReduceTree(std::int32_t& leafCount, std::int32_t leafLevel) {
-    std::int32_t level = std::min<std::int32_t>(leafLevel, 8);
-    while (level >= 1 && ReducibleNodes[level] == 0) --level;
-    if (level < 1) return false;
-
-    // The deepest waiting node, the one queued last on its level.
-    const std::int32_t n = ReducibleNodes[level];
-    ReducibleNodes[level] = Nodes[n].NextReducible;
+    std::int32_t level = 0;
+    std::int32_t n = 0;
+    for (;;) {
+        level = std::min<std::int32_t>(leafLevel, 8);
+        while (level >= 1 && ReducibleNodes[level] == 0) --level;
+        if (level < 1) return false;
+        // The deepest waiting node, the one queued last on its level.
+        n = ReducibleNodes[level];
+        ReducibleNodes[level] = Nodes[n].NextReducible;
+        // A node that would swallow the kept colour leaves the waiting list for good.
+        if (!mergeWouldLoseKeptColour(n, level)) break;
+    }
     std::int32_t count = 0, sumB = 0, sumG = 0, sumR = 0, merged = 0;
     for (int position = 0; position <= 7; ++position) {
         const std::int32_t c = Nodes[n].Child[position];
@@ -142,12 +228,25 @@ void FillPalette(std::vector<OctreeNode>& nodes, std::vector<std::int32_t>& pale
 }
 
 void CreateOctreePalette(std::int32_t stride, std::int32_t rows, std::int32_t pad, const std::vector<std::uint8_t>& bytes,
-                         std::int32_t maxColours, std::int32_t leafLevel) {
+                         std::int32_t maxColours, std::int32_t leafLevel, std::int32_t keptColour) {
     if (stride < 0 || rows < 0 || pad < 0 || pad > stride) platform::raise(5);
     if (static_cast<long long>(stride) * rows > static_cast<long long>(bytes.size())) platform::raise(9);
     InitOctree();
     std::int32_t leafCount = 0;
     const std::int32_t pixels = (stride - pad) / 3;
+    // A colour the picture does not hold needs no entry: the build then runs as without one.
+    if (keptColour >= 0) {
+        const std::uint8_t kb = static_cast<std::uint8_t>(keptColour), kg = static_cast<std::uint8_t>(keptColour >> 8),
+                           kr = static_cast<std::uint8_t>(keptColour >> 16);
+        for (std::int32_t row = 0; row < rows && KeptColour < 0; ++row)
+            for (std::int32_t x = 0; x < pixels; ++x) {
+                const std::size_t at = static_cast<std::size_t>(row) * stride + 3 * static_cast<std::size_t>(x);
+                if (bytes[at] == kb && bytes[at + 1] == kg && bytes[at + 2] == kr) {
+                    KeptColour = keptColour & 0xFFFFFF;
+                    break;
+                }
+            }
+    }
     // Last row first and, within a row, last pixel first: the order decides which nodes merge.
     for (std::int32_t row = rows - 1; row >= 0; --row) {
         for (std::int32_t x = pixels - 1; x >= 0; --x) {

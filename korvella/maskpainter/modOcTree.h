@@ -29,6 +29,9 @@ extern std::array<std::int32_t, 9> BitMask;         // levels 1 to 8
 extern std::array<std::uint8_t, 129> BitTable;
 extern std::vector<std::int32_t> Palette;  // byte 0 blue, 1 green, 2 red, 3 zero
 extern std::int32_t PaletteCount;
+// The colour (byte 0 blue, 1 green, 2 red) that reductions never merge with other colours, so
+// that it keeps an exact palette entry; -1 when every colour may merge.
+extern std::int32_t KeptColour;
 
 void InitOctree();
 std::int32_t NewNode();
@@ -39,9 +42,11 @@ bool ReduceTree(std::int32_t& leafCount, std::int32_t leafLevel);
 void FillPalette(std::vector<OctreeNode>& nodes, std::vector<std::int32_t>& palette, std::int32_t& next, std::int32_t n);
 
 // Builds tree and palette from rows of (stride - pad) / 3 blue-green-red pixels followed by pad
-// unused bytes each. Raises 9 when bytes holds fewer than stride * rows bytes.
+// unused bytes each. Raises 9 when bytes holds fewer than stride * rows bytes. A kept colour
+// (see KeptColour) gets a palette entry of its own whenever the picture holds it; keeping it
+// may leave up to 57 leaves when fewer colours are asked for.
 void CreateOctreePalette(std::int32_t stride, std::int32_t rows, std::int32_t pad, const std::vector<std::uint8_t>& bytes,
-                         std::int32_t maxColours, std::int32_t leafLevel);
+                         std::int32_t maxColours, std::int32_t leafLevel, std::int32_t keptColour = -1);
 
 std::int32_t GetPaletteIndex(std::uint8_t b, std::uint8_t g, std::uint8_t r);
 std::int32_t GetPaletteUBound();

@@ -1,6 +1,7 @@
 #include "korvella/playlist/Form2.h"
 #include "korvella/playlist/PlaylistFile.h"
 
+#include <algorithm>
 #include <cctype>
 #include <initializer_list>
 
@@ -57,6 +58,22 @@ std::string appFolder() { return platform::appPath(); }
 // More than any real playlist or idle list holds (a row is a name and a path): a larger file is
 // refused before it is read.
 constexpr std::size_t kMaxListFileBytes = 16 * 1024 * 1024;
+
+// The value of an idle item: a DMXControl item's index is the digits after the last "|" (its name
+// may hold anything); an effect item's path is everything after the first separator that a path
+// follows, else after the first separator.
+std::string idleValue(const std::string& item) {
+    const std::size_t bar = item.rfind('|');
+    if (contains(item, kDmxc) && bar != std::string::npos && isDigits(item.substr(bar + 1)) &&
+        contains(item.substr(0, bar + 1), kIdleSeparator))
+        return item.substr(bar + 1);
+    const std::string separator = kIdleSeparator;
+    std::size_t first = item.find(separator);
+    if (first == std::string::npos) platform::raise(9);
+    for (std::size_t at = first; at != std::string::npos; at = item.find(separator, at + 1))
+        if (startsStoredValue(item.substr(at + separator.size()))) return item.substr(at + separator.size());
+    return item.substr(first + separator.size());
+}
 
 void reportFileError(const std::string& what, const std::string& path, const platform::VbError& e) {
     platform::dialogs().msgBox(what + "\r\n" + path + "\r\n\r\n" + e.description(),
@@ -539,7 +556,7 @@ void Form2Window::Timer1A_Timer() {
         if (Option1.Value()) {
             tryStmt([&] { Text3 = "0"; });
         } else {
-            tryStmt([&] { Form1->ShockwaveFlash1.LoadMovie(0, ""); });
+            // "Lezten Effekt dauerhaft wiederholen": the last effect stays on the projector.
             return;
         }
     }
@@ -621,7 +638,12 @@ void Form2Window::Timer1A_Timer() {
         tryStmt([&] { HandleDMXC.Clear(); });
         pressDmxcEntry();
     } else {
-        tryStmt([&] { flash().LoadMovie(0, List2.List(vb::CLng(Text3.Text()))); });
+        // An entry without a movie (an empty playlist's missing row) leaves the projector as it
+        // is; only "Beamer Effekt entladen" empties it.
+        tryStmt([&] {
+            const std::string path = List2.List(vb::CLng(Text3.Text()));
+            if (!path.empty()) flash().LoadMovie(0, path);
+        });
         advance();
     }
 }
@@ -694,7 +716,7 @@ void Form2Window::HScroll2_Change() {
 void Form2Window::idlePass() {
     const int last = List4.ListCount() - 1;
     for (int i = 0; i <= last; ++i) {
-        auto value = [&] { return piece(List4.List(i), kIdleSeparator, 1); };
+        auto value = [&] { return idleValue(List4.List(i)); };
         if (contains(List4.List(i), kDmxc)) {
             // The handle is looked up again before each message: Form4 refills its list meanwhile.
             auto press = [&](platform::UINT message) {

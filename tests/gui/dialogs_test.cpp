@@ -1,3 +1,4 @@
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -10,6 +11,7 @@
 #include <functional>
 
 #include "gui/dialogs.h"
+#include "platform/files.h"
 #include "support.h"
 
 using namespace platform;
@@ -194,6 +196,67 @@ TEST_F(QtDialogsTest, FileBoxesUseTheFilterAndReturnTheFullPath) {
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(*chosen, dir.filePath("neu.kpl").toStdString());
     EXPECT_EQ(title, "Speichern unter");
+}
+
+TEST_F(QtDialogsTest, FileBoxesSpeakGermanAndStartInTheProgramFolderThenWhereTheOperatorWas) {
+    ASSERT_TRUE(gui::useGermanQtTexts()) << "Qt's German translations (qt6-translations-l10n) are missing";
+    struct Look {
+        QString lookIn, fileName, fileType, accept, cancel, folder;
+    };
+    auto look = [](QFileDialog& box, QDialogButtonBox::StandardButton acceptButton) {
+        Look l;
+        auto text = [&box](const char* name) {
+            auto* label = box.findChild<QLabel*>(QString::fromLatin1(name));
+            return label ? label->text() : QString();
+        };
+        l.lookIn = text("lookInLabel");
+        l.fileName = text("fileNameLabel");
+        l.fileType = text("fileTypeLabel");
+        if (auto* buttons = box.findChild<QDialogButtonBox*>()) {
+            if (auto* b = buttons->button(acceptButton)) l.accept = b->text();
+            if (auto* b = buttons->button(QDialogButtonBox::Cancel)) l.cancel = b->text();
+        }
+        l.folder = QDir(box.directory()).canonicalPath();
+        return l;
+    };
+    const QString program = QDir(QString::fromStdString(platform::appPath())).canonicalPath();
+    Look open, save;
+    whenOpen<QFileDialog>([&](QFileDialog& box) {
+        open = look(box, QDialogButtonBox::Open);
+        box.reject();
+    });
+    EXPECT_FALSE(dialogs.fileOpen("Recorder Files (*.bpl)|*bpl|", "", "").has_value());
+    EXPECT_EQ(open.lookIn, "Suchen in:");
+    EXPECT_EQ(open.fileName, "Datei&name:");
+    EXPECT_EQ(open.fileType, "Dateien des Typs:");
+    EXPECT_EQ(open.accept, "&Öffnen");
+    EXPECT_EQ(open.cancel, "Abbrechen");
+    EXPECT_EQ(open.folder, program) << "a box the program names no folder for opens in the program folder";
+
+    // A file chosen elsewhere: the next box opens there.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile file(dir.filePath("show.bpl"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    whenOpen<QFileDialog>([&](QFileDialog& box) {
+        box.setDirectory(dir.path());
+        box.selectFile(QStringLiteral("show.bpl"));
+        static_cast<QDialog&>(box).accept();
+    });
+    ASSERT_TRUE(dialogs.fileOpen("Recorder Files (*.bpl)|*bpl|", "", "").has_value());
+    whenOpen<QFileDialog>([&](QFileDialog& box) {
+        save = look(box, QDialogButtonBox::Save);
+        box.reject();
+    });
+    EXPECT_FALSE(dialogs.fileSave("Recorder Files (*.bpl)|*bpl|", "", "").has_value());
+    EXPECT_EQ(save.folder, QDir(dir.path()).canonicalPath());
+    EXPECT_EQ(save.accept, "S&peichern");
+    EXPECT_EQ(dialogs.startFolder(), QDir(dir.path()).absolutePath().toStdString());
+
+    // A folder the program names wins; a remembered folder since removed gives way to the program folder.
+    dir.remove();
+    EXPECT_EQ(dialogs.startFolder(), platform::appPath());
 }
 
 }  // namespace

@@ -613,6 +613,50 @@ TEST_F(ViewTest, TheProjectorIsBorderlessFillsItsScreenAndMovesByItsDragBar) {
     EXPECT_FALSE(gui::startSystemMove(p)) << "a hidden window cannot be dragged";
 }
 
+TEST_F(ViewTest, TheProjectorOpensInsideItsScreenAndStillFillsItWhenMaximised) {
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+    Projector& p = projector();
+    QWidget* window = view->window(p);
+    // Hanging 220 pixels over the right edge: moved in, its size kept.
+    p.Move(15.0 * (room.right() - 100), 15.0 * (room.top() + 40), 4800, 3600);
+    events().clear();
+    p.Show();
+    advance(1);
+    const QRect inside(room.right() + 1 - 320, room.top() + 40, 320, 240);
+    EXPECT_EQ(window->geometry(), inside);
+    EXPECT_DOUBLE_EQ(p.Left(), 15.0 * inside.x());
+    EXPECT_DOUBLE_EQ(p.Width(), 4800);
+    EXPECT_EQ(events(), (std::vector<std::string>{"Projector_Resize 4800"})) << "shown at the size it was given";
+
+    p.setWindowState(2);
+    advance(1);
+    EXPECT_EQ(window->geometry(), screen);
+    p.setWindowState(0);
+    advance(1);
+    EXPECT_EQ(window->geometry(), inside);
+
+    // Once open, the program's own moves are the program's.
+    p.Move(15.0 * (room.right() - 100), p.Top(), p.Width(), p.Height());
+    advance(1);
+    EXPECT_EQ(window->x(), room.right() - 100);
+}
+
+TEST_F(ViewTest, AProjectorLargerThanItsScreenOpensScaledDownWithItsProportions) {
+    const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+    Projector& p = projector();
+    QWidget* window = view->window(p);
+    // Twice as wide as the screen and as high as it, from 100, 40.
+    p.Move(15.0 * (room.x() + 100), 15.0 * (room.y() + 40), 15.0 * 2 * room.width(), 15.0 * room.height());
+    events().clear();
+    p.Show();
+    advance(1);
+    EXPECT_EQ(window->geometry(), QRect(room.x(), room.y() + 40, room.width(), room.height() / 2));
+    EXPECT_DOUBLE_EQ(p.Width(), 15.0 * room.width());
+    EXPECT_DOUBLE_EQ(p.Height(), 15.0 * (room.height() / 2));
+    EXPECT_EQ(events(), (std::vector<std::string>{"Projector_Resize " + std::to_string(room.width() * 15)}));
+}
+
 TEST_F(ViewTest, RapidChangesReachTheWidgetOnceAFrame) {
     TestForm& f = shown();
     auto* edit = widget<QLineEdit>(f.Text1);

@@ -264,5 +264,20 @@ TEST_P(EndToEndTest, EveryKickIsCountedOnceAndPlaysTheMovie) {
 INSTANTIATE_TEST_SUITE_P(Tempos, EndToEndTest, ::testing::Values(120.0, 174.0),
                          [](const auto& info) { return std::to_string(static_cast<int>(info.param)) + "bpm"; });
 
+#ifdef KORVELLA_ASSETS_DIR
+// The demo track the run command plays where there is no sound card: "Start" counts its kicks.
+TEST_F(SimTest, TheDeliveredDemoTrackIsAMinuteOfCountedKicks) {
+    std::string out, err;
+    ASSERT_EQ(run({"--input", KORVELLA_ASSETS_DIR "/Demo.flac", "--at", "0", "click", "frmBeats.cmdStart"}, out, err), 0)
+        << err;
+    const Counted c = collect(out);
+    ASSERT_GE(c.inputStart, 0);
+    // 120 a minute from 0.5 s on; Start listens from about 1 s.
+    EXPECT_GE(c.beats.size(), 115u);
+    EXPECT_LE(c.beats.size(), 119u);
+    for (std::size_t i = 1; i < c.beats.size(); ++i) EXPECT_NEAR(c.beats[i] - c.beats[i - 1], 500, 60) << i;
+}
+#endif
+
 }  // namespace
 }  // namespace korvella_test

@@ -68,10 +68,18 @@ TEST(DeliveredData, SampleEffectsPlay) {
 
 TEST(DeliveredData, InstalledIntoTheProgramFolderWhereMissing) {
     ScratchDir app;
-    EXPECT_EQ(installAssets(app.path().string(), kAssets.string()), 26 + 5);
+    EXPECT_EQ(installAssets(app.path().string(), kAssets.string()), 26 + 5 + 1);
     EXPECT_TRUE(fs::exists(app.path() / "Dimmer" / "25.swf"));
     EXPECT_TRUE(fs::exists(app.path() / "Effekts" / "Ringe.jpg"));
+    EXPECT_TRUE(fs::exists(app.path() / "Demo.bpl"));
+    EXPECT_FALSE(fs::exists(app.path() / "Demo.flac")) << "the demo track stays with the program";
     EXPECT_EQ(installAssets(app.path().string(), kAssets.string()), 0);
+
+    // The operator's own Demo.bpl is kept.
+    const std::string own = "Puls_\\Effekts\\Puls.swf\r\n";
+    app.write("Demo.bpl", Bytes(own.begin(), own.end()));
+    EXPECT_EQ(installAssets(app.path().string(), kAssets.string()), 0);
+    EXPECT_EQ(readBytes(app.path() / "Demo.bpl"), Bytes(own.begin(), own.end()));
 
     // A lost dimmer comes back; the operator's effects folder is left as it is.
     fs::remove(app.path() / "Dimmer" / "7.swf");
@@ -84,7 +92,7 @@ TEST(DeliveredData, InstalledIntoTheProgramFolderWhereMissing) {
     // An effects folder made empty (as the editor creates it at start-up) gets the samples.
     ScratchDir fresh;
     fs::create_directories(fresh.path() / "Effekts");
-    EXPECT_EQ(installAssets(fresh.path().string(), kAssets.string()), 26 + 5);
+    EXPECT_EQ(installAssets(fresh.path().string(), kAssets.string()), 26 + 5 + 1);
 }
 #endif
 

@@ -91,6 +91,30 @@ TEST_F(SlotsTest, ADoubleClickLoadsTheEffectIntoTheMasterLayer) {
     EXPECT_EQ(layerWidthPx(0), 222);
 }
 
+TEST_F(SlotsTest, APlaylistPlayerWithNothingToPlayLeavesTheDesksEffectsOnTheProjector) {
+    effect("live-d.swf", 233);
+    effect("live-e.swf", 244);
+    auto& d = desk();
+    // The playlist player runs on an empty playlist ("Wiederholen").
+    korvella::Form2->Timer1A.setEnabled(true);
+    d.Text2 = "\\Effekts\\live-d.swf";
+    d.Command14.userClick();
+    advance(5);
+    EXPECT_EQ(layerWidthPx(0), 233);
+    const auto& rows = d.File1.items();
+    d.File1.userDblClickRow(static_cast<int>(std::find(rows.begin(), rows.end(), "live-e.swf") - rows.begin()));
+    advance(5);
+    EXPECT_EQ(layerWidthPx(0), 244);
+
+    // Past the end with "Lezten Effekt dauerhaft wiederholen".
+    korvella::Form2->Option2.setValue(true);
+    korvella::Form2->Text3 = "3";
+    d.Command14.userClick();
+    advance(5);
+    EXPECT_EQ(layerWidthPx(0), 233);
+    korvella::Form2->Timer1A.setEnabled(false);
+}
+
 TEST_F(SlotsTest, TheEffectAdvancesOnceByHandAndEveryMillisecondWhileTicked) {
     auto& d = desk();
     EXPECT_EQ(callsAfter([&] { d.Command9.userClick(); }), Strings{"Play"});

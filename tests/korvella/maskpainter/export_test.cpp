@@ -5,7 +5,12 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
+#include <functional>
+
+#include <gif_lib.h>
+#include <jpeglib.h>
 
 #include "korvella/main/FlashPlayerControl.h"
 #include "korvella/maskpainter/modOcTree.h"
@@ -186,6 +191,125 @@ TEST_F(MaskPainterTest, TheSavedMaskLiesOnLayer9999OverTheProjectorBackground) {
     EXPECT_EQ(frame.pixel(301, 201), kBlack);  // the stroke covers
     EXPECT_EQ(frame.pixel(20, 20), kRed);      // white lets the picture below through
     EXPECT_EQ(frame.pixel(530, 380), kRed);
+}
+
+// A JPEG file of w x h pixels, colour(x, y) as &HBBGGRR.
+void writeJpeg(const std::string& path, int w, int h, const std::function<std::uint32_t(int, int)>& colour) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    jpeg_compress_struct info;
+    jpeg_error_mgr err;
+    info.err = jpeg_std_error(&err);
+    jpeg_create_compress(&info);
+    jpeg_stdio_dest(&info, f);
+    info.image_width = static_cast<JDIMENSION>(w);
+    info.image_height = static_cast<JDIMENSION>(h);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 85, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(w) * 3);
+    while (info.next_scanline < info.image_height) {
+        const int y = static_cast<int>(info.next_scanline);
+        for (int x = 0; x < w; ++x) {
+            const std::uint32_t c = colour(x, y);
+            row[x * 3] = static_cast<std::uint8_t>(c);
+            row[x * 3 + 1] = static_cast<std::uint8_t>(c >> 8);
+            row[x * 3 + 2] = static_cast<std::uint8_t>(c >> 16);
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::fclose(f);
+}
+
+// A GIF read back with giflib: its indexes, colour table and transparent index (-1 for none).
+struct DecodedGif {
+    int width = 0, height = 0, transparent = -1;
+    std::vector<std::uint8_t> indexes;
+    std::vector<std::uint32_t> colours;  // &HRRGGBB
+};
+
+DecodedGif readGif(const std::filesystem::path& path) {
+    DecodedGif out;
+    int error = 0;
+    GifFileType* gif = DGifOpenFileName(path.c_str(), &error);
+    EXPECT_NE(gif, nullptr) << GifErrorString(error);
+    if (!gif) return out;
+    EXPECT_EQ(DGifSlurp(gif), GIF_OK) << GifErrorString(gif->Error);
+    out.width = gif->SWidth;
+    out.height = gif->SHeight;
+    if (gif->SColorMap)
+        for (int i = 0; i < gif->SColorMap->ColorCount; ++i) {
+            const GifColorType c = gif->SColorMap->Colors[i];
+            out.colours.push_back((static_cast<std::uint32_t>(c.Red) << 16) | (c.Green << 8) | c.Blue);
+        }
+    GraphicsControlBlock gcb{};
+    if (gif->ImageCount > 0) {
+        if (DGifSavedExtensionToGCB(gif, 0, &gcb) == GIF_OK) out.transparent = gcb.TransparentColor;
+        const SavedImage& image = gif->SavedImages[0];
+        out.indexes.assign(image.RasterBits, image.RasterBits + image.ImageDesc.Width * image.ImageDesc.Height);
+    }
+    DGifCloseFile(gif, &error);
+    return out;
+}
+
+TEST_F(MaskPainterTest, APhotoAsTheBrushLeavesEveryWhitePixelTransparentAndNoOtherOne) {
+    // A photo: a disc of every colour on a slightly uneven white ground, so that the canvas holds
+    // thousands of colours and many shades next to white.
+    const std::string photo = (home / "foto.jpg").string();
+    writeJpeg(photo, 200, 200, [](int x, int y) -> std::uint32_t {
+        const std::uint32_t noise = static_cast<std::uint32_t>((x * 7919 + y * 104729) % 7);
+        if ((x - 100) * (x - 100) + (y - 100) * (y - 100) > 70 * 70) {
+            const std::uint32_t v = 255 - noise;
+            return v | (v << 8) | ((255 - noise / 2) << 16);
+        }
+        std::uint32_t h = static_cast<std::uint32_t>(x / 2 * 2654435761u) ^ static_cast<std::uint32_t>(y / 2 * 40503u);
+        h = (h ^ (h >> 15)) * 2246822519u;
+        return (h ^ (h >> 13)) & 0xFFFFFF;
+    });
+    FrmCustomWindow& m = mask();
+    dialogs.pushFile(photo);
+    m.Command7.userClick();
+    for (int x = 100; x <= 450; x += 175) press(x, 200);
+    m.Command2.userClick();
+    ASSERT_TRUE(dialogs.messages().empty());
+
+    const DecodedGif gif = readGif(maskFile());
+    ASSERT_EQ(gif.width, 550);
+    ASSERT_EQ(gif.height, 400);
+    ASSERT_GE(gif.transparent, 0);
+    EXPECT_EQ(gif.colours.at(static_cast<std::size_t>(gif.transparent)), 0xFFFFFFu);
+    int white = 0, other = 0;
+    for (int y = 0; y < 400; ++y)
+        for (int x = 0; x < 550; ++x) {
+            const bool isWhite = at(x, y) == kWhite;
+            const bool isTransparent = gif.indexes[static_cast<std::size_t>(y) * 550 + x] == gif.transparent;
+            ASSERT_EQ(isTransparent, isWhite) << x << "," << y;
+            ++(isWhite ? white : other);
+        }
+    EXPECT_GT(white, 50000);
+    EXPECT_GT(other, 10000);
+    // The photo took the quantiser to its limit: many shades had to be merged.
+    EXPECT_GT(korvella::modOcTree::GetPaletteUBound(), 200);
+}
+
+TEST_F(MaskPainterTest, WithoutWhiteOnTheCanvasTheFileNamesNoTransparentColour) {
+    platform::Bitmap grey(40, 30);
+    grey.clear(0x808080);
+    grey.setPixel(3, 4, 0xFEFFFF);
+    const std::string file = (home / "grau.gif").string();
+    EXPECT_EQ(mask().SaveAsGif(grey, file, true, kWhite), gp::Ok);
+    const DecodedGif gif = readGif(file);
+    EXPECT_EQ(gif.transparent, -1);
+    const std::vector<std::uint8_t> b = bytesOf(file);
+    ASSERT_GT(b.size(), kGce + 1);
+    EXPECT_EQ(b[kGce], 0x2C);  // the image follows the colour table at once
+    const player::Picture pic = decode(b);
+    for (std::uint32_t px : pic.frames[0].pixels) ASSERT_EQ(px >> 24, 0xFFu);
 }
 
 // ---- Failures ----

@@ -1,6 +1,7 @@
 // The octree quantiser: palettes, merging, lookups and the module state a build leaves.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <set>
 #include <tuple>
@@ -190,6 +191,146 @@ TEST(OcTree, ColoursTheBuildNeverSawStillAnswerAnIndex) {
     EXPECT_EQ(oct::GetPaletteIndex(0, 0, 0), 0);  // only position 7 exists: the scan runs out
     oct::Nodes.clear();
     EXPECT_EQ(oct::GetPaletteIndex(1, 2, 3), 0);  // no tree at all
+}
+
+// Near-white shades (every channel 248 to 255, white among them) and scattered darker colours:
+// more than 256 colours, so the deepest nodes, white's own among them, are merged.
+std::vector<Bgr> nearWhiteAndMore() {
+    std::vector<Bgr> row;
+    for (int b = 248; b <= 255; ++b)
+        for (int g = 248; g <= 255; ++g)
+            for (int r = 248; r <= 255; ++r)
+                row.push_back({static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(r)});
+    std::uint32_t s = 7;
+    for (int i = 0; i < 600; ++i) {
+        s = s * 1664525 + 1013904223;
+        row.push_back({static_cast<std::uint8_t>(s >> 24), static_cast<std::uint8_t>(s >> 16), static_cast<std::uint8_t>(s >> 8)});
+    }
+    return row;
+}
+
+bool paletteHolds(std::tuple<int, int, int> c) {
+    for (int i = 0; i <= oct::GetPaletteUBound(); ++i)
+        if (colour(i) == c) return true;
+    return false;
+}
+
+void buildKeepingWhite(const Picture24& p, int maxColours = 256) {
+    oct::CreateOctreePalette(p.stride, p.rows, p.pad, p.bytes, maxColours, 8, 0xFFFFFF);
+}
+
+TEST(OcTree, AKeptColourKeepsItsOwnEntryAmongItsNearShades) {
+    const Bgr white{255, 255, 255};
+    const auto row = nearWhiteAndMore();
+    const Picture24 p = picture({row, row});
+    build(p);
+    ASSERT_FALSE(paletteHolds({255, 255, 255}));  // merged with its neighbours when nothing is kept
+
+    for (int most : {256, 16, 1}) {
+        SCOPED_TRACE(most);
+        buildKeepingWhite(p, most);
+        EXPECT_EQ(colour(indexOf(white)), std::make_tuple(255, 255, 255));
+        // Every other colour still finds an entry, and none of them is white.
+        for (const Bgr& c : row) {
+            const int i = indexOf(c);
+            ASSERT_GE(i, 0);
+            ASSERT_LE(i, oct::GetPaletteUBound());
+            if (c.b != 255 || c.g != 255 || c.r != 255) {
+                ASSERT_NE(colour(i), std::make_tuple(255, 255, 255));
+            }
+        }
+        // Fewer places than asked for may be left when the kept colour blocks merges.
+        EXPECT_LE(oct::GetPaletteUBound(), std::max(most, 57) - 1);
+        EXPECT_GE(static_cast<int>(oct::Palette.size()), oct::GetPaletteUBound() + 1);
+    }
+}
+
+TEST(OcTree, KeepingAColourThatSurvivesAnywayChangesNothing) {
+    // Colours with at least one channel below 128 besides a few whites: they part from white at
+    // the first level, so white is never merged with another colour; its own branch folds up.
+    std::vector<Bgr> row;
+    std::uint32_t s = 3;
+    for (int i = 0; i < 3000; ++i) {
+        s = s * 1664525 + 1013904223;
+        Bgr c{static_cast<std::uint8_t>(s >> 24), static_cast<std::uint8_t>(s >> 16), static_cast<std::uint8_t>(s >> 8)};
+        if (c.b >= 128 && c.g >= 128 && c.r >= 128) c.g = static_cast<std::uint8_t>(c.g - 128);
+        row.push_back(c);
+        if (i % 500 == 0) row.push_back({255, 255, 255});
+    }
+    const Picture24 p = picture({row});
+    for (int most : {256, 8}) {
+        build(p, most);
+        ASSERT_TRUE(paletteHolds({255, 255, 255}));
+        const auto palette = oct::Palette;
+        const auto bound = oct::GetPaletteUBound();
+        std::vector<int> indexes;
+        for (const Bgr& c : row) indexes.push_back(indexOf(c));
+        buildKeepingWhite(p, most);
+        EXPECT_EQ(oct::Palette, palette);
+        EXPECT_EQ(oct::GetPaletteUBound(), bound);
+        std::vector<int> again;
+        for (const Bgr& c : row) again.push_back(indexOf(c));
+        EXPECT_EQ(again, indexes);
+    }
+}
+
+TEST(OcTree, WhiteIsKeptInEveryPictureAndTheResultOnlyChangesWhereItWasLost) {
+    // Pictures of few to many colours, light and dark, each with some white in it.
+    int survived = 0, lost = 0;
+    for (std::uint32_t seed = 1; seed <= 150; ++seed) {
+        std::uint32_t s = seed;
+        auto next = [&] { return s = s * 1664525 + 1013904223; };
+        const int n = 50 + static_cast<int>(next() >> 20) % 1500;
+        const int spread = 1 + static_cast<int>(next() >> 24) % 256;
+        std::vector<Bgr> row;
+        for (int i = 0; i < n; ++i) {
+            if (next() >> 28 == 0) {
+                row.push_back({255, 255, 255});
+                continue;
+            }
+            const bool light = (next() >> 31) != 0;
+            auto channel = [&] {
+                const int v = static_cast<int>(next() >> 16) % spread;
+                return static_cast<std::uint8_t>(light ? 255 - v : v);
+            };
+            row.push_back({channel(), channel(), channel()});
+        }
+        row.push_back({255, 255, 255});
+        const Picture24 p = picture({row});
+        SCOPED_TRACE(seed);
+        build(p);
+        const bool whiteSurvives = colour(indexOf({255, 255, 255})) == std::make_tuple(255, 255, 255);
+        const auto palette = oct::Palette;
+        std::vector<int> indexes;
+        for (const Bgr& c : row) indexes.push_back(indexOf(c));
+
+        buildKeepingWhite(p);
+        ASSERT_EQ(colour(indexOf({255, 255, 255})), std::make_tuple(255, 255, 255));
+        ASSERT_LE(oct::GetPaletteUBound(), 255);
+        if (whiteSurvives) {
+            ++survived;
+            ASSERT_EQ(oct::Palette, palette);
+            std::vector<int> again;
+            for (const Bgr& c : row) again.push_back(indexOf(c));
+            ASSERT_EQ(again, indexes);
+        } else {
+            ++lost;
+        }
+    }
+    EXPECT_GT(survived, 10);
+    EXPECT_GT(lost, 10);
+}
+
+TEST(OcTree, AKeptColourThePictureLacksChangesNothing) {
+    const auto row = nearWhiteAndMore();
+    std::vector<Bgr> noWhite;
+    for (const Bgr& c : row)
+        if (c.b != 255 || c.g != 255 || c.r != 255) noWhite.push_back(c);
+    const Picture24 p = picture({noWhite});
+    build(p);
+    const auto palette = oct::Palette;
+    buildKeepingWhite(p);
+    EXPECT_EQ(oct::Palette, palette);
 }
 
 TEST(OcTree, BadArgumentsRaiseInsteadOfReadingOutside) {

@@ -122,6 +122,21 @@ TEST_F(IdleTest, TheIdleListFileKeepsEveryRowAndIsReadAtLoad) {
     Form2.discard();
     EXPECT_EQ(ed().List4.items(), items);
 
+    // Names holding "_", umlauts or even the separator itself keep their values.
+    const std::vector<std::string> odd{effect("Straße_1", "/fx/Straße_1.swf"),
+                                       "DMXC Grün        |rot" + std::string(49, ' ') + "|1"};
+    ed().List4.Clear();
+    for (const auto& i : odd) ed().List4.AddItem(i);
+    ed().Command16.setValue(true);
+    Form2.discard();
+    EXPECT_EQ(ed().List4.items(), odd);
+    const auto h = kommandoBox(2);
+    const double t = now();
+    ed().leerlauf.onTimer();
+    EXPECT_EQ(loadsSince(t), (std::vector<Call>{{0, "/fx/Straße_1.swf"}}));
+    EXPECT_EQ(received(h[1]).size(), 4u);
+    EXPECT_TRUE(received(h[0]).empty());
+
     // A file that cannot be written is reported; the program goes on.
     std::filesystem::remove(home / "Leerlaufliste.lrlst");
     std::filesystem::create_directories(home / "Leerlaufliste.lrlst");

@@ -37,8 +37,10 @@ TEST_F(PlayerTest, StepsOneEntryPerTickAndStaysPastTheEndWithTheSecondOption) {
     ed().Option2.setValue(true);
     start();
     advance(8);
-    EXPECT_EQ(player("Load"), (std::vector<Call>{{1, "LoadMovie 0 " + a}, {2, "LoadMovie 0 0"}, {4, "LoadMovie 0 " + b},
-                                                 {6, "LoadMovie 0 "}, {7, "LoadMovie 0 "}, {8, "LoadMovie 0 "}}));
+    // Past the end the last effect stays: nothing more is loaded.
+    EXPECT_EQ(player("Load"), (std::vector<Call>{{1, "LoadMovie 0 " + a}, {2, "LoadMovie 0 0"}, {4, "LoadMovie 0 " + b}}));
+    EXPECT_EQ(Form1->ShockwaveFlash1.Movie(), b);
+    EXPECT_TRUE(Form1->ShockwaveFlash1.player().hasLayer(0));
     EXPECT_EQ(ed().HandleDMXC.ListCount(), 0);
     EXPECT_EQ(ed().Text3.Text(), "5");
     EXPECT_EQ(ed().List1.ListIndex(), 4);  // past the end the last mark stays
@@ -152,9 +154,9 @@ TEST_F(PlayerTest, TheEndOfTheMovieMovesTheListOnAndMarksEvenWithCheck8) {
                                           {401, "angeschaltet=1"}, {402, "Text3=3"}}));
     EXPECT_EQ(player("Play"), (std::vector<Call>{{101, "Play"}, {201, "Play"}, {301, "Play"}, {401, "Play"}}));
     EXPECT_EQ(ed().List1.ListIndex(), 2);
-    // Past the end the base layer is emptied; without a movie the mirror leaves the frame number.
-    EXPECT_EQ(Form1->ShockwaveFlash1.Movie(), "");
-    EXPECT_EQ(ed().Text5.Text(), "4");
+    // Past the end the last movie stays and goes on running.
+    EXPECT_EQ(Form1->ShockwaveFlash1.Movie(), m);
+    EXPECT_EQ(ed().Text5.Text(), "0");
 }
 
 TEST_F(PlayerTest, DmxcEntriesPressTheirButtonsAndSetsGrowWithPlus) {
@@ -186,7 +188,7 @@ TEST_F(PlayerTest, KeywordsDecideInTheirOrder) {
         {"DMXC b", "abc", "-", 0, false},
         {"Zoom into", "", "-", 1, true},
         {"WarteKickbässe 3", "/x/w.swf", "/x/w.swf", 1, false},
-        {"", "", "", 1, false},
+        {"", "", "-", 1, false},  // no movie to load: the projector keeps its picture
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -209,11 +211,43 @@ TEST_F(PlayerTest, KeywordsDecideInTheirOrder) {
     }
 }
 
+TEST_F(PlayerTest, WithNothingToPlayTheProjectorKeepsWhatTheIdleEffectsLoad) {
+    const std::string idle = movie("Idle.swf", 50), last = movie("Last.swf", 50);
+    auto& e = ed();
+    e.List4.AddItem("Idle" + std::string(50, ' ') + "|" + idle);
+    e.Check5.setValue(1);
+    e.HScroll1.setValue(3);
+    // An empty playlist with "Wiederholen": the idle effect loads and stays.
+    start();
+    kick();
+    advance(3000 + 100);
+    EXPECT_EQ(player("LoadMovie 0"), (std::vector<Call>{{1 + 3000, "LoadMovie 0 " + idle}}));
+    EXPECT_EQ(Form1->ShockwaveFlash1.Movie(), idle);
+    EXPECT_TRUE(Form1->ShockwaveFlash1.player().hasLayer(0));
+
+    // Past the end with "Lezten Effekt dauerhaft wiederholen": the last effect, then the idle one.
+    e.Timer1A.setEnabled(false);
+    setRows({{"Last", last}});
+    e.Text3 = "0";
+    e.Option2.setValue(true);
+    calls.clear();
+    start();
+    advance(5);
+    EXPECT_EQ(Form1->ShockwaveFlash1.Movie(), last);
+    kick();
+    advance(3000 + 100);
+    EXPECT_EQ(player("LoadMovie 0"), (std::vector<Call>{{1, "LoadMovie 0 " + last}, {5 + 1 + 3000, "LoadMovie 0 " + idle}}));
+    EXPECT_EQ(Form1->ShockwaveFlash1.Movie(), idle);
+    EXPECT_TRUE(Form1->ShockwaveFlash1.player().hasLayer(0));
+    EXPECT_EQ(e.Text3.Text(), "1");
+}
+
 TEST_F(PlayerTest, TheListsEndAndAnUnreadableIndex) {
-    // An empty list with "Wiederholen": every tick loads the empty entry and moves to "1".
+    // An empty list with "Wiederholen": every tick runs the missing entry, which loads nothing,
+    // and moves to "1".
     start();
     advance(3);
-    EXPECT_EQ(player(), (std::vector<Call>{{1, "LoadMovie 0 "}, {2, "LoadMovie 0 "}, {3, "LoadMovie 0 "}}));
+    EXPECT_EQ(player(), std::vector<Call>{});
     EXPECT_EQ(ed().Text3.Text(), "1");
     // Text that is no index counts as past the end.
     setRows({{"Zoom out", ""}});
@@ -227,7 +261,7 @@ TEST_F(PlayerTest, TheListsEndAndAnUnreadableIndex) {
     calls.clear();
     advance(1);
     EXPECT_EQ(ed().Text3.Text(), "zwei");
-    EXPECT_EQ(player(), (std::vector<Call>{{now() - t0, "LoadMovie 0 "}}));
+    EXPECT_EQ(player(), std::vector<Call>{});
 }
 
 TEST_F(PlayerTest, StopDuringAWaitFinishesTheRunningEntryOnly) {

@@ -79,6 +79,46 @@ TEST_F(PlaylistFileTest, NamesEmptyListsAndCancelledDialogs) {
     EXPECT_TRUE(dialogs.messages().empty());
 }
 
+TEST_F(PlaylistFileTest, NamesWithUnderscoresAndUmlautsComeBackWhole) {
+    const std::string fx = home.string() + "\\Effekts\\";
+    const Rows playlist{{"Straße_1", fx + "Straße_1.swf"},
+                        {"DMXC Grün_rot", "3"},
+                        {"+DMXC a_b_12", "12"},
+                        {"Warte Kickbässe 4", ""},
+                        {"Über_all_", "/srv/show/Über_all_.swf"},
+                        {"Kühl_", "C:\\Show\\Kühl_.swf"},
+                        {"fx__neu", fx + "fx__neu.swf"},
+                        {"Beamer Effekt entladen", ""},
+                        {"DMXC entladen", ""}};
+    setRows(playlist);
+    save(home / "show.bpl");
+    // The file format stays as it was: text, "_", stored value.
+    EXPECT_EQ(fileText(home / "show.bpl"), "Stra\xDF" "e_1_\\Effekts\\Stra\xDF" "e_1.swf\r\n"
+                                           "DMXC Gr\xFCn_rot_3\r\n"
+                                           "+DMXC a_b_12_12\r\n"
+                                           "Warte Kickb\xE4sse 4_\r\n"
+                                           "\xDC" "ber_all__/srv/show/\xDC" "ber_all_.swf\r\n"
+                                           "K\xFChl__C:\\Show\\K\xFChl_.swf\r\n"
+                                           "fx__neu_\\Effekts\\fx__neu.swf\r\n"
+                                           "Beamer Effekt entladen_\r\n"
+                                           "DMXC entladen_\r\n");
+    ed().List1.Clear(), ed().List2.Clear();
+    load(home / "show.bpl");
+    EXPECT_EQ(rows(), playlist);
+    EXPECT_TRUE(dialogs.messages().empty());
+
+    // The player runs what came back: the effect loads, the DMXControl entry presses button 3.
+    const auto h = kommandoBox(4);
+    movie("Straße_1.swf", 2);
+    ed().Option2.setValue(true);
+    ed().Timer1A.setEnabled(true);
+    advance(2);
+    EXPECT_EQ(Form1->ShockwaveFlash1.Movie(), fx + "Straße_1.swf");
+    EXPECT_TRUE(Form1->ShockwaveFlash1.player().hasLayer(0));
+    EXPECT_EQ(received(h[3]).size(), 2u);
+    ed().Timer1A.setEnabled(false);
+}
+
 TEST_F(PlaylistFileTest, HandEditedAndBrokenFiles) {
     ed();
     writeFile(home / "hand.bpl", "A_b_c\r\n\r\nZoom in\r\nDMXC x_7\nE_\\Effekts\\e.swf\rF_C:\\Show\\f.swf");

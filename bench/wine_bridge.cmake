@@ -1,0 +1,12 @@
+# The DMXControl bridge under Wine: relay round trips and finder ticks (a command printing figures).
+if(TARGET korvella_windows AND TARGET dmxc_standin)
+  add_executable(wine_bridge_bench ${CMAKE_CURRENT_LIST_DIR}/wine_bridge_bench.cpp)
+  target_link_libraries(wine_bridge_bench PRIVATE korvella_windows dmxc_standin)
+  target_include_directories(wine_bridge_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR})
+  target_compile_definitions(wine_bridge_bench PRIVATE KORVELLA_WIN32_BIN="${CMAKE_BINARY_DIR}/bin")
+  foreach(exe korvella-relay_exe dmxc-standin_exe)
+    if(TARGET ${exe})
+      add_dependencies(wine_bridge_bench ${exe})
+    endif()
+  endforeach()
+endif()

@@ -1,0 +1,304 @@
+// dmxc-standin.exe [BUTTONS]: DMXControl's windows as a Windows program, run under Wine, so that
+// Korvella's bridge can be tried against real Win32 windows of another process.
+//
+// It opens "KommandoBox" (shown, topmost) with BUTTONS effect buttons (default 8) and
+// "DMXC ManualBeat", with the class names and child order of DMXControl's windows:
+//   KommandoBox: checkbox (ThunderRT6CheckBox, edit mode), frame (ThunderRT6Frame) holding
+//     button 1 .. n (ThunderRT6UserControlDC), bank (ThunderRT6UserControlDC, the bank switch),
+//     name (ThunderRT6TextBox), settings (ListView20WndClass).
+//   DMXC ManualBeat: bpm (ThunderRT6TextBox), beat and reset (ThunderRT6CommandButton).
+// A click is button-down then button-up on the same window. The check box answers BM_GETCHECK and
+// toggles on a click. A button click fires its effect, or in edit mode makes it the edited one,
+// its settings list opened on the last page. WM_KEYDOWN VK_PRIOR pages the settings list up.
+// The name field takes the settings list's top row when the next click lands on another button
+// or on the list (as a field that is updated when the list loses its page). WM_COMMAND naming the
+// beat button, sent to the ManualBeat window, taps the tempo.
+//
+// Every line on standard output is "MS WHAT", MS in milliseconds since the start:
+//   "ready kb=H check=H frame=H button1=H ... bank=H name=H settings=H mb=H bpm=H beat=H reset=H"
+//   "down ROLE", "up ROLE", "getcheck ROLE", "gettext ROLE", "pageup ROLE", "command ROLE FROM"
+//   "fired K NAME", "edit on", "edit off", "editing K NAME", "name TEXT", "beat N"
+//   "hidden ROLE", "shown ROLE", "moved ROLE X Y W H", "closed ROLE"
+// A line "quit" on standard input closes both windows and ends the program.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+enum class Kind { KommandoBox, CheckBox, Frame, Button, Bank, NameField, Settings, ManualBeat, Bpm, Beat, Reset };
+
+struct Child {
+    Kind kind;
+    std::string role;
+    int index = -1;
+    bool down = false;
+};
+
+const char* const kUsualNames[] = {"Blitz", "Lauflicht", "Nebel", "Farbwechsel", "Strobe", "Blackout", "Chase", "Fade"};
+const char* const kSettingsRows[] = {"", "Kanal 1", "Modus Flash", "Dimmer 100 %", "Farbe Weiss",
+                                     "Geschwindigkeit 50", "Dauer 200 ms", "Taste keine"};
+constexpr int kSettingsRowCount = 8;
+constexpr int kPageRows = 4;
+constexpr UINT kQuit = WM_APP + 1;
+
+std::map<HWND, Child> g_children;
+std::vector<std::string> g_names;
+std::vector<HWND> g_buttons;
+HWND g_kb = nullptr, g_mb = nullptr, g_name = nullptr, g_bpm = nullptr, g_beat = nullptr, g_reset = nullptr;
+bool g_editMode = false;
+int g_edited = -1;
+int g_topRow = 0;
+bool g_pagedToTop = false;  // the list reached its top since the name field last followed it
+int g_taps = 0;
+LARGE_INTEGER g_start, g_freq;
+DWORD g_mainThread = 0;
+
+double nowMs() {
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return 1000.0 * static_cast<double>(t.QuadPart - g_start.QuadPart) / static_cast<double>(g_freq.QuadPart);
+}
+
+void report(const std::string& what) {
+    std::printf("%.3f %s\n", nowMs(), what.c_str());
+    std::fflush(stdout);
+}
+
+long handleText(HWND h) { return static_cast<long>(reinterpret_cast<LONG_PTR>(h)); }
+
+std::string settingsRow(int row) {
+    if (g_edited < 0) return "";
+    return row == 0 ? g_names[static_cast<std::size_t>(g_edited)] : kSettingsRows[row];
+}
+
+// The name field follows the settings list once the list has been paged to its top.
+void nameFollowsList() {
+    if (!g_pagedToTop || g_edited < 0) return;
+    g_pagedToTop = false;
+    const std::string row = settingsRow(g_topRow);
+    SetWindowTextA(g_name, row.c_str());
+    report("name " + row);
+}
+
+void tap() {
+    ++g_taps;
+    report("beat " + std::to_string(g_taps));
+}
+
+void click(Child& child) {
+    switch (child.kind) {
+    case Kind::CheckBox:
+        g_editMode = !g_editMode;
+        report(g_editMode ? "edit on" : "edit off");
+        break;
+    case Kind::Button:
+        if (!g_editMode) {
+            report("fired " + std::to_string(child.index + 1) + " " + g_names[static_cast<std::size_t>(child.index)]);
+        } else if (child.index != g_edited) {
+            nameFollowsList();
+            g_edited = child.index;
+            g_topRow = kSettingsRowCount - kPageRows;
+            report("editing " + std::to_string(child.index + 1) + " " + g_names[static_cast<std::size_t>(child.index)]);
+        }
+        break;
+    case Kind::Settings: nameFollowsList(); break;
+    case Kind::Beat: tap(); break;
+    case Kind::Reset:
+        g_taps = 0;
+        report("reset");
+        break;
+    default: break;
+    }
+}
+
+void paint(HWND hwnd, const Child& child) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    RECT r;
+    GetClientRect(hwnd, &r);
+    const bool control = child.kind != Kind::KommandoBox && child.kind != Kind::ManualBeat && child.kind != Kind::Frame;
+    FillRect(dc, &r, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>((control ? COLOR_BTNFACE : COLOR_WINDOW) + 1)));
+    if (control) FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    char text[256];
+    GetWindowTextA(hwnd, text, sizeof text);
+    std::string shown = text;
+    if (child.kind == Kind::CheckBox) shown = std::string(g_editMode ? "[x] " : "[ ] ") + shown;
+    if (child.kind == Kind::Settings) shown = settingsRow(g_topRow);
+    SetBkMode(dc, TRANSPARENT);
+    DrawTextA(dc, shown.c_str(), -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    EndPaint(hwnd, &ps);
+}
+
+const char* messageName(UINT msg, WPARAM wParam) {
+    switch (msg) {
+    case WM_LBUTTONDOWN: return "down";
+    case WM_LBUTTONUP: return "up";
+    case BM_GETCHECK: return "getcheck";
+    case WM_GETTEXT: return "gettext";
+    case WM_KEYDOWN: return wParam == VK_PRIOR ? "pageup" : "keydown";
+    default: return nullptr;
+    }
+}
+
+LRESULT CALLBACK proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto it = g_children.find(hwnd);
+    if (it == g_children.end()) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    Child& child = it->second;
+    const bool topLevel = child.kind == Kind::KommandoBox || child.kind == Kind::ManualBeat;
+    // Only what another program sends (or posts: the key) is reported, not the window system's own asking.
+    if (const char* name = messageName(msg, wParam); name && !topLevel && (InSendMessage() || msg == WM_KEYDOWN))
+        report(std::string(name) + " " + child.role);
+
+    switch (msg) {
+    case BM_GETCHECK: return child.kind == Kind::CheckBox && g_editMode ? BST_CHECKED : BST_UNCHECKED;
+    case WM_LBUTTONDOWN: child.down = true; return 0;
+    case WM_LBUTTONUP:
+        if (child.down) {
+            child.down = false;
+            click(child);
+            InvalidateRect(g_kb, nullptr, TRUE);
+        }
+        return 0;
+    case WM_KEYDOWN:
+        if (child.kind == Kind::Settings && wParam == VK_PRIOR && g_edited >= 0) {
+            g_topRow = g_topRow > kPageRows ? g_topRow - kPageRows : 0;
+            if (g_topRow == 0) g_pagedToTop = true;
+            InvalidateRect(hwnd, nullptr, TRUE);
+        }
+        return 0;
+    case WM_COMMAND:
+        if (child.kind == Kind::ManualBeat) {
+            const HWND from = reinterpret_cast<HWND>(lParam);
+            auto f = g_children.find(from);
+            report("command " + child.role + " " + (f == g_children.end() ? std::to_string(handleText(from)) : f->second.role));
+            if (from && from == g_beat) tap();
+            if (from && from == g_reset) click(g_children[g_reset]);
+        }
+        return 0;
+    case WM_SHOWWINDOW:
+        if (topLevel) report(std::string(wParam ? "shown " : "hidden ") + child.role);
+        break;
+    case WM_WINDOWPOSCHANGED:
+        if (topLevel) {
+            const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+            if (!(pos->flags & SWP_NOMOVE) || !(pos->flags & SWP_NOSIZE)) {
+                RECT r;
+                GetWindowRect(hwnd, &r);
+                report("moved " + child.role + " " + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
+                       std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top));
+            }
+        }
+        break;
+    case WM_PAINT: paint(hwnd, child); return 0;
+    case WM_ERASEBKGND: return 1;
+    case WM_CLOSE: DestroyWindow(hwnd); return 0;
+    case WM_DESTROY:
+        if (topLevel) {
+            report("closed " + child.role);
+            if (hwnd == g_kb) g_kb = nullptr;
+            if (hwnd == g_mb) g_mb = nullptr;
+            if (!g_kb && !g_mb) PostQuitMessage(0);
+        }
+        break;
+    default: break;
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+HWND make(Kind kind, const std::string& role, const char* className, const std::string& text, HWND parent, int x, int y,
+          int w, int h, int index = -1) {
+    const DWORD style = parent ? WS_CHILD | WS_VISIBLE : WS_OVERLAPPEDWINDOW;
+    const DWORD exStyle = kind == Kind::KommandoBox ? WS_EX_TOPMOST : 0;
+    HWND hwnd = CreateWindowExA(exStyle, className, text.c_str(), style, x, y, w, h, parent, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+    if (hwnd) g_children[hwnd] = Child{kind, role, index, false};
+    return hwnd;
+}
+
+void registerClass(const char* name) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = proc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.lpszClassName = name;
+    RegisterClassA(&wc);
+}
+
+DWORD WINAPI readCommands(void*) {
+    char line[256];
+    while (std::fgets(line, sizeof line, stdin)) {
+        if (std::string(line).rfind("quit", 0) == 0) {
+            PostThreadMessageA(g_mainThread, kQuit, 0, 0);
+            return 0;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QueryPerformanceFrequency(&g_freq);
+    QueryPerformanceCounter(&g_start);
+    g_mainThread = GetCurrentThreadId();
+    int buttons = 8;
+    if (argc > 1) buttons = std::atoi(argv[1]);
+    if (buttons < 0 || buttons > 64) {
+        std::fprintf(stderr, "usage: dmxc-standin.exe [BUTTONS (0 to 64)]\n");
+        return 2;
+    }
+    for (int i = 0; i < buttons; ++i) g_names.push_back(i < 8 ? kUsualNames[i] : "Effekt " + std::to_string(i + 1));
+
+    for (const char* c : {"ThunderRT6FormDC", "ThunderRT6CheckBox", "ThunderRT6Frame", "ThunderRT6UserControlDC",
+                          "ThunderRT6TextBox", "ListView20WndClass", "ThunderRT6CommandButton"})
+        registerClass(c);
+
+    // Children are created in the order the window system reports them.
+    g_kb = make(Kind::KommandoBox, "KommandoBox", "ThunderRT6FormDC", "KommandoBox", nullptr, 640, 80, 520, 360);
+    const HWND check = make(Kind::CheckBox, "checkbox", "ThunderRT6CheckBox", "Buttons bearbeiten", g_kb, 10, 10, 200, 24);
+    const HWND frame = make(Kind::Frame, "frame", "ThunderRT6Frame", "", g_kb, 10, 40, 490, 190);
+    for (int i = 0; i < buttons; ++i)
+        g_buttons.push_back(make(Kind::Button, "button " + std::to_string(i + 1), "ThunderRT6UserControlDC",
+                                 g_names[static_cast<std::size_t>(i)], frame, 5 + (i % 4) * 120, 5 + (i / 4) * 30, 115, 26, i));
+    const HWND bank = make(Kind::Bank, "bank", "ThunderRT6UserControlDC", "Bank 1", g_kb, 10, 240, 100, 26);
+    g_name = make(Kind::NameField, "name", "ThunderRT6TextBox", "", g_kb, 120, 240, 200, 26);
+    const HWND settings = make(Kind::Settings, "settings", "ListView20WndClass", "", g_kb, 330, 240, 170, 26);
+    g_mb = make(Kind::ManualBeat, "ManualBeat", "ThunderRT6FormDC", "DMXC ManualBeat", nullptr, 900, 500, 220, 130);
+    g_bpm = make(Kind::Bpm, "bpm", "ThunderRT6TextBox", "", g_mb, 10, 10, 190, 24);
+    g_beat = make(Kind::Beat, "beat", "ThunderRT6CommandButton", "Beat", g_mb, 10, 40, 90, 30);
+    g_reset = make(Kind::Reset, "reset", "ThunderRT6CommandButton", "Reset", g_mb, 110, 40, 90, 30);
+    if (!g_kb || !g_mb || !check || !frame || !bank || !g_name || !settings || !g_bpm || !g_beat || !g_reset) {
+        std::fprintf(stderr, "dmxc-standin: cannot create the windows (error %lu)\n", GetLastError());
+        return 1;
+    }
+    ShowWindow(g_kb, SW_SHOWNORMAL);
+    ShowWindow(g_mb, SW_SHOWNORMAL);
+
+    std::string ready = "ready kb=" + std::to_string(handleText(g_kb)) + " check=" + std::to_string(handleText(check)) +
+                        " frame=" + std::to_string(handleText(frame));
+    for (int i = 0; i < buttons; ++i)
+        ready += " button" + std::to_string(i + 1) + "=" + std::to_string(handleText(g_buttons[static_cast<std::size_t>(i)]));
+    ready += " bank=" + std::to_string(handleText(bank)) + " name=" + std::to_string(handleText(g_name)) +
+             " settings=" + std::to_string(handleText(settings)) + " mb=" + std::to_string(handleText(g_mb)) +
+             " bpm=" + std::to_string(handleText(g_bpm)) + " beat=" + std::to_string(handleText(g_beat)) +
+             " reset=" + std::to_string(handleText(g_reset));
+    report(ready);
+
+    CloseHandle(CreateThread(nullptr, 0, readCommands, nullptr, 0, nullptr));
+    MSG m;
+    while (GetMessageA(&m, nullptr, 0, 0) > 0) {
+        if (!m.hwnd && m.message == kQuit) {
+            if (g_kb) DestroyWindow(g_kb);
+            if (g_mb) DestroyWindow(g_mb);
+            continue;
+        }
+        TranslateMessage(&m);
+        DispatchMessageA(&m);
+    }
+    return 0;
+}

@@ -1,0 +1,244 @@
+// The DMXControl bridge end to end: the program's windows on the real clock drive DMXControl's
+// windows, a Windows program under Wine, through the relay. Times are real milliseconds on a
+// shared machine, so they are checked with generous margins.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "forms/runtime.h"
+#include "korvella/windows.h"
+#include "support/audio_fixture.h"
+#include "wine_session.h"
+
+namespace wine_test {
+namespace {
+
+using korvella::Form2;
+using korvella::Form3;
+using korvella::Form4;
+using korvella::frmBeats;
+
+const std::vector<std::string> kNames{"Blitz", "Lauflicht", "Nebel", "Farbwechsel", "Strobe", "Blackout", "Chase", "Fade"};
+
+class BridgeTest : public testsupport::AudioTest {
+protected:
+    BridgeTest() : AudioTest("korvella-wine-") {}
+
+    void SetUp() override {
+        auto& session = Session::get();
+        if (!session.skip().empty()) GTEST_SKIP() << session.skip();
+        standin = std::make_unique<Standin>(8);
+        ASSERT_TRUE(standin->waitReady(60000)) << "dmxc-standin.exe did not open its windows";
+        relay = std::make_unique<platform::WineWindows>(
+            platform::WineWindows::Options{{session.wine(), session.exe("korvella-relay.exe")}, {}, 100});
+        ASSERT_TRUE(relay->waitReady(60000)) << "korvella-relay.exe did not start";
+        real.windows().setForeignWindows(relay.get());
+    }
+    void TearDown() override {
+        forms::Application::reset();
+        real.windows().setForeignWindows(nullptr);
+        relay.reset();
+        standin.reset();
+    }
+
+    double ms() const { return steadyMs(); }
+    // The loop on the real clock for ms, pumping as the program's loop does.
+    void run(int ms) {
+        runUntil([] { return false; }, ms);
+    }
+    bool runUntil(const std::function<bool()>& done, int ms) {
+        const double until = steadyMs() + ms;
+        while (!done()) {
+            if (steadyMs() >= until) return false;
+            real.loop().doEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
+    // One short kick through the detector and the dispatcher, as in the program.
+    void kick() {
+        frmBeats->beat = "100";
+        run(20);
+        frmBeats->beat = "200";
+        run(200);
+    }
+    // The program's handle list as the stand-in's own handle values.
+    std::vector<std::int32_t> foreign(const forms::ListBox& list) const {
+        std::vector<std::int32_t> out;
+        for (const auto& row : list.items()) out.push_back(relay->foreignHandle(std::stoi(row)));
+        return out;
+    }
+    std::vector<std::int32_t> standinHandles(const std::vector<std::string>& roles) const {
+        std::vector<std::int32_t> out;
+        for (const auto& r : roles) out.push_back(standin->handle(r));
+        return out;
+    }
+    bool kommandoBoxFound() {
+        return Form4->Label1.Caption() == "DMXC KommandoBox window found" && Form4->List1.ListCount() == 8;
+    }
+
+    forms::Runtime real{forms::Runtime::ClockKind::Real};
+    std::unique_ptr<Standin> standin;
+    std::unique_ptr<platform::WineWindows> relay;
+};
+
+TEST_F(BridgeTest, BeatWindowFindsAndHidesManualBeatAndEverySecondKickPressesIt) {
+    const double t0 = ms();
+    frmBeats.Show();  // loads the beat window hidden; its finder ticks every 500 ms
+    auto& f = Form3();
+    ASSERT_TRUE(runUntil([&] { return f.Label1.Caption() == "DMXC ManualBeat window found"; }, 2000));
+    EXPECT_LT(ms() - t0, 1500);
+    EXPECT_EQ(f.Label1.ForeColor(), 0xFF00u);
+    EXPECT_TRUE(standin->waitFor("hidden ManualBeat", 2000));
+    EXPECT_EQ(foreign(f.List1), standinHandles({"bpm", "beat", "reset"}));
+
+    f.HScroll1.setValue(2);
+    f.Check1.setValue(1);
+    const std::size_t from = standin->count();
+    std::vector<double> kicks;
+    for (int i = 0; i < 6; ++i) {
+        kicks.push_back(ms());
+        kick();
+    }
+    run(100);
+    // The countdown stood at 1: kicks 1, 3 and 5 press, each at once.
+    std::vector<std::string> presses;
+    for (const auto& l : standin->lines())
+        if (l.what.rfind("command", 0) == 0 || l.what.rfind("beat", 0) == 0) presses.push_back(l.what);
+    EXPECT_EQ(presses, (std::vector<std::string>{"command ManualBeat beat", "beat 1", "command ManualBeat beat", "beat 2",
+                                                 "command ManualBeat beat", "beat 3"}));
+    for (int n = 1; n <= 3; ++n) {
+        Standin::Line beat;
+        ASSERT_TRUE(standin->waitFor("beat " + std::to_string(n), 0, &beat, from));
+        const double kickAt = kicks[static_cast<std::size_t>(2 * (n - 1))];
+        EXPECT_GE(beat.at, kickAt);
+        EXPECT_LT(beat.at - kickAt, 150) << "beat " << n;
+    }
+}
+
+TEST_F(BridgeTest, EffectWindowPlacesKommandoBoxReadsItsNamesAndFiresAnEffect) {
+    frmBeats.Show();  // loads the effect window hidden with its finder
+    auto& f = Form4();
+    ASSERT_TRUE(runUntil([&] { return kommandoBoxFound(); }, 2000)) << f.Label1.Caption();
+    std::vector<std::string> numbered;
+    for (int i = 1; i <= 8; ++i) numbered.push_back("Button " + std::to_string(i));
+    EXPECT_EQ(f.List2.items(), numbered);
+    EXPECT_EQ(Form2->List3.items(), numbered);
+    EXPECT_EQ(foreign(f.List1), standinHandles({"button1", "button2", "button3", "button4", "button5", "button6", "button7",
+                                                "button8"}));
+    EXPECT_EQ(foreign(f.List3), standinHandles({"check", "name", "settings"}));
+
+    // Reading the names: DMXControl's window placed, each button edited, its name field read.
+    std::size_t from = standin->count();
+    const double t = ms();
+    f.Command2.userClick();
+    const double took = ms() - t;
+    EXPECT_EQ(f.List4.items(), kNames);
+    EXPECT_EQ(f.Width(), 8730);
+    EXPECT_LT(took, 5000);
+    EXPECT_TRUE(standin->waitFor("moved KommandoBox 100 100 700 400", 2000, nullptr, from));
+    const auto during = standin->texts(from);
+    EXPECT_EQ(std::count(during.begin(), during.end(), "edit on"), 1);
+    EXPECT_EQ(std::count(during.begin(), during.end(), "edit off"), 1);
+    EXPECT_EQ(std::count(during.begin(), during.end(), "gettext name"), 9);
+    EXPECT_EQ(std::count(during.begin(), during.end(), "pageup settings"), 9);
+
+    f.Command3.userClick();  // adopted: the editor's list follows
+    EXPECT_EQ(f.List2.items(), kNames);
+    EXPECT_EQ(Form2->List3.items(), kNames);
+    run(600);  // a finder tick keeps the names while the number of buttons stays
+    EXPECT_EQ(f.List2.items(), kNames);
+
+    // Firing "Nebel": edit mode is off, so button-down, 70 ms, button-up.
+    from = standin->count();
+    f.List2.userClickRow(2);
+    Standin::Line down, up, fired;
+    ASSERT_TRUE(standin->waitFor("down button 3", 1000, &down, from));
+    ASSERT_TRUE(standin->waitFor("up button 3", 1000, &up, from));
+    ASSERT_TRUE(standin->waitFor("fired 3 Nebel", 1000, &fired, from));
+    EXPECT_GE(up.standinMs - down.standinMs, 65);
+    EXPECT_LT(up.standinMs - down.standinMs, 250);
+    const auto after = standin->texts(from);
+    EXPECT_EQ(std::count(after.begin(), after.end(), "edit off"), 0);
+}
+
+TEST_F(BridgeTest, PlaylistEntryAndIdleItemPressTheirButtons) {
+    frmBeats.Show();
+    ASSERT_TRUE(runUntil([&] { return kommandoBoxFound(); }, 2000));
+    auto& e = Form2();
+
+    // The playlist's "DMXC" entry with the effect index 2 presses DMXControl's third button.
+    std::size_t from = standin->count();
+    e.List1.AddItem("DMXC Nebel");
+    e.List2.AddItem("2");
+    e.Option2.setValue(true);
+    e.Timer1A.setEnabled(true);
+    EXPECT_TRUE(runUntil([&] { return !standin->texts(from).empty() && standin->waitFor("fired 3 Nebel", 0, nullptr, from); },
+                         2000));
+    e.Timer1A.setEnabled(false);
+
+    // An idle item: three seconds without a kick, then the fifth button.
+    frmBeats->angeschaltet = "1";
+    e.List4.AddItem("DMXC Strobe" + std::string(49, ' ') + "|4");
+    e.HScroll1.setValue(3);
+    e.Check5.setValue(1);
+    kick();
+    from = standin->count();
+    const double t = ms();
+    Standin::Line fired;
+    EXPECT_TRUE(runUntil([&] { return standin->waitFor("fired 5 Strobe", 0, &fired, from); }, 6000));
+    EXPECT_GE(fired.at - t, 2500);
+    EXPECT_LT(fired.at - t, 4500);
+}
+
+TEST_F(BridgeTest, DMXControlClosedInTheMiddleLeavesEveryCallHarmless) {
+    frmBeats.Show();
+    ASSERT_TRUE(runUntil([&] { return kommandoBoxFound() && Form3->List1.ListCount() == 3; }, 2000));
+    Form3->Check1.setValue(1);
+    auto& f = Form4();
+    f.Timer1.setEnabled(false);  // the lists keep the handles of the windows about to go
+    Form3->Timer1.setEnabled(false);
+
+    standin->quit();
+    ASSERT_TRUE(standin->ended(10000));
+    const long timeoutsBefore = relay->timeouts();
+
+    // Each of these sends to windows that are gone: nothing happens, nothing waits long.
+    double t = ms();
+    kick();
+    EXPECT_LT(ms() - t, 1000);
+    EXPECT_EQ(frmBeats->Text1.Text(), "1");
+    t = ms();
+    f.List2.userClickRow(0);
+    EXPECT_LT(ms() - t, 1000);
+    t = ms();
+    f.Command2.userClick();
+    EXPECT_LT(ms() - t, 3000);
+    EXPECT_EQ(f.List4.items(), std::vector<std::string>(8, ""));
+    EXPECT_EQ(relay->timeouts(), timeoutsBefore);
+
+    // The finders find nothing now; their lists keep what they hold.
+    f.Timer1.setEnabled(true);
+    Form3->Timer1.setEnabled(true);
+    EXPECT_TRUE(runUntil([&] { return f.Label1.Caption() == "DMXC KommandoBox window not found..." &&
+                                      Form3->Label1.Caption() == "DMXC ManualBeat window not found..."; },
+                         1500));
+    EXPECT_EQ(f.List1.ListCount(), 8);
+
+    // The relay itself gone: the same, and the program goes on.
+    ::kill(relay->pid(), SIGKILL);
+    run(1100);
+    EXPECT_FALSE(relay->alive());
+    EXPECT_EQ(f.Label1.Caption(), "DMXC KommandoBox window not found...");
+    t = ms();
+    f.List2.userClickRow(1);
+    kick();
+    EXPECT_LT(ms() - t, 1000);
+}
+
+}  // namespace
+}  // namespace wine_test
