@@ -157,7 +157,9 @@ public:
             if (r.run_type != Run::RT_Iteration && r.aggregate_name != "median") continue;
             const std::string name = r.run_name.function_name;
             if (r.run_type == Run::RT_Iteration && medians.count(name)) continue;
-            medians[name] = r.GetAdjustedRealTime();  // in the run's time unit (ns)
+            // CPU time, in the run's unit (ns): on a shared machine the wall time also counts
+            // the time other programs had the core.
+            medians[name] = r.GetAdjustedCPUTime();
         }
     }
     std::map<std::string, double> medians;
@@ -171,8 +173,9 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     auto& m = reporter.medians;
     if (m.count("BM_AnalysisStep") && m.count("BM_FftwReal1024") && m.count("BM_CalcFFT")) {
-        std::printf("\nanalysis step: %.2f us (target below 20 us)\n", m["BM_AnalysisStep"] / 1000.0);
-        std::printf("analysis step / FFTW 1024-point real transform: %.1f\n", m["BM_AnalysisStep"] / m["BM_FftwReal1024"]);
+        std::printf("\nanalysis step: %.2f us CPU\n", m["BM_AnalysisStep"] / 1000.0);
+        std::printf("analysis step / FFTW 1024-point real transform: %.1f (target: at most 3)\n",
+                    m["BM_AnalysisStep"] / m["BM_FftwReal1024"]);
         std::printf("CalcFFT alone / FFTW 1024-point real transform: %.1f\n", m["BM_CalcFFT"] / m["BM_FftwReal1024"]);
     }
     if (m.count("BM_WimDataToComplete"))

@@ -29,6 +29,8 @@ bool tryStmt(const std::function<void()>& statement) {
     }
 }
 
+void noteSkipped(int number) { note(VbError(number), platform::Err()); }
+
 bool condOrTrue(const std::function<bool()>& condition) {
     try {
         return condition();

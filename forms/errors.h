@@ -13,6 +13,10 @@ using platform::VbError;
 // Returns false when the statement failed.
 bool tryStmt(const std::function<void()>& statement);
 
+// Notes error number in Err as a statement skipped by tryStmt would, without raising it: for a
+// failure known beforehand on a path that runs many times a second.
+void noteSkipped(int number);
+
 // The classic rule for a condition that fails while errors are skipped: the Then branch runs.
 // Use it where the program relies on that; elsewhere write the condition plainly.
 bool condOrTrue(const std::function<bool()>& condition);

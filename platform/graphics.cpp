@@ -112,6 +112,13 @@ void Bitmap::line(int x0, int y0, int x1, int y1, std::uint32_t colour) {
         first = std::max(first, m0 - majorSize + 1);
         last = std::min(last, m0 + 1);
     }
+    if (dy == 0) {
+        // A level line (the plot's marks): the same pixels in one fill of the row.
+        if (y0 < 0 || y0 >= height_ || first >= last) return;
+        const long long a = s > 0 ? m0 + first : m0 - last + 1, b = s > 0 ? m0 + last : m0 - first + 1;
+        fillRow(y0, static_cast<int>(a), static_cast<int>(b), colour);
+        return;
+    }
     for (long long i = first; i < last; ++i) {
         const long long n = n0 + floorDiv(2 * i * dn + steps, 2 * steps);
         if (n < 0 || n >= minorSize) continue;

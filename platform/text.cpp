@@ -83,6 +83,22 @@ std::string utf8ToCp1252(std::string_view utf8) {
     return out;
 }
 
+bool cp1252Holds(std::string_view utf8) { return isAscii(utf8) || cp1252ToUtf8(utf8ToCp1252(utf8)) == utf8; }
+
+std::size_t utf8PrefixBytes(std::string_view utf8, std::size_t maxUnits, std::size_t& units) {
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+    std::size_t at = 0;
+    units = 0;
+    while (at < utf8.size()) {
+        const std::size_t n = sequenceLength(s + at, utf8.size() - at);
+        const std::size_t u = n == 4 ? 2 : 1;
+        if (units + u > maxUnits) break;
+        units += u;
+        at += n;
+    }
+    return at;
+}
+
 std::string cp1252ToUtf8(std::string_view cp1252) {
     if (isAscii(cp1252)) return std::string(cp1252);
     thread_local Converter conv("UTF-8", "CP1252");

@@ -14,4 +14,12 @@ std::string utf8ToCp1252(std::string_view utf8);
 // 90, 9D hex) become the control characters of the same number, as Windows maps them.
 std::string cp1252ToUtf8(std::string_view cp1252);
 
+// Whether Windows-1252 holds every character of the text, so that it comes back unchanged.
+bool cp1252Holds(std::string_view utf8);
+
+// The longest start of a UTF-8 text that holds whole characters only and at most maxUnits
+// UTF-16 units (a character outside the Basic Multilingual Plane counts 2, a byte that is not
+// valid UTF-8 counts 1): its length in bytes, and in units through `units`.
+std::size_t utf8PrefixBytes(std::string_view utf8, std::size_t maxUnits, std::size_t& units);
+
 } // namespace platform

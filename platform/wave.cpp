@@ -1,6 +1,7 @@
 #include "platform/wave.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -179,7 +180,9 @@ struct OpenHandle {
     void returnHeadLocked(UINT msg) {
         WAVEHDR* h = queue.front();
         queue.pop_front();
-        h->dwFlags = (h->dwFlags | WHDR_DONE) & ~WHDR_INQUEUE;
+        // Published last, so that a program polling WHDR_DONE sees the samples and the count.
+        std::atomic_ref<std::uint32_t>(h->dwFlags).store((h->dwFlags | WHDR_DONE) & ~WHDR_INQUEUE,
+                                                         std::memory_order_release);
         notifier_.post(msg, static_cast<WPARAM>(handle_), reinterpret_cast<LPARAM>(h));
     }
 

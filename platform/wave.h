@@ -118,7 +118,8 @@ MMRESULT waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UINT size);
 // 33 while the header is queued.
 MMRESULT waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT size);
 // Queues a prepared header (34 when unprepared, 33 when already queued). Buffers fill in queue
-// order; a full one gets dwBytesRecorded, WHDR_DONE, loses WHDR_INQUEUE and is posted.
+// order; a full one gets dwBytesRecorded, WHDR_DONE, loses WHDR_INQUEUE and is posted. The flags
+// are stored last (release), so a program may poll them instead of waiting for the message.
 MMRESULT waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT size);
 // Input that arrives with no buffer queued is lost.
 MMRESULT waveInStart(HWAVEIN handle);

@@ -5,11 +5,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
 #include "platform/wave_clocked.h"
 
@@ -47,6 +50,14 @@ bool logShowsTruncatedData(SNDFILE* file, std::string& detail) {
 class SoundFileReader {
 public:
     ~SoundFileReader() {
+        if (worker_.joinable()) {
+            {
+                std::lock_guard lock(readyMutex_);
+                stop_ = true;
+            }
+            readyCv_.notify_all();
+            worker_.join();
+        }
         if (src_) src_delete(src_);
         if (file_) sf_close(file_);
     }
@@ -79,12 +90,17 @@ public:
         }
         const auto outCap = static_cast<std::size_t>(kChunkFrames * std::max(1.0, ratio_)) + 64;
         outBuf_.resize(outCap * static_cast<std::size_t>(channels_));
+        // The rate is converted ahead in a streaming pass on a thread of its own, so that the
+        // 1 ms path only copies. The converter sees the same chunks in the same order as it
+        // would here, so the samples are the same.
+        if (src_) worker_ = std::thread([this] { convertAhead(); });
         return MMSYSERR_NOERROR;
     }
 
     // Always fills frames: after the end of the file (or a read failure) with silence.
     void read(std::int16_t* out, std::size_t frames) {
         const auto ch = static_cast<std::size_t>(channels_);
+        if (worker_.joinable()) return readConverted(out, frames);
         while (frames > 0) {
             if (outAvail_ > 0) {
                 const std::size_t n = std::min(frames, outAvail_);
@@ -103,6 +119,62 @@ public:
     }
 
 private:
+    // The converter's side: chunks of converted frames queued up to kAheadFrames ahead.
+    void convertAhead() {
+        const auto ch = static_cast<std::size_t>(channels_);
+        for (;;) {
+            {
+                std::unique_lock lock(readyMutex_);
+                readyCv_.wait(lock, [&] { return stop_ || readyFrames_ < kAheadFrames; });
+                if (stop_) return;
+            }
+            const bool more = refill();
+            std::vector<float> chunk;
+            if (more) chunk.assign(outBuf_.begin(), outBuf_.begin() + static_cast<std::ptrdiff_t>(outAvail_ * ch));
+            outAvail_ = 0;
+            {
+                std::lock_guard lock(readyMutex_);
+                if (!more) {
+                    converterDone_ = true;
+                } else if (!chunk.empty()) {
+                    readyFrames_ += chunk.size() / ch;
+                    ready_.push_back(std::move(chunk));
+                }
+            }
+            readyCv_.notify_all();
+            if (!more) return;
+        }
+    }
+
+    // The caller's side: takes the converted frames in order; silence once they have run out.
+    void readConverted(std::int16_t* out, std::size_t frames) {
+        const auto ch = static_cast<std::size_t>(channels_);
+        while (frames > 0) {
+            const std::size_t have = current_.size() / ch - currentPos_;
+            if (have > 0) {
+                const std::size_t n = std::min(frames, have);
+                src_float_to_short_array(current_.data() + currentPos_ * ch, out, static_cast<int>(n * ch));
+                out += n * ch;
+                frames -= n;
+                currentPos_ += n;
+                continue;
+            }
+            {
+                std::unique_lock lock(readyMutex_);
+                readyCv_.wait(lock, [&] { return !ready_.empty() || converterDone_; });
+                if (ready_.empty()) {
+                    std::fill(out, out + frames * ch, std::int16_t{0});
+                    return;
+                }
+                current_ = std::move(ready_.front());
+                ready_.pop_front();
+                readyFrames_ -= current_.size() / ch;
+                currentPos_ = 0;
+            }
+            readyCv_.notify_all();
+        }
+    }
+
     // Reads the next chunk of the file into inBuf_, mixed to the asked channels.
     void readChunk() {
         sf_count_t n = sf_readf_float(file_, fileBuf_.data(), kChunkFrames);
@@ -183,6 +255,18 @@ private:
     std::uint64_t framesRead_ = 0;
     std::vector<float> fileBuf_, inBuf_, outBuf_;
     std::size_t inPos_ = 0, inAvail_ = 0, outPos_ = 0, outAvail_ = 0;
+
+    // About 2.6 s at 50 kHz: enough that the caller never waits once it has started.
+    static constexpr std::size_t kAheadFrames = std::size_t{1} << 17;
+    std::mutex readyMutex_;
+    std::condition_variable readyCv_;
+    std::deque<std::vector<float>> ready_;
+    std::size_t readyFrames_ = 0;
+    bool converterDone_ = false;
+    bool stop_ = false;
+    std::vector<float> current_;
+    std::size_t currentPos_ = 0;
+    std::thread worker_;  // last: started when everything above is in place
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/eventloop.h"
+#include "platform/text.h"
 
 namespace platform {
 
@@ -26,8 +27,12 @@ LRESULT defWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return 1;
     case WM_GETTEXT:
         return copyWindowText(reg.getWindowText(hwnd), wParam, lParam);
-    case WM_GETTEXTLENGTH:
-        return static_cast<LRESULT>(reg.getWindowText(hwnd).size());
+    case WM_GETTEXTLENGTH: {
+        const std::string text = reg.getWindowText(hwnd);
+        std::size_t units = 0;
+        utf8PrefixBytes(text, text.size(), units);
+        return static_cast<LRESULT>(units);
+    }
     default:
         return 0;
     }
@@ -35,10 +40,12 @@ LRESULT defWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 LRESULT copyWindowText(const std::string& text, WPARAM wParam, LPARAM lParam) {
     if (wParam == 0 || !lParam) return 0;
-    const std::size_t n = std::min<std::size_t>(text.size(), wParam - 1);
+    // wParam and the answer count characters (UTF-16 units); only whole characters are copied.
+    std::size_t units = 0;
+    const std::size_t n = utf8PrefixBytes(text, wParam - 1, units);
     std::memcpy(reinterpret_cast<char*>(lParam), text.data(), n);
     reinterpret_cast<char*>(lParam)[n] = '\0';
-    return static_cast<LRESULT>(n);
+    return static_cast<LRESULT>(units);
 }
 
 WindowRegistry& WindowRegistry::current() {

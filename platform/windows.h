@@ -64,6 +64,9 @@ struct Rect {
 };
 
 // What a window does with the messages no replaced procedure takes: set and get its text.
+// WM_GETTEXT's wParam (the buffer's size, the closing zero included) and its answer, like
+// WM_GETTEXTLENGTH's, count characters as the forms runtime counts them (UTF-16 units); the
+// text is copied as whole UTF-8 characters, never cut inside one.
 LRESULT defWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // WM_GETTEXT's answer for a window showing text: the text copied into the caller's buffer of
 // wParam characters (cut to fit, always terminated); the number copied.
@@ -86,6 +89,9 @@ public:
     virtual bool moveWindow(HWND hwnd, int x, int y, int width, int height, bool repaint) = 0;
     virtual bool setWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) = 0;
 };
+
+// Bytes a WM_GETTEXT buffer needs for `chars` characters, the closing zero included.
+inline std::size_t textBufferBytes(std::size_t chars) { return 3 * chars + 1; }
 
 class WindowRegistry {
 public:

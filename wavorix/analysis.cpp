@@ -241,7 +241,7 @@ void Analyze(std::int32_t blockNumber, std::int32_t bufferIndex) {
         // The history keeps the last 100 steps, oldest first.
         vb::BMOVE(&st.sequence(2), &st.sequence(1), 99 * 4);
         if (buffer == 0) {
-            skip91([&] { setLamp(st, 0xFFFF); });
+            if (st.lamp) setLamp(st, 0xFFFF);
             st.analysisSeq = blockNumber - 1;
             st.busy = false;
             st.sequence(100) = 0;

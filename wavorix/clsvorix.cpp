@@ -43,6 +43,55 @@ double timerSeconds() {
     return std::fmod(std::chrono::duration<double>(now).count(), 86400.0);
 }
 
+// Remembering the open handle only helps the next run close what this one left open: a
+// settings store that cannot be read or written does not stop the device from opening or closing.
+std::string readLastHandle(const char* section, const std::string& def) {
+    try {
+        return GetSetting(kSettingsApp, section, kLastHandle, def);
+    } catch (const VbError&) {
+        return def;
+    }
+}
+
+void saveLastHandle(const char* section, std::int32_t handle) {
+    try {
+        SaveSetting(kSettingsApp, section, kLastHandle, std::to_string(handle));
+    } catch (const VbError&) {
+    }
+}
+
+// Stops the open device, takes back its buffers and closes it. A buffer index past the headers
+// (9) or a missing header array (91) goes on with the close.
+void closeDevice(EngineState& st) {
+    const std::int32_t h = st.deviceHandle;
+    if (h == 0) return;
+    auto unprepareAll = [&](auto unprepare) {
+        try {
+            for (std::int32_t i = 1; i <= st.headers.ubound(); ++i) unprepare(h, &st.headers(i), WAVEHDR_SIZE32);
+        } catch (const VbError& e) {
+            if (e.number() != 9 && e.number() != 91) throw;
+        }
+    };
+    if (st.deviceKind == 1) {
+        waveInReset(h);
+        unprepareAll(waveInUnprepareHeader);
+        waveInClose(h);
+    } else if (st.deviceKind == 2) {
+        waveOutReset(h);
+        unprepareAll(waveOutUnprepareHeader);
+        waveOutClose(h);
+    }
+}
+
+[[noreturn]] void invalidSetting(const std::string& why) {
+    raise(380, std::string("Invalid property value") + kLineBreak + why, kSource);
+}
+
+void checkFftSamples(std::int32_t samples, std::int32_t flags) {
+    if ((flags & 2) == 2 && samples < 2)
+        invalidSetting("Samples must be 2 or more for the FFT (is " + std::to_string(samples) + ")");
+}
+
 std::int32_t blockMs(std::int32_t samples, std::int32_t sps) {
     if (sps == 0) raise(11);
     return static_cast<std::int32_t>(std::floor(static_cast<double>(samples) * 1000.0 / sps));
@@ -151,118 +200,168 @@ Variant clsVorix::InitX(HWND msgWindow, HWND waveWindow, HWND timerWindow, std::
     EngineState& st = engine();
     return withTrail("Function InitX in clsVorix", [&]() -> Variant {
         if (st.stateFlags != 0) return Variant(static_cast<std::int32_t>(-1001));
-        bool retryGranted = true;
-        for (int pass = 1;; ++pass) {
-            // 1. The device kind; 2 (and so 3) means output.
-            st.deviceKind = 0;
-            const std::int32_t asked = typ;
-            if (asked & 1) {
-                typ = 1;
-                st.deviceKind = 1;
-            }
-            if ((asked & 2) == 2) {
-                typ = 2;
-                st.deviceKind = 2;
-                loopMethod_ = 1;
-                Playing = true;
-            }
-            // 2.
-            st.samples = samples_;
-            st.buffers = 0;
-            st.devicesAtOpen = static_cast<std::int32_t>(waveInGetNumDevs());
-            st.triggerCount = triggerUpperBound();
-            if (st.triggerCount > 0) InitTriggers(triggers_, sps_, samples_);
-            // 3.
-            st.insideInitX = true;
-            try {
-                Reset();
-            } catch (...) {
-                st.insideInitX = false;
-                throw;
-            }
-            st.insideInitX = false;
-            st.blockCounter = 0;
-            st.missedCount = 0;
-            // 4., 5.
-            SetGlobalConstants();
-            st.msgWindow = msgWindow;
-            st.waveWindow = waveWindow;
-            st.timerWindow = timerWindow;
-            // 6.
-            if (st.loopMode == 0) {
-                setLamp(st, RGB(0, 175, 0));
-            } else if (st.loopMode == 1 || st.loopMode == 3) {
-                modProc::SubClassWaveIn(1);
-                modProc::SubClassTimer(1);
-            }
-            // 7.
-            FFT::InitAnalysis();
-            // 8. Open, with one retry after closing a handle an earlier run left open.
-            const char* section = sectionOf(st.deviceKind);
-            std::string reason;
-            for (;;) {
-                st.deviceHandle = 0;
-                DeviceHandle = 0;
-                st.nestingDepth = 0;
-                if (st.deviceKind == 1)
-                    waveInOpen(&st.deviceHandle, static_cast<UINT>(Device), &st.format,
-                               static_cast<DWORD_PTR>(waveWindow), 0, CALLBACK_WINDOW);
-                else if (st.deviceKind == 2)
-                    waveOutOpen(&st.deviceHandle, static_cast<UINT>(Device), &st.format,
-                                static_cast<DWORD_PTR>(waveWindow), 0, CALLBACK_WINDOW);
-                if (st.deviceHandle == 0 && st.deviceKind != 0) reason = waveLastErrorText();
-                for (int i = 0; i < 100; ++i) pumpEvents();
-                if (st.deviceHandle != 0) {
-                    st.stateFlags |= kFlagOpened;
-                    SaveSetting(kSettingsApp, section, kLastHandle, std::to_string(st.deviceHandle));
-                    break;
-                }
-                const std::int32_t last = parseHandle(GetSetting(kSettingsApp, section, kLastHandle, "0"));
-                if (!retryGranted) break;
-                retryGranted = false;
-                if (st.deviceKind == 1)
-                    waveInClose(last);
-                else if (st.deviceKind == 2)
-                    waveOutClose(last);
-            }
-            // 9., 10.
-            DeviceHandle = st.deviceHandle;
-            st.headers.redim(st.buffers);
-            if (st.deviceHandle == 0) {
-                modProc::SubClassWaveIn(0);
-                modProc::SubClassTimer(0);
-                std::string text = "Wavedevice cannot be opened!";
-                if (!reason.empty()) text += kLineBreak + reason;
-                raise(1051, text, kSource);
-            }
-            // 11., 12. Buffers are queued only by Start.
-            prepareHeaders();
-            if (st.deviceKind == 1) {
-                waveInStart(st.deviceHandle);
-            } else if (st.deviceKind == 2) {
-                recording_ = false;
-            }
-            // 13.
-            CloseFile();
-            FileSettings fs;
-            fs.fileName = FileName;
-            fs.recording = recording_;
-            fs.playing = Playing;
-            fs.maxRecordingTime = MaxRecordingTime;
-            fs.sps = sps_;
-            fs.bips = Bips;
-            fs.channels = Channels;
-            PrepareFile(fs);
-            recording_ = fs.recording;
-            // 14. A device that has not reported "open" gets one more full pass.
-            if ((loopMethod_ & 1) == 1 && (st.stateFlags & kFlagOpenNotified) == 0 && pass == 1) {
-                pumpEvents();
-                Reset();
-                continue;
-            }
-            return Variant();
+        checkSettings();
+        try {
+            return openEngine(msgWindow, waveWindow, timerWindow, typ);
+        } catch (...) {
+            // Nothing of a failed Init stays behind: the next Init starts from a closed engine.
+            abandonInit();
+            throw;
         }
     });
+}
+
+void clsVorix::checkSettings() const {
+    if (Channels != 1 && Channels != 2) invalidSetting("Channels must be 1 or 2 (is " + std::to_string(Channels) + ")");
+    if (Buffers < 1 || Buffers > kMaxBuffers)
+        invalidSetting("Buffers must be 1 to " + std::to_string(kMaxBuffers) + " (is " + std::to_string(Buffers) + ")");
+    checkFftSamples(samples_, analysis_);
+}
+
+void RefuseWhileOpen(std::int32_t newSamples, std::int32_t flags, const char* procedure) {
+    const EngineState& st = engine();
+    if ((st.stateFlags & kFlagOpened) == 0) return;
+    withTrail(procedure, [&] {
+        if (newSamples != st.samples)
+            invalidSetting("Samples cannot change while the device is open (" + std::to_string(st.samples) + " to " +
+                           std::to_string(newSamples) + ")");
+        checkFftSamples(newSamples, flags);
+    });
+}
+
+void clsVorix::abandonInit() {
+    EngineState& st = engine();
+    st.insideInitX = false;
+    try {
+        if (st.deviceHandle != 0) {
+            closeDevice(st);
+            pumpEvents();  // its notices still find the wave procedure
+        }
+    } catch (...) {
+        // What follows has to happen whatever the device said.
+    }
+    st.deviceHandle = 0;
+    DeviceHandle = 0;
+    try {
+        modProc::SubClassWaveIn(0);
+        modProc::SubClassTimer(0);
+    } catch (...) {
+    }
+    CloseFile();
+    st.stateFlags = 0;
+}
+
+Variant clsVorix::openEngine(HWND msgWindow, HWND waveWindow, HWND timerWindow, std::int32_t typ) {
+    EngineState& st = engine();
+    bool retryGranted = true;
+    for (int pass = 1;; ++pass) {
+        // 1. The device kind; 2 (and so 3) means output.
+        st.deviceKind = 0;
+        const std::int32_t asked = typ;
+        if (asked & 1) {
+            typ = 1;
+            st.deviceKind = 1;
+        }
+        if ((asked & 2) == 2) {
+            typ = 2;
+            st.deviceKind = 2;
+            loopMethod_ = 1;
+            Playing = true;
+        }
+        // 2.
+        st.samples = samples_;
+        st.buffers = 0;
+        st.devicesAtOpen = static_cast<std::int32_t>(waveInGetNumDevs());
+        st.triggerCount = triggerUpperBound();
+        if (st.triggerCount > 0) InitTriggers(triggers_, sps_, samples_);
+        // 3.
+        st.insideInitX = true;
+        try {
+            Reset();
+        } catch (...) {
+            st.insideInitX = false;
+            throw;
+        }
+        st.insideInitX = false;
+        st.blockCounter = 0;
+        st.missedCount = 0;
+        // 4., 5.
+        SetGlobalConstants();
+        st.msgWindow = msgWindow;
+        st.waveWindow = waveWindow;
+        st.timerWindow = timerWindow;
+        // 6.
+        if (st.loopMode == 0) {
+            setLamp(st, RGB(0, 175, 0));
+        } else if (st.loopMode == 1 || st.loopMode == 3) {
+            modProc::SubClassWaveIn(1);
+            modProc::SubClassTimer(1);
+        }
+        // 7.
+        FFT::InitAnalysis();
+        // 8. Open, with one retry after closing a handle an earlier run left open.
+        const char* section = sectionOf(st.deviceKind);
+        std::string reason;
+        for (;;) {
+            st.deviceHandle = 0;
+            DeviceHandle = 0;
+            st.nestingDepth = 0;
+            if (st.deviceKind == 1)
+                waveInOpen(&st.deviceHandle, static_cast<UINT>(Device), &st.format,
+                           static_cast<DWORD_PTR>(waveWindow), 0, CALLBACK_WINDOW);
+            else if (st.deviceKind == 2)
+                waveOutOpen(&st.deviceHandle, static_cast<UINT>(Device), &st.format,
+                            static_cast<DWORD_PTR>(waveWindow), 0, CALLBACK_WINDOW);
+            if (st.deviceHandle == 0 && st.deviceKind != 0) reason = waveLastErrorText();
+            for (int i = 0; i < 100; ++i) pumpEvents();
+            if (st.deviceHandle != 0) {
+                st.stateFlags |= kFlagOpened;
+                saveLastHandle(section, st.deviceHandle);
+                break;
+            }
+            const std::int32_t last = parseHandle(readLastHandle(section, "0"));
+            if (!retryGranted) break;
+            retryGranted = false;
+            if (st.deviceKind == 1)
+                waveInClose(last);
+            else if (st.deviceKind == 2)
+                waveOutClose(last);
+        }
+        // 9., 10.
+        DeviceHandle = st.deviceHandle;
+        st.headers.redim(st.buffers);
+        if (st.deviceHandle == 0) {
+            std::string text = "Wavedevice cannot be opened!";
+            if (!reason.empty()) text += kLineBreak + reason;
+            raise(1051, text, kSource);
+        }
+        // 11., 12. Buffers are queued only by Start.
+        prepareHeaders();
+        if (st.deviceKind == 1) {
+            waveInStart(st.deviceHandle);
+        } else if (st.deviceKind == 2) {
+            recording_ = false;
+        }
+        // 13.
+        CloseFile();
+        FileSettings fs;
+        fs.fileName = FileName;
+        fs.recording = recording_;
+        fs.playing = Playing;
+        fs.maxRecordingTime = MaxRecordingTime;
+        fs.sps = sps_;
+        fs.bips = Bips;
+        fs.channels = Channels;
+        PrepareFile(fs);
+        recording_ = fs.recording;
+        // 14. A device that has not reported "open" gets one more full pass.
+        if ((loopMethod_ & 1) == 1 && (st.stateFlags & kFlagOpenNotified) == 0 && pass == 1) {
+            pumpEvents();
+            Reset();
+            continue;
+        }
+        return Variant();
+    }
 }
 
 std::int32_t clsVorix::Start() {
@@ -286,6 +385,7 @@ std::int32_t clsVorix::Start() {
                 if (static_cast<std::int32_t>(waveInGetNumDevs()) != st.devicesAtOpen) return 0;
                 for (std::int32_t i = 1; i <= st.buffers; ++i) {
                     WAVEHDR& h = st.headers(i);
+                    if (modProc::QueuedAtDevice(h)) continue;  // still queued since before Pause
                     h.dwBytesRecorded = 0;
                     h.dwUser = static_cast<DWORD_PTR>(i);
                     waveInAddBuffer(st.deviceHandle, &h, WAVEHDR_SIZE32);
@@ -348,38 +448,29 @@ std::int32_t clsVorix::Reset() {
     try {
         // 1. A handle left open by an earlier run is closed too.
         if (st.deviceHandle != 0) {
-            if (GetSetting(kSettingsApp, section, kLastHandle, "") != std::to_string(st.deviceHandle))
-                SaveSetting(kSettingsApp, section, kLastHandle, std::to_string(st.deviceHandle));
+            if (readLastHandle(section.c_str(), "") != std::to_string(st.deviceHandle))
+                saveLastHandle(section.c_str(), st.deviceHandle);
         } else {
-            st.deviceHandle = parseHandle(GetSetting(kSettingsApp, section, kLastHandle, "0"));
+            st.deviceHandle = parseHandle(readLastHandle(section.c_str(), "0"));
         }
         // 2.
         if (st.timerId > 0) {
             modProc::KillTimer(st.timerId);
             st.timerId = 0;
         }
-        // 3.
-        if (st.deviceHandle != 0) {
-            const std::int32_t h = st.deviceHandle;
-            auto unprepareAll = [&](auto unprepare) {
-                try {
-                    for (std::int32_t i = 1; i <= st.headers.ubound(); ++i) unprepare(h, &st.headers(i), WAVEHDR_SIZE32);
-                } catch (const VbError& e) {
-                    if (e.number() != 9 && e.number() != 91) throw;
-                }
-            };
-            if (st.deviceKind == 1) {
-                waveInReset(h);
-                unprepareAll(waveInUnprepareHeader);
-                waveInClose(h);
-            } else if (st.deviceKind == 2) {
-                waveOutReset(h);
-                unprepareAll(waveOutUnprepareHeader);
-                waveOutClose(h);
-            }
+        // 3., 4. The device hands back every buffer it still held, and they arrive here with the
+        // window procedure still in place; while draining, it keeps only the samples they hold
+        // (they are no new blocks: neither counted nor analysed).
+        {
+            struct Draining {
+                EngineState& st;
+                bool before;
+                explicit Draining(EngineState& s) : st(s), before(s.draining) { st.draining = true; }
+                ~Draining() { st.draining = before; }
+            } draining(st);
+            closeDevice(st);
+            pumpEvents();
         }
-        // 4. What the device returned arrives here, with the window procedure still in place.
-        pumpEvents();
         redim(st.specL, 1);
         st.capture.shrink();
         // 5.
@@ -459,8 +550,9 @@ double clsVorix::AnalysisTime(std::int32_t nCycles, std::int32_t /*typ*/) {
 // ---- Properties ----
 
 void clsVorix::letAnalysis(std::int32_t v) {
-    analysis_ = v;
     const std::int32_t old = samples_;
+    RefuseWhileOpen(FFT::CheckSamples(old, v), v, "Property Let Analysis in clsVorix");
+    analysis_ = v;
     samples_ = FFT::CheckSamples(old, v);
     if (samples_ != old && onChangedSamples) onChangedSamples(old);
     engine().samples = samples_;
@@ -469,6 +561,7 @@ void clsVorix::letAnalysis(std::int32_t v) {
 
 void clsVorix::letSamples(std::int32_t v) {
     const std::int32_t requested = v < 1 ? 1 : v;
+    RefuseWhileOpen(FFT::CheckSamples(requested, analysis_), analysis_, "Property Let Samples in clsVorix");
     samples_ = FFT::CheckSamples(requested, analysis_);
     if (samples_ != requested && onChangedSamples) onChangedSamples(requested);
     engine().samples = samples_;

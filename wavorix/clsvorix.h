@@ -32,6 +32,13 @@ std::string VersionText();
 // The folder of libwavorix.so.
 std::string LibraryFolder();
 
+// Complete's key code carries the buffer index in its low byte.
+inline constexpr std::int32_t kMaxBuffers = 255;
+
+// While the device is open, error 380 (with procedure as its trail line) for a sample count that
+// differs from the one the buffers were sized for, or that is too short for the FFT of flags.
+void RefuseWhileOpen(std::int32_t newSamples, std::int32_t flags, const char* procedure);
+
 // Application and value names of the remembered device handle.
 inline constexpr const char* kSettingsApp = "WavoricsOCX";
 inline constexpr const char* kLastHandle = "LastHandle";
@@ -121,6 +128,13 @@ public:
 
 private:
     std::int32_t triggerUpperBound() const;
+    // Settings that cannot work: error 380 before anything is opened.
+    void checkSettings() const;
+    // The passes of InitX (steps 1 to 14).
+    platform::com::Variant openEngine(platform::HWND msgWindow, platform::HWND waveWindow,
+                                      platform::HWND timerWindow, std::int32_t typ);
+    // After a failed InitX: the device closed, the window procedures back, the file closed.
+    void abandonInit();
     void prepareHeaders();
     void startOutput();
 

@@ -1,5 +1,6 @@
 #include "wavorix/modproc.h"
 
+#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -35,25 +36,41 @@ WAVEHDR* ownHeader(EngineState& st, LPARAM lParam) {
     return nullptr;
 }
 
+// A buffer that Reset's waveInReset handed back while capture ran: no new block, so it is neither
+// counted nor analysed; the recording keeps only the samples the device had put into it.
+void keepReturnedSamples(EngineState& st, LPARAM lParam) {
+    if ((st.stateFlags & 7) != 7) return;
+    WAVEHDR* hdr = ownHeader(st, lParam);
+    if (!hdr || hdr->dwBytesRecorded == 0) return;
+    if (!st.writerBusy && st.fileNumber > 0) WriteBuffer(static_cast<std::int32_t>(hdr->dwUser));
+}
+
 void onWaveData(EngineState& st, LPARAM lParam) {
+    if (st.draining) {
+        keepReturnedSamples(st, lParam);
+        return;
+    }
     st.blockCounter = nextCount(st.blockCounter);
     if (!st.stopwatch) st.stopwatch = std::make_unique<clsXTimer>();
     st.stopwatch->Stopp();
     st.arrivalTime = st.stopwatch->TimeElapsed();
     if ((st.stateFlags & 7) != 7) return;
     WAVEHDR* hdr = ownHeader(st, lParam);
-    if (!hdr) return;
+    // Start may have queued the buffer again before this notice came: it is the device's now.
+    if (!hdr || QueuedAtDevice(*hdr)) return;
     st.arrivedBuffer = static_cast<std::int32_t>(hdr->dwUser);
     BufferRecord& rec = st.records(st.arrivedBuffer);
     rec.arrivalTime = st.arrivalTime;
     if (st.loopMode == 1) {
         rec.arrivalTime2 = st.arrivalTime;
         rec.done = false;
-        if (static_cast<std::int32_t>(waveInGetNumDevs()) == st.devicesAtOpen)
-            waveInAddBuffer(st.deviceHandle, hdr, WAVEHDR_SIZE32);
     }
+    // The samples are taken before the buffer goes back to the device: once queued, the device's
+    // thread may fill it again at any moment.
     FFT::CopyBufferData(st.blockCounter, st.arrivedBuffer);
     if (!st.writerBusy && st.fileNumber > 0) WriteBuffer(st.arrivedBuffer);
+    if (st.loopMode == 1 && static_cast<std::int32_t>(waveInGetNumDevs()) == st.devicesAtOpen)
+        waveInAddBuffer(st.deviceHandle, hdr, WAVEHDR_SIZE32);
     if (st.analysisFlags != kStopAnalysis) {
         if (!st.busy && (st.timerId == 0 || st.buffers == 1))
             FFT::Analyze(st.blockCounter, st.arrivedBuffer);
@@ -189,7 +206,9 @@ LRESULT WindowProcWave(HWND /*hwnd*/, UINT msg, WPARAM /*wParam*/, LPARAM lParam
 LRESULT WindowProcTimer(HWND /*hwnd*/, UINT msg, WPARAM wParam, LPARAM /*lParam*/) {
     EngineState& st = engine();
     try {
-        if (msg == kTimerTickMessage && wParam == kTimerTickWParam && !st.busy) FFT::Analyze(st.blockCounter, 0);
+        // A tick still queued when Reset began finds nothing more to hand to the host.
+        if (msg == kTimerTickMessage && wParam == kTimerTickWParam && !st.busy && !st.draining)
+            FFT::Analyze(st.blockCounter, 0);
     } catch (...) {
         const VbError e = currentError();
         if (e.number() != 9999) {
@@ -235,13 +254,20 @@ void KillTimer(std::int32_t id) {
     timerOwners().erase(static_cast<UINT>(id));
 }
 
+bool QueuedAtDevice(WAVEHDR& header) {
+    // The device's thread marks a buffer done when it hands it back: read that mark as it is
+    // published, so that what the device wrote before it is visible here too.
+    return (std::atomic_ref<std::uint32_t>(header.dwFlags).load(std::memory_order_acquire) & WHDR_INQUEUE) != 0;
+}
+
 void NextBuffer(std::int32_t /*oneShot*/) {
     EngineState& st = engine();
     withTrail("Sub NextBuffer in Wavorix", [&] {
         st.currentBuffer = st.currentBuffer + 1 > st.buffers ? 1 : st.currentBuffer + 1;
         WAVEHDR& h = st.headers(st.currentBuffer);
         const auto full = static_cast<std::uint32_t>(st.samples * 2 * st.channels);
-        if (static_cast<std::int32_t>(waveInGetNumDevs()) == st.devicesAtOpen &&
+        // A buffer still queued is the device's: its byte count is not ours to read or clear.
+        if (static_cast<std::int32_t>(waveInGetNumDevs()) == st.devicesAtOpen && !QueuedAtDevice(h) &&
             (h.dwBytesRecorded == 0 || h.dwBytesRecorded == full)) {
             h.dwBytesRecorded = 0;
             if (static_cast<std::int32_t>(waveInGetNumDevs()) == st.devicesAtOpen)

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "platform/mmtimer.h"
+#include "platform/wave.h"
 #include "platform/windows.h"
 
 namespace wavorix::modProc {
@@ -24,6 +25,8 @@ platform::LRESULT WindowProcTimer(platform::HWND hwnd, platform::UINT msg, platf
 void TimerProc(platform::UINT id, platform::UINT msg, platform::DWORD_PTR user, platform::DWORD_PTR dw1,
                platform::DWORD_PTR dw2);
 void NextBuffer(std::int32_t oneShot);
+// Whether the buffer is queued at the device (its samples may change under us).
+bool QueuedAtDevice(platform::WAVEHDR& header);
 
 // The periodic timer of the calling thread's engine (TimerProc as its callback).
 std::int32_t StartTimer(std::int32_t delayMs, std::int32_t user);

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -70,6 +71,17 @@ bool writeHeader(EngineState& st, std::int64_t endPosition) {
     MakeWaveHeader(h, static_cast<std::int32_t>(std::nearbyint(count)), st.channels, st.sampleRate, 16);
     const auto bytes = h.bytes();
     return writeAt(st.file, 0, bytes.data(), bytes.size());
+}
+
+// What the device put into buffer i: its header's recorded byte count, whole frames, at most
+// one block. The finishing call (index 0) counts a whole block, which never fits below limit 0.
+std::int32_t recordedBytes(EngineState& st, std::int32_t bufferIndex) {
+    const std::int32_t block = st.samples * 2 * st.channels;
+    if (bufferIndex < 1 || bufferIndex > st.headers.ubound()) return block;
+    const std::int64_t frame = 2 * static_cast<std::int64_t>(st.channels);
+    std::int64_t n = st.headers(bufferIndex).dwBytesRecorded;
+    if (frame > 0) n -= n % frame;
+    return static_cast<std::int32_t>(std::min<std::int64_t>(n, block));
 }
 
 }  // namespace
@@ -141,9 +153,9 @@ void WriteBuffer(std::int32_t bufferIndex) {
     EngineState& st = engine();
     st.writerBusy = true;
     try {
-        if (st.file) {
+        const std::int32_t bytes = st.file ? recordedBytes(st, bufferIndex) : 0;
+        if (bytes > 0) {  // a buffer the device returned empty adds nothing
             const std::int64_t p = st.filePosition;
-            const std::int32_t bytes = st.samples * 2 * st.channels;
             if (p + bytes - 1 < st.byteLimit) {
                 vb::BMOVE(st.capture.column(bufferIndex), span(st.recBlock, 0, bytes / 2), bytes);
                 if (!writeAt(st.file, p - 1, st.recBlock.data(), static_cast<std::size_t>(bytes))) {

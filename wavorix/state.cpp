@@ -59,7 +59,7 @@ void setLamp(EngineState& st, std::uint32_t colour) {
 
 void blinkLamp(EngineState& st, std::int32_t& phase, std::uint32_t dim, std::uint32_t bright) {
     phase = phase == 1 ? 0 : 1;
-    setLamp(st, phase == 0 ? dim : bright);
+    if (st.lamp) setLamp(st, phase == 0 ? dim : bright);
 }
 
 void pumpEvents() {

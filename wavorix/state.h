@@ -113,6 +113,7 @@ struct EngineState {
     platform::WndProc oldTimerProc;
     std::int32_t procError = 0;
     std::int32_t nestingDepth = 0;
+    bool draining = false;  // Reset is taking back the buffers the device still held
 
     // Objects of the control
     forms::Timer* pollingTimer = nullptr;
@@ -149,7 +150,8 @@ forms::Label& lamp(EngineState& st);
 // BackColor := colour and Refresh; 91 when there is no lamp.
 void setLamp(EngineState& st, std::uint32_t colour);
 // One blink of the lamp: from phase 1 to 0 showing dim, otherwise to 1 showing bright. The phase
-// moves on even when there is no lamp (91).
+// moves on even when there is no lamp, which is then all it does (it runs for every block, so
+// no error is raised and caught there).
 void blinkLamp(EngineState& st, std::int32_t& phase, std::uint32_t dim, std::uint32_t bright);
 
 // Block counters go from &H7FFFFFFE back to 1.

@@ -316,6 +316,7 @@ std::int32_t Vorix::DoFFT(std::vector<std::int16_t>& waveData, std::vector<float
     const auto n = static_cast<std::int32_t>(waveData.size());
     const std::int32_t s = FFT::CheckSamples(n, 2);
     if (s != samples_) {
+        RefuseWhileOpen(s, 2, "Function DoFFT in Wavorix");
         const std::int32_t previous = samples_;
         samples_ = s;
         RaiseEvent(eventid::ChangedSamples, {Variant(previous)});
@@ -353,6 +354,7 @@ void Vorix::letChannels(std::int16_t v) {
 
 void Vorix::letSamples(std::int32_t v) {
     const std::int32_t requested = v < 1 ? 1 : v;
+    RefuseWhileOpen(FFT::CheckSamples(requested, analysis_), analysis_, "Property Let Samples in Wavorix");
     samples_ = FFT::CheckSamples(requested, analysis_);
     if (samples_ != requested) RaiseEvent(eventid::ChangedSamples, {Variant(requested)});
     engine().samples = samples_;
@@ -390,6 +392,7 @@ void Vorix::letTimerInterval(std::int32_t v) {
 
 void Vorix::letAnalysis(std::int32_t v) {
     const std::int32_t old = samples_;
+    RefuseWhileOpen(FFT::CheckSamples(old, v), v, "Property Let Analysis in Wavorix");
     analysis_ = v;
     samples_ = FFT::CheckSamples(old, v);
     if (samples_ != old) RaiseEvent(eventid::ChangedSamples, {Variant(old)});
@@ -553,9 +556,11 @@ void Vorix::txtMsg_KeyUp(int& keyCode, int& shift) {
 void Vorix::Timer1_Timer() {
     EngineState& st = engine();
     if ((st.stateFlags & (kFlagOpened | kFlagRunning)) != (kFlagOpened | kFlagRunning)) return;
+    if (st.draining) return;  // Reset is taking the buffers back: none of them is a new block
     withTrail("Sub Timer1_Timer in Wavorix", [&] {
         if (!st.busy) {
-            FFT::CopyBufferData(0, 1);
+            // Only a buffer the device has handed back: one still queued may be half filled.
+            if (!modProc::QueuedAtDevice(st.headers(1))) FFT::CopyBufferData(0, 1);
             FFT::Analyze(0, 1);
         }
         pumpEvents();

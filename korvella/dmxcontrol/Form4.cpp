@@ -34,6 +34,14 @@ void press(HWND h) {
     tryStmt([&] { SendMessage(h, platform::WM_LBUTTONUP, 0, 0); });
 }
 
+// A name as one line: a line break in it would split the playlist or idle row it goes into.
+std::string oneLine(const std::string& name) {
+    std::string out = vb::Replace(name, "\r\n", " ");
+    std::replace(out.begin(), out.end(), '\r', ' ');
+    std::replace(out.begin(), out.end(), '\n', ' ');
+    return out;
+}
+
 }  // namespace
 
 Form4Window::Form4Window() : forms::Form("Form4", "DMXControl extern Effektsteuerung") {
@@ -118,7 +126,7 @@ void Form4Window::Timer1_Timer() {
 void Form4Window::copyNamesToEditor() {
     forms::ListBox& names = Form2->List3;
     names.Clear();
-    for (int i = 0; i < List2.ListCount(); ++i) names.AddItem(List2.List(i));
+    for (int i = 0; i < List2.ListCount(); ++i) names.AddItem(oneLine(List2.List(i)));
 }
 
 // ---- Firing, renaming, adopting ------------------------------------------------------------
@@ -153,7 +161,7 @@ void Form4Window::Command1_Click() {
     for (int i = 0; i < buttons && i < List2.ListCount(); ++i) {
         if (!List2.Selected(i)) continue;
         List2.RemoveItem(i);
-        List2.AddItem(Text1.Text(), i);
+        List2.AddItem(oneLine(Text1.Text()), i);
     }
     copyNamesToEditor();
 }
@@ -162,7 +170,7 @@ void Form4Window::Command3_Click() {
     // The finder must not renumber the list while it is rebuilt.
     Timer1.setEnabled(false);
     List2.Clear();
-    for (int i = 0; i < List4.ListCount(); ++i) List2.AddItem(List4.List(i));
+    for (int i = 0; i < List4.ListCount(); ++i) List2.AddItem(oneLine(List4.List(i)));
     Timer1.setEnabled(true);
     copyNamesToEditor();
     narrow();
@@ -194,6 +202,13 @@ void Form4Window::widen() {
 // ---- Reading the names DMXControl shows ------------------------------------------------------
 
 void Form4Window::Command2_Click() {
+    // A second click while a reading runs (its waits pump events) would interleave two readings.
+    if (reading_) return;
+    reading_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{reading_};
     if (Label1.Caption() == kNotFound) {
         platform::dialogs().msgBox("Das DMXControl KommandoBox Fenster wurde nicht gefunden.\r\nBitte öffnen Sie dieses davor.",
                                    platform::MB_OK | platform::MB_ICONINFORMATION, "KommandoBox Fenster nicht gefunden");
@@ -233,10 +248,11 @@ void Form4Window::Command2_Click() {
         // A pass whose read fails adds an empty name, so that row k stays the name of button k.
         std::string name;
         tryStmt([&] {
-            std::string buffer(32767, '\0');
-            const auto c = SendMessage(handleIn(List3, List3.ListCount() - 2), platform::WM_GETTEXT, 32767,
+            constexpr int kChars = 32767;
+            std::string buffer(platform::textBufferBytes(kChars), '\0');
+            const auto c = SendMessage(handleIn(List3, List3.ListCount() - 2), platform::WM_GETTEXT, kChars,
                                        reinterpret_cast<platform::LPARAM>(buffer.data()));
-            name = buffer.substr(0, static_cast<std::size_t>(std::max<platform::LRESULT>(0, c)));
+            name = vb::Left(buffer, static_cast<std::int32_t>(std::clamp<platform::LRESULT>(c, 0, kChars)));
         });
         List4.AddItem(name);
         WartenMs(3, -1, 1);

@@ -50,6 +50,9 @@ private:
     void copyNamesToEditor();
     void narrow();
     void widen();
+
+    // True while "Namen aus DMX Control auslesen" runs.
+    bool reading_ = false;
 };
 
 }  // namespace korvella

@@ -13,6 +13,7 @@
 #include "platform/dialogs.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "platform/windows.h"
 
 namespace korvella {
@@ -77,6 +78,25 @@ std::string idleValue(const std::string& item) {
 
 void reportFileError(const std::string& what, const std::string& path, const platform::VbError& e) {
     platform::dialogs().msgBox(what + "\r\n" + path + "\r\n\r\n" + e.description(),
+                               platform::MB_OK | platform::MB_ICONEXCLAMATION, forms::Application::title());
+}
+
+// After a save: names the rows whose characters the file's 8-bit code page cannot hold, which
+// were written with "?" in their place (an effect row then points to a file that is not there).
+// `shown(i)` is how row i is named in the message.
+void reportChangedRows(const std::string& path, const std::vector<std::string>& lines,
+                       const std::function<std::string(int)>& shown) {
+    constexpr int kListed = 10;
+    std::string rows;
+    int changed = 0;
+    for (int i = 0; i < static_cast<int>(lines.size()); ++i) {
+        if (platform::cp1252Holds(lines[i])) continue;
+        if (++changed <= kListed) rows += "\r\nEintrag " + vb::CStr(i + 1) + ": " + shown(i);
+    }
+    if (changed == 0) return;
+    if (changed > kListed) rows += "\r\n... und " + vb::CStr(changed - kListed) + " weitere";
+    platform::dialogs().msgBox("Diese Einträge enthalten Zeichen, die die Datei nicht speichern kann; sie wurden mit \"?\" "
+                               "an deren Stelle gespeichert:\r\n" + path + "\r\n" + rows,
                                platform::MB_OK | platform::MB_ICONEXCLAMATION, forms::Application::title());
 }
 
@@ -498,7 +518,9 @@ void Form2Window::Command5_Click() {
     try {
         std::vector<playlist::PlaylistRow> rows;
         for (int i = 0; i < List1.ListCount(); ++i) rows.emplace_back(List1.List(i), List2.List(i));
-        platform::writeTextLines(name, playlist::playlistLines(rows, appFolder()));
+        const std::vector<std::string> lines = playlist::playlistLines(rows, appFolder());
+        platform::writeTextLines(name, lines);
+        reportChangedRows(name, lines, [&](int i) { return List1.List(i); });
     } catch (const platform::VbError& e) {
         reportFileError("Die Playlist konnte nicht gespeichert werden:", name, e);
     }
@@ -534,7 +556,13 @@ void Form2Window::advance() {
     tryStmt([&] { Text3 = vb::CStr(vb::toNumber(Text3.Text()) + 1); });
     // Past the end the marking fails and the previous mark stays.
     tryStmt([&] {
-        if (Check8.Value() != 1) List1.setSelected(vb::CLng(Text3.Text()), true);
+        if (Check8.Value() != 1) {
+            const std::int32_t index = vb::CLng(Text3.Text());
+            // Past the end on every tick once the list has run out: noted as the failed marking
+            // would be, without an error thrown and caught each time.
+            if (index < 0 || index >= List1.ListCount()) return forms::noteSkipped(381);
+            List1.setSelected(index, true);
+        }
     });
 }
 
@@ -760,6 +788,8 @@ void Form2Window::Command16_Click() {
     try {
         path = appFolder() + "\\" + kIdleListFile;
         platform::writeTextLines(path, List4.items());
+        // An idle item is named by its display part.
+        reportChangedRows(path, List4.items(), [&](int i) { return vb::Trim(vb::Split(List4.List(i), "|")[0]); });
     } catch (const platform::VbError& e) {
         reportFileError("Die Leerlauf Effekte konnten nicht gespeichert werden:", path, e);
     }
@@ -853,9 +883,12 @@ void Form2Window::List3_Click() {
     }
     for (int i = 0; i < List3.ListCount(); ++i) {
         if (!List3.Selected(i)) continue;
-        tryStmt([&] { send(Form4->List1.List(i), platform::WM_LBUTTONDOWN); });
+        // The button-up goes to the button that went down, whatever the finder lists meanwhile.
+        std::string button;
+        tryStmt([&] { button = Form4->List1.List(i); });
+        tryStmt([&] { send(button, platform::WM_LBUTTONDOWN); });
         tryStmt([&] { WartenMs(60, -1, 1); });
-        tryStmt([&] { send(Form4->List1.List(i), platform::WM_LBUTTONUP); });
+        tryStmt([&] { send(button, platform::WM_LBUTTONUP); });
     }
 }
 

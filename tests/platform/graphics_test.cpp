@@ -116,7 +116,9 @@ TEST(Bitmap, LinesLeaveOutTheirEndPoint) {
 
 TEST(Bitmap, ClippedLinesLightTheSamePixelsAsWholeOnes) {
     Bitmap big(300, 300), small(100, 100);
-    const int lines[][4] = {{-150, -40, 250, 180}, {290, 10, -20, 240}, {50, -100, 60, 260}, {-1000000, 50, 1000000, 51}};
+    const int lines[][4] = {{-150, -40, 250, 180}, {290, 10, -20, 240}, {50, -100, 60, 260}, {-1000000, 50, 1000000, 51},
+                            // level ones, both ways, cut at either end or inside
+                            {-1000000, 50, 1000000, 50}, {150, 30, -50, 30}, {-50, 99, 40, 99}, {99, 0, 10, 0}};
     for (const auto& l : lines) {
         big.clear(0);
         small.clear(0);

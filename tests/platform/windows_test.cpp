@@ -50,6 +50,29 @@ TEST_F(WindowsFixture, ReplacedProcedureGetsEveryMessageAndTheOldOneComesBack) {
     EXPECT_STREQ(buf, "ab");
 }
 
+TEST_F(WindowsFixture, GettingTextCountsCharactersAndNeverCutsOne) {
+    const HWND h = reg.create("X", "Grüße 🎵!");
+    EXPECT_EQ(reg.sendMessage(h, WM_GETTEXTLENGTH), 9);  // the note counts two, as in the forms runtime
+    auto get = [&](std::size_t chars) {
+        std::string buf(textBufferBytes(chars), '#');
+        const LRESULT n = reg.sendMessage(h, WM_GETTEXT, chars, reinterpret_cast<LPARAM>(buf.data()));
+        return std::to_string(n) + ":" + std::string(buf.c_str());
+    };
+    EXPECT_EQ(get(100), "9:Grüße 🎵!");
+    EXPECT_EQ(get(10), "9:Grüße 🎵!");
+    EXPECT_EQ(get(9), "8:Grüße 🎵");
+    EXPECT_EQ(get(8), "6:Grüße ");  // the note does not fit whole
+    EXPECT_EQ(get(4), "3:Grü");
+    EXPECT_EQ(get(1), "0:");
+    EXPECT_EQ(reg.sendMessage(h, WM_GETTEXT, 0, 0), 0);
+    // A byte that is no UTF-8 counts as one character and is copied as it is.
+    const HWND bad = reg.create("X", "a\xFF" "b");
+    EXPECT_EQ(reg.sendMessage(bad, WM_GETTEXTLENGTH), 3);
+    std::string buf(textBufferBytes(3), '#');
+    EXPECT_EQ(reg.sendMessage(bad, WM_GETTEXT, 3, reinterpret_cast<LPARAM>(buf.data())), 2);
+    EXPECT_EQ(std::string(buf.c_str()), "a\xFF");
+}
+
 TEST_F(WindowsFixture, DeadHandlesAreNoErrorAndPostsToThemAreDropped) {
     const HWND h = reg.create("X", "t");
     int got = 0;

@@ -4,10 +4,13 @@
 #include <gif_lib.h>
 #include <png.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -65,7 +68,8 @@ inline Bytes pngBytes(int w, int h, std::uint32_t argb) {
     return out;
 }
 
-inline Bytes jpegBytes(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+// A JPEG of w x h pixels, rgb(x, y) giving each pixel's red, green and blue.
+inline Bytes jpegBytes(int w, int h, const std::function<std::array<std::uint8_t, 3>(int, int)>& rgb) {
     jpeg_compress_struct info;
     jpeg_error_mgr err;
     info.err = jpeg_std_error(&err);
@@ -81,12 +85,12 @@ inline Bytes jpegBytes(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_
     jpeg_set_quality(&info, 95, TRUE);
     jpeg_start_compress(&info, TRUE);
     std::vector<std::uint8_t> row(static_cast<std::size_t>(w) * 3);
-    for (int x = 0; x < w; ++x) {
-        row[x * 3] = r;
-        row[x * 3 + 1] = g;
-        row[x * 3 + 2] = b;
-    }
     while (info.next_scanline < info.image_height) {
+        const int y = static_cast<int>(info.next_scanline);
+        for (int x = 0; x < w; ++x) {
+            const auto c = rgb(x, y);
+            std::copy(c.begin(), c.end(), row.begin() + x * 3);
+        }
         JSAMPROW rows[1] = {row.data()};
         jpeg_write_scanlines(&info, rows, 1);
     }
@@ -95,6 +99,10 @@ inline Bytes jpegBytes(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_
     Bytes out(buf, buf + size);
     std::free(buf);
     return out;
+}
+
+inline Bytes jpegBytes(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    return jpegBytes(w, h, [=](int, int) { return std::array<std::uint8_t, 3>{r, g, b}; });
 }
 
 // A 24-bit bottom-up BMP; colours &HBBGGRR row by row from the top.

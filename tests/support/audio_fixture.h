@@ -18,7 +18,9 @@ namespace testsupport {
 
 class AudioTest : public VirtualTest {
 protected:
-    explicit AudioTest(const std::string& folderPrefix) {
+    explicit AudioTest(const std::string& folderPrefix,
+                       forms::Runtime::ClockKind clock = forms::Runtime::ClockKind::Virtual)
+        : VirtualTest(clock) {
         ::unsetenv("KORVELLA_INPUT_FILE");
         static int counter = 0;
         configDir_ = std::filesystem::temp_directory_path() /

@@ -12,7 +12,10 @@ namespace testsupport {
 
 class VirtualTest : public ::testing::Test {
 protected:
-    VirtualTest() { platform::setDialogs(&dialogs); }
+    // The few tests whose point is real threads ask for the real clock.
+    explicit VirtualTest(forms::Runtime::ClockKind clock = forms::Runtime::ClockKind::Virtual) : rt{clock} {
+        platform::setDialogs(&dialogs);
+    }
     ~VirtualTest() override { platform::setDialogs(nullptr); }
 
     platform::EventLoop& loop() { return rt.loop(); }
@@ -20,7 +23,7 @@ protected:
     double now() const { return rt.nowMs(); }
     void advance(int ms) { rt.loop().advance(ms); }
 
-    forms::Runtime rt{forms::Runtime::ClockKind::Virtual};
+    forms::Runtime rt;
     platform::ScriptedDialogs dialogs;
 };
 

@@ -2,6 +2,8 @@
 // blocks missed while a step is busy, nesting, counters and the one-shot mode.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "forms/controls.h"
 #include "platform/mmtimer.h"
 #include "wavorix/state.h"
@@ -296,6 +298,112 @@ TEST_F(CaptureTest, TimerTicksArePostedOnlyWhileNoStepIsBusy) {
     advance(20);
     EXPECT_EQ(ticks, 1);
     windows().removeObserver(&watch);
+}
+
+// A device as fast as its thread can be: it fills a buffer the moment the buffer is queued, one
+// scripted block after the other. A buffer handed back to it before its samples were taken is
+// overwritten by the next block.
+class EagerDevice : public platform::WaveInDevice {
+public:
+    explicit EagerDevice(int blocks) : blocks_(blocks) {}
+    std::string name() const override { return "Eager input"; }
+    platform::MMRESULT open(const platform::WAVEFORMATEX&, platform::WaveInSink& sink,
+                            std::unique_ptr<platform::WaveInStream>& stream, std::string&) override {
+        stream = std::make_unique<Stream>(*this, sink);
+        return platform::MMSYSERR_NOERROR;
+    }
+    int delivered = 0;
+
+private:
+    struct Stream : platform::WaveInStream {
+        Stream(EagerDevice& d, platform::WaveInSink& s) : dev(d), sink(s) {}
+        platform::MMRESULT start() override { return platform::MMSYSERR_NOERROR; }
+        void stop() override {}
+        void afterQueue() override {
+            if (dev.delivered >= dev.blocks_) return;
+            ++dev.delivered;
+            const auto b = block(static_cast<std::int16_t>(dev.delivered));
+            sink.deliver(b.data(), b.size());
+        }
+        EagerDevice& dev;
+        platform::WaveInSink& sink;
+    };
+    int blocks_;
+};
+
+TEST_F(CaptureTest, A_BufferIsCopiedBeforeTheDeviceGetsItBack) {
+    for (const std::int32_t buffers : {7, 2, 1}) {
+        SCOPED_TRACE(buffers);
+        platform::resetWaveDevices();
+        auto eager = std::make_shared<EagerDevice>(20);
+        platform::addWaveInDevice(eager);
+        newForm();
+        sink.events.clear();
+        create();
+        programSettings(buffers);
+        const auto file = tempPath("eager" + std::to_string(buffers) + ".wav");
+        put(d::FileName, file.string());
+        put(d::Recording, true);
+        call(d::Init);
+        std::vector<std::int32_t> analysed;
+        sink.hook = [&](DispId id, std::vector<Variant>&) {
+            if (id == ev::Complete) analysed.push_back(get(d::MaxAmplitudeL).toInt32());
+        };
+        call(d::Start);
+        advance(400);
+        EXPECT_EQ(eager->delivered, 20);
+        EXPECT_EQ(wavorix::engine().blockCounter, 20);
+        call(d::Reset);
+        sink.hook = nullptr;
+
+        // Every block as it came, in the file and in the analysis.
+        std::ifstream in(file, std::ios::binary);
+        std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+        ASSERT_EQ(bytes.size(), 44u + 20 * 2048);
+        for (int k = 0; k < 20; ++k) {
+            EXPECT_EQ(bytes[44 + 2048 * k], k + 1) << "block " << k + 1;
+            EXPECT_EQ(bytes[44 + 2048 * k + 2046], k + 1) << "block " << k + 1;
+        }
+        ASSERT_FALSE(analysed.empty());
+        for (std::size_t i = 1; i < analysed.size(); ++i) EXPECT_GT(analysed[i], analysed[i - 1]);
+        if (buffers == 1) {
+            // Each block is analysed as it comes, or missed while the step before still runs.
+            EXPECT_EQ(analysed.size() + static_cast<std::size_t>(get(d::MissedCount).toInt32()), 20u);
+        }
+    }
+}
+
+TEST_F(CaptureTest, PollingCopiesOnlyABufferTheDeviceHasReturned) {
+    startManual(1, 0);
+    put(d::TimerInterval, 1);
+    std::vector<std::int16_t> wave;
+    auto first = [&] {
+        get(d::WaveData, {Variant::byRef(wave), Variant(1)});
+        return wave.at(0);
+    };
+    advance(1);  // the first tick queues buffer 1
+    ASSERT_NE(wavorix::engine().headers(1).dwFlags & platform::WHDR_INQUEUE, 0u);
+    dev->push(block(7, 512));  // half a block: the device still holds the buffer
+    loop().doEvents();
+    advance(1);
+    EXPECT_EQ(first(), 0);
+    EXPECT_EQ(wave.at(1023), 0);
+    dev->push(block(7, 512));  // full: handed back
+    loop().doEvents();
+    advance(1);
+    EXPECT_EQ(first(), 7);
+    EXPECT_EQ(wave.at(1023), 7);
+    EXPECT_EQ(get(d::MaxAmplitudeL).toInt32(), 7);
+
+    // Reset hands back the buffer half filled; a tick falling due meanwhile analyses nothing.
+    advance(1);
+    dev->push(block(9, 512));
+    loop().doEvents();
+    loop().sleepMs(1);
+    const auto completes = sink.of(ev::Complete).size();
+    call(d::Reset);
+    EXPECT_EQ(sink.of(ev::Complete).size(), completes);
+    EXPECT_EQ(first(), 7);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // opening a device, seen by a host through late binding.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "forms/controls.h"
 #include "platform/mmtimer.h"
 #include "platform/settings.h"
@@ -147,6 +149,156 @@ TEST_F(EngineTest, TheRetryClosesTheHandleRememberedAsLastHandle) {
     EXPECT_NE(handle, 0);
     EXPECT_NE(handle, stale);
     EXPECT_EQ(platform::GetSetting("WavoricsOCX", "WaveInDevices", "LastHandle"), std::to_string(handle));
+}
+
+TEST_F(EngineTest, A_SettingsStoreThatCannotBeWrittenNeitherStopsInitNorReset) {
+    auto dev = addManualDevice(1);
+    create();
+    programSettings();
+    // The store's folder would have to lie below a plain file: nothing can be written there.
+    const auto blocker = tempPath("not-a-folder");
+    std::ofstream(blocker) << "x";
+    platform::setConfigDir((blocker / "store").string());
+    ASSERT_THROW(platform::SaveSetting("WavoricsOCX", "WaveInDevices", "LastHandle", "1"), VbError);
+    EXPECT_EQ(call(d::Init).toInt32(), 0);
+    EXPECT_TRUE(dev->isOpen());
+    EXPECT_EQ(get(d::Status).toInt32(), 3);
+    call(d::Start);
+    dev->push(block(5));
+    loop().doEvents();
+    EXPECT_EQ(wavorix::engine().blockCounter, 1);
+    EXPECT_EQ(call(d::Reset).toInt32(), 0);
+    EXPECT_FALSE(dev->isOpen());
+    EXPECT_EQ(get(d::Status).toInt32(), 0);
+    EXPECT_EQ(lampColour(), forms::RGB(127, 127, 127));
+}
+
+// Init with a setting that cannot work: error 380 with its reason and InitX's trail line,
+// nothing opened or replaced; with the setting mended, the next Init works.
+TEST_F(EngineTest, SettingsThatCannotWorkFailInitAtOnce) {
+    auto dev = addManualDevice(2);
+    create();
+    struct Case {
+        DispId id;
+        Variant bad;
+        Variant good;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {d::Channels, Variant(std::int16_t{0}), Variant(std::int16_t{1}), "Channels must be 1 or 2 (is 0)"},
+        {d::Channels, Variant(std::int16_t{3}), Variant(std::int16_t{2}), "Channels must be 1 or 2 (is 3)"},
+        {d::Buffers, Variant(0), Variant(7), "Buffers must be 1 to 255 (is 0)"},
+        {d::Buffers, Variant(-4), Variant(1), "Buffers must be 1 to 255 (is -4)"},
+        {d::Buffers, Variant(256), Variant(255), "Buffers must be 1 to 255 (is 256)"},
+        {d::Buffers, Variant(300), Variant(7), "Buffers must be 1 to 255 (is 300)"},
+        {d::Buffers, Variant(512), Variant(7), "Buffers must be 1 to 255 (is 512)"},
+        {d::Samples, Variant(1), Variant(1024), "Samples must be 2 or more for the FFT (is 1)"},
+        {d::Samples, Variant(0), Variant(1024), "Samples must be 2 or more for the FFT (is 1)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        programSettings();
+        put(c.id, c.bad);
+        try {
+            call(d::Init);
+            ADD_FAILURE() << "Init succeeded";
+        } catch (const VbError& e) {
+            EXPECT_EQ(e.number(), 380);
+            EXPECT_EQ(e.source(), "Wavorix");
+            EXPECT_EQ(e.description(), "Invalid property value\r\n" + c.reason + "\r\nFunction InitX in clsVorix");
+        }
+        EXPECT_FALSE(dev->isOpen());
+        EXPECT_EQ(get(d::Status).toInt32(), 0);
+        EXPECT_FALSE(wavorix::engine().oldWaveProc);
+        put(c.id, c.good);
+        EXPECT_EQ(call(d::Init).toInt32(), 0);
+        EXPECT_EQ(get(d::Status).toInt32(), 3);
+        call(d::Start);
+        dev->push(block(3, 1024, static_cast<std::size_t>(get(d::Channels).toInt32())));
+        loop().doEvents();
+        EXPECT_EQ(wavorix::engine().blockCounter, 1);
+        EXPECT_EQ(wavorix::engine().procError, 0);
+        call(d::Reset);
+        EXPECT_FALSE(dev->isOpen());
+    }
+    // Without the FFT one sample per block works.
+    programSettings(1);
+    put(d::Analysis, static_cast<std::int32_t>(wavorix::MaxAmplitude));
+    put(d::Samples, 1);
+    EXPECT_EQ(call(d::Init).toInt32(), 0);
+    call(d::Reset);
+}
+
+TEST_F(EngineTest, A_FailedInitLeavesNothingOpenForTheNextInit) {
+    // The recording file cannot be made after the device opened and the procedures were
+    // replaced: all of it is undone, so the next Init starts afresh without a Reset.
+    auto dev = addManualDevice(1);
+    create();
+    programSettings();
+    put(d::FileName, "/nonexistent-folder/x.wav");
+    put(d::Recording, true);
+    EXPECT_THROW(call(d::Init), VbError);
+    EXPECT_FALSE(dev->isOpen());
+    EXPECT_EQ(get(d::Status).toInt32(), 0);
+    EXPECT_EQ(get(d::DeviceHandle).toInt32(), 0);
+    EXPECT_FALSE(wavorix::engine().oldWaveProc);
+    EXPECT_FALSE(wavorix::engine().oldTimerProc);
+    put(d::Recording, false);
+    put(d::FileName, "");
+    EXPECT_EQ(call(d::Init).toInt32(), 0);
+    EXPECT_TRUE(dev->isOpen());
+    call(d::Start);
+    dev->push(block(5));
+    loop().doEvents();
+    EXPECT_EQ(wavorix::engine().blockCounter, 1);
+}
+
+TEST_F(EngineTest, SamplesCannotChangeWhileTheDeviceIsOpen) {
+    auto dev = addManualDevice(1);
+    create();
+    programSettings(1);
+    call(d::Init);
+    call(d::Start);
+    auto expect380 = [&](const std::function<void()>& write, const std::string& text) {
+        try {
+            write();
+            ADD_FAILURE() << "no error";
+        } catch (const VbError& e) {
+            EXPECT_EQ(e.number(), 380);
+            EXPECT_EQ(e.description(), text);
+        }
+    };
+    expect380([&] { put(d::Samples, 512); },
+              "Invalid property value\r\nSamples cannot change while the device is open (1024 to 512)\r\n"
+              "Property Let Samples in Wavorix");
+    // Switching the FFT off keeps 1024; a count that is no power of two then needs it back on.
+    put(d::Analysis, static_cast<std::int32_t>(wavorix::MaxAmplitude));
+    expect380([&] { put(d::Samples, 1000); },
+              "Invalid property value\r\nSamples cannot change while the device is open (1024 to 1000)\r\n"
+              "Property Let Samples in Wavorix");
+    std::vector<std::int16_t> wave(256, 0);
+    std::vector<float> spec;
+    expect380([&] { call(d::DoFFT, {Variant::byRef(wave), Variant::byRef(spec)}); },
+              "Invalid property value\r\nSamples cannot change while the device is open (1024 to 256)\r\n"
+              "Function DoFFT in Wavorix");
+    auto& engineObject = dynamic_cast<wavorix::Vorix&>(*vorix).engineObject();
+    expect380([&] { engineObject.letSamples(2048); },
+              "Invalid property value\r\nSamples cannot change while the device is open (1024 to 2048)\r\n"
+              "Property Let Samples in clsVorix");
+    // The same count is no change; nothing was stored, and capture goes on.
+    put(d::Samples, 1024);
+    put(d::Analysis, static_cast<std::int32_t>(wavorix::FFT_));
+    EXPECT_EQ(get(d::Samples).toInt32(), 1024);
+    EXPECT_EQ(wavorix::engine().samples, 1024);
+    EXPECT_TRUE(sink.of(ev::ChangedSamples).empty());
+    dev->push(block(6));
+    loop().doEvents();
+    EXPECT_EQ(get(d::MaxAmplitudeL).toInt32(), 6);
+    EXPECT_EQ(wavorix::engine().procError, 0);
+    // Closed, it may change again.
+    call(d::Reset);
+    put(d::Samples, 512);
+    EXPECT_EQ(get(d::Samples).toInt32(), 512);
 }
 
 TEST_F(EngineTest, StartQueuesNothingWhenTheDeviceCountChangedSinceInit) {

@@ -60,7 +60,8 @@ private:
 
 class WavorixTest : public testsupport::AudioTest {
 protected:
-    WavorixTest() : AudioTest("wavorix-test-") {
+    explicit WavorixTest(forms::Runtime::ClockKind clock = forms::Runtime::ClockKind::Virtual)
+        : AudioTest("wavorix-test-", clock) {
         form = std::make_unique<HostForm>();
     }
 

@@ -127,18 +127,90 @@ TEST_F(RecordingTest, ResetFinishesTheFile) {
     EXPECT_EQ(get(d::FilePointer).toInt32(), 44 + 3 * 2048);
 }
 
-TEST_F(RecordingTest, BuffersReturnedByResetWhileRunningAreHandledLikeAnyOther) {
-    // Reset gives back the queued buffer while the engine still runs and its window procedure is
-    // in place: it is written (and analysed) before the file is finished.
+TEST_F(RecordingTest, BuffersReturnedByResetWhileRunningAddNoBlock) {
+    // Reset takes back the queued buffer while the engine still runs and its window procedure is
+    // in place: it holds nothing new, so it is neither written nor analysed.
     const auto file = tempPath("running.wav");
     record(file, 50000, 0, true);
     arrive(1);
     arrive(2);
     call(d::Reset);
     const auto b = fileBytes(file);
-    ASSERT_EQ(b.size(), 44u + 3 * 2048);
-    EXPECT_EQ(le32(b, 40), 3u * 2048);
-    EXPECT_EQ(sink.of(ev::Complete).size(), 3u);
+    ASSERT_EQ(b.size(), 44u + 2 * 2048);
+    EXPECT_EQ(le32(b, 40), 2u * 2048);
+    EXPECT_EQ(b[44 + 2048], 2);
+    EXPECT_EQ(sink.of(ev::Complete).size(), 2u);
+    EXPECT_EQ(sink.of(ev::DoneRecordig).size(), 1u);
+    EXPECT_EQ(get(d::MissedCount).toInt32(), 0);
+}
+
+TEST_F(RecordingTest, A_PartlyFilledBufferIsCutAtItsLastSample) {
+    const auto file = tempPath("part.wav");
+    record(file, 50000, 0, true);
+    arrive(1);
+    dev->push(block(9, 300));  // Reset finds 300 frames in the queued buffer
+    loop().doEvents();
+    call(d::Reset);
+    const auto b = fileBytes(file);
+    ASSERT_EQ(b.size(), 44u + 2048 + 600);
+    EXPECT_EQ(le32(b, 40), 2048u + 600);
+    EXPECT_EQ(b[44 + 2048], 9);
+    EXPECT_EQ(b[44 + 2048 + 598], 9);
+    EXPECT_EQ(sink.of(ev::Complete).size(), 1u);
+}
+
+// Captures the generator's frames at the program's settings with the timed analysis, then stops
+// by Reset or by destroying the control; the file must hold every frame from Start on, in order,
+// and nothing else.
+class ExactRecordingTest : public RecordingTest {
+protected:
+    static std::int16_t sample(std::uint64_t frame) { return static_cast<std::int16_t>((frame * 7) % 60001 - 30000); }
+
+    void startProgramCapture(const std::filesystem::path& file) {
+        dev = std::make_shared<platform::ScriptedWaveIn>("clocked", 1);
+        dev->setGenerator([](std::uint64_t frame, int) { return sample(frame); });
+        platform::addWaveInDevice(dev);
+        create();
+        programSettings();  // 50000/s, 1024 samples, 7 buffers, LoopMethod 1, FFT
+        put(d::FileName, file.string());
+        put(d::Recording, true);
+        call(d::Init);
+        call(d::Start);
+    }
+
+    void expectExactly(const std::filesystem::path& file, std::size_t frames) {
+        const auto b = fileBytes(file);
+        ASSERT_EQ(b.size(), 44 + 2 * frames);
+        EXPECT_EQ(le32(b, 4), 2 * frames + 36);
+        EXPECT_EQ(le32(b, 40), 2 * frames);
+        for (std::size_t i = 0; i < frames; ++i) {
+            const auto v = static_cast<std::int16_t>(b[44 + 2 * i] | (b[45 + 2 * i] << 8));
+            ASSERT_EQ(v, sample(i)) << "frame " << i;
+        }
+    }
+};
+
+TEST_F(ExactRecordingTest, ResetWhileRunningKeepsExactlyWhatWasCaptured) {
+    const auto file = tempPath("exact.wav");
+    startProgramCapture(file);
+    advance(1000);  // 50000 frames: 48 blocks and 848 frames of the 49th
+    const auto completes = sink.of(ev::Complete).size();
+    EXPECT_GT(completes, 40u);
+    call(d::Reset);
+    expectExactly(file, 50000);
+    EXPECT_EQ(sink.of(ev::Complete).size(), completes);
+    EXPECT_EQ(get(d::MissedCount).toInt32(), 0);
+    EXPECT_EQ(sink.of(ev::DoneRecordig).size(), 1u);
+}
+
+TEST_F(ExactRecordingTest, DestroyingTheRunningControlKeepsExactlyWhatWasCaptured) {
+    const auto file = tempPath("destroyed.wav");
+    startProgramCapture(file);
+    advance(500);  // 25000 frames: 24 blocks and 424 frames
+    const auto completes = sink.of(ev::Complete).size();
+    vorix.reset();
+    expectExactly(file, 25000);
+    EXPECT_EQ(sink.of(ev::Complete).size(), completes);
     EXPECT_EQ(sink.of(ev::DoneRecordig).size(), 1u);
 }
 

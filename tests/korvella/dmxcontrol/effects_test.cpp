@@ -147,6 +147,58 @@ TEST_F(EffectsTest, ThreeButtonsGiveFourPassesThreeNamesAndAWideWindow) {
     EXPECT_EQ(dmxc.receivedBy(dmxc.checkBox()).size(), 4u);  // the four reads only
 }
 
+TEST_F(EffectsTest, AClickWhileTheNamesAreReadIsIgnored) {
+    auto& f = found({"Blitz", "Nebel", "Strobe"});
+    const double t0 = now();
+    at(t0 + 7, [&] { f.Command2.userClick(); });   // during the second pass
+    at(t0 + 300, [&] { f.Command2.userClick(); });  // while the window widens
+    f.Command2.userClick();
+    EXPECT_EQ(now() - t0, 4 * 5 + 250 + 22 * 20);
+    EXPECT_EQ(rows(f.List4), (std::vector<std::string>{"Blitz", "Nebel", "Strobe"}));
+    std::vector<std::string> expected;
+    for (int i = 0; i < 4; ++i) pass(expected, 5 * i, i < 3 ? i + 1 : 0, i == 0);
+    expected.insert(expected.end(), {"20 checkbox down", "20 checkbox up"});
+    EXPECT_EQ(receivedSince(t0), expected);
+    EXPECT_FALSE(dmxc.editMode());
+    // The finder's next tick keeps the names; a click afterwards reads again.
+    advance(500);
+    f.Command3.userClick();
+    EXPECT_EQ(rows(Form2->List3), (std::vector<std::string>{"Blitz", "Nebel", "Strobe"}));
+    const double t1 = now();
+    f.Command2.userClick();
+    EXPECT_GT(now() - t1, 4 * 5);
+    EXPECT_EQ(rows(f.List4), (std::vector<std::string>{"Blitz", "Nebel", "Strobe"}));
+}
+
+TEST_F(EffectsTest, NamesAreReadWholeAndEnterTheListsAsOneLine) {
+    // Counted in characters: a long name of umlauts is neither halved nor cut inside a character.
+    std::string longName = "a";
+    for (int i = 0; i < 20000; ++i) longName += "ä";
+    std::string tooLong;
+    for (int i = 0; i < 40000; ++i) tooLong += "ö";
+    auto& f = found({longName, "Grün\r\nrot", "Ne\nbel\r"});
+    f.Command2.userClick();
+    ASSERT_EQ(f.List4.ListCount(), 3);
+    EXPECT_EQ(f.List4.List(0), longName);
+    EXPECT_EQ(f.List4.List(1), "Grün\r\nrot");
+    f.Command3.userClick();
+    EXPECT_EQ(rows(f.List2), (std::vector<std::string>{longName, "Grün rot", "Ne bel "}));
+    EXPECT_EQ(rows(Form2->List3), rows(f.List2));
+
+    // Renamed by hand with a line break pasted in.
+    f.List2.setSelected(0, true);
+    f.Text1.setText("Blau\r\nweiß");
+    f.Command1.userClick();
+    EXPECT_EQ(f.List2.List(0), "Blau weiß");
+    EXPECT_EQ(Form2->List3.List(0), "Blau weiß");
+
+    dmxc.openKommandoBox({tooLong});
+    advance(500);
+    f.Command2.userClick();
+    ASSERT_EQ(f.List4.ListCount(), 1);
+    EXPECT_EQ(f.List4.List(0), tooLong.substr(0, 2 * 32766));
+}
+
 TEST_F(EffectsTest, NotFoundSaysSoAndWithoutButtonsOnePassReadsNoName) {
     auto& f = Form4();
     advance(500);

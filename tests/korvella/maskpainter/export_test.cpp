@@ -10,7 +10,6 @@
 #include <functional>
 
 #include <gif_lib.h>
-#include <jpeglib.h>
 
 #include "korvella/main/FlashPlayerControl.h"
 #include "korvella/maskpainter/modOcTree.h"
@@ -18,6 +17,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "player/picture.h"
+#include "player/player_test_util.h"
 
 namespace mask_test {
 namespace {
@@ -193,39 +193,6 @@ TEST_F(MaskPainterTest, TheSavedMaskLiesOnLayer9999OverTheProjectorBackground) {
     EXPECT_EQ(frame.pixel(530, 380), kRed);
 }
 
-// A JPEG file of w x h pixels, colour(x, y) as &HBBGGRR.
-void writeJpeg(const std::string& path, int w, int h, const std::function<std::uint32_t(int, int)>& colour) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    jpeg_compress_struct info;
-    jpeg_error_mgr err;
-    info.err = jpeg_std_error(&err);
-    jpeg_create_compress(&info);
-    jpeg_stdio_dest(&info, f);
-    info.image_width = static_cast<JDIMENSION>(w);
-    info.image_height = static_cast<JDIMENSION>(h);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 85, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(w) * 3);
-    while (info.next_scanline < info.image_height) {
-        const int y = static_cast<int>(info.next_scanline);
-        for (int x = 0; x < w; ++x) {
-            const std::uint32_t c = colour(x, y);
-            row[x * 3] = static_cast<std::uint8_t>(c);
-            row[x * 3 + 1] = static_cast<std::uint8_t>(c >> 8);
-            row[x * 3 + 2] = static_cast<std::uint8_t>(c >> 16);
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::fclose(f);
-}
-
 // A GIF read back with giflib: its indexes, colour table and transparent index (-1 for none).
 struct DecodedGif {
     int width = 0, height = 0, transparent = -1;
@@ -261,16 +228,17 @@ TEST_F(MaskPainterTest, APhotoAsTheBrushLeavesEveryWhitePixelTransparentAndNoOth
     // A photo: a disc of every colour on a slightly uneven white ground, so that the canvas holds
     // thousands of colours and many shades next to white.
     const std::string photo = (home / "foto.jpg").string();
-    writeJpeg(photo, 200, 200, [](int x, int y) -> std::uint32_t {
-        const std::uint32_t noise = static_cast<std::uint32_t>((x * 7919 + y * 104729) % 7);
-        if ((x - 100) * (x - 100) + (y - 100) * (y - 100) > 70 * 70) {
-            const std::uint32_t v = 255 - noise;
-            return v | (v << 8) | ((255 - noise / 2) << 16);
-        }
+    platform::writeFileBytes(photo, player::test::jpegBytes(200, 200, [](int x, int y) {
+        const auto noise = static_cast<std::uint8_t>((x * 7919 + y * 104729) % 7);
+        if ((x - 100) * (x - 100) + (y - 100) * (y - 100) > 70 * 70)
+            return std::array<std::uint8_t, 3>{static_cast<std::uint8_t>(255 - noise), static_cast<std::uint8_t>(255 - noise),
+                                               static_cast<std::uint8_t>(255 - noise / 2)};
         std::uint32_t h = static_cast<std::uint32_t>(x / 2 * 2654435761u) ^ static_cast<std::uint32_t>(y / 2 * 40503u);
         h = (h ^ (h >> 15)) * 2246822519u;
-        return (h ^ (h >> 13)) & 0xFFFFFF;
-    });
+        h ^= h >> 13;
+        return std::array<std::uint8_t, 3>{static_cast<std::uint8_t>(h), static_cast<std::uint8_t>(h >> 8),
+                                           static_cast<std::uint8_t>(h >> 16)};
+    }));
     FrmCustomWindow& m = mask();
     dialogs.pushFile(photo);
     m.Command7.userClick();

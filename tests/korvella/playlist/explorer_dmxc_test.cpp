@@ -99,6 +99,19 @@ TEST_F(DmxcListTest, AClickFiresTheEffectAfterClearingDmxControlsCheckBox) {
     EXPECT_TRUE(sent.empty());
 }
 
+TEST_F(DmxcListTest, TheButtonUpGoesToTheButtonThatWentDownWhateverTheListHoldsMeanwhile) {
+    using M = std::vector<std::pair<double, platform::UINT>>;
+    checked = 0;
+    const platform::HWND other = foreignWindow();
+    const double t = now();
+    // DMXControl's window changes during the 60 ms press: the finder lists another button.
+    rt.virtualClock()->schedule(static_cast<std::int64_t>((t + 30) * 1e6),
+                                [&] { Form4->List1.setList(1, std::to_string(other)); });
+    ed().List3.setSelected(1, true);
+    EXPECT_EQ(received(buttons[1]), (M{{t, platform::WM_LBUTTONDOWN}, {t + 60, platform::WM_LBUTTONUP}}));
+    EXPECT_TRUE(received(other).empty());
+}
+
 TEST_F(DmxcListTest, ADoubleClickAddsAnEntryOrAnIdleItem) {
     auto& e = ed();
     checked = 0;

@@ -137,6 +137,19 @@ TEST_F(IdleTest, TheIdleListFileKeepsEveryRowAndIsReadAtLoad) {
     EXPECT_EQ(received(h[1]).size(), 4u);
     EXPECT_TRUE(received(h[0]).empty());
 
+    // Items the code page cannot hold are named by their display part; every item is saved.
+    ed().List4.Clear();
+    ed().List4.AddItem(effect("Łódź", "/fx/Łódź.swf"));
+    ed().List4.AddItem(effect("Gut", "/fx/gut.swf"));
+    ed().Command16.setValue(true);
+    EXPECT_EQ(fileText(home / "Leerlaufliste.lrlst"),
+              "?\xF3" "d?" + std::string(50, ' ') + "|/fx/?\xF3" "d?.swf\r\nGut" + std::string(50, ' ') + "|/fx/gut.swf\r\n");
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].text, "Diese Einträge enthalten Zeichen, die die Datei nicht speichern kann; sie wurden "
+                                          "mit \"?\" an deren Stelle gespeichert:\r\n" + home.string() +
+                                          "\\Leerlaufliste.lrlst\r\n\r\nEintrag 1: Łódź");
+    dialogs.clear();
+
     // A file that cannot be written is reported; the program goes on.
     std::filesystem::remove(home / "Leerlaufliste.lrlst");
     std::filesystem::create_directories(home / "Leerlaufliste.lrlst");

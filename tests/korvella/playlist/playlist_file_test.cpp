@@ -119,6 +119,38 @@ TEST_F(PlaylistFileTest, NamesWithUnderscoresAndUmlautsComeBackWhole) {
     ed().Timer1A.setEnabled(false);
 }
 
+TEST_F(PlaylistFileTest, RowsTheCodePageCannotHoldAreNamedAndTheRestIsSaved) {
+    const std::string fx = home.string() + "\\Effekts\\";
+    setRows({{"Łódź", fx + "Łódź.swf"}, {"Warte Kickbässe 4", ""}, {"DMXC Żółw", "2"}, {"Grün", fx + "Grün.swf"}});
+    save(home / "polen.bpl");
+    EXPECT_EQ(fileText(home / "polen.bpl"), "?\xF3" "d?_\\Effekts\\?\xF3" "d?.swf\r\n"
+                                            "Warte Kickb\xE4sse 4_\r\n"
+                                            "DMXC ?\xF3?w_2\r\n"
+                                            "Gr\xFCn_\\Effekts\\Gr\xFCn.swf\r\n");
+    const std::string path = (home / "polen.bpl").string();
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    const auto box = dialogs.messages()[0];
+    EXPECT_EQ(box.text, "Diese Einträge enthalten Zeichen, die die Datei nicht speichern kann; sie wurden mit \"?\" "
+                        "an deren Stelle gespeichert:\r\n" + path + "\r\n\r\nEintrag 1: Łódź\r\nEintrag 3: DMXC Żółw");
+    // As the editor's other save messages: OK and the exclamation mark, the program's title.
+    EXPECT_EQ(box.style, platform::MB_OK | platform::MB_ICONEXCLAMATION);
+    EXPECT_EQ(box.title, forms::Application::title());
+
+    // A playlist the code page holds saves without a word; many rows are named up to ten.
+    dialogs.clear();
+    ed().List1.Clear(), ed().List2.Clear();
+    setRows({{"Grün", fx + "Grün.swf"}});
+    save(home / "gut.bpl");
+    EXPECT_TRUE(dialogs.messages().empty());
+    for (int i = 0; i < 12; ++i) setRows({{"Ł" + std::to_string(i), fx + "Ł.swf"}});
+    save(home / "viele.bpl");
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    const std::string text = dialogs.messages()[0].text;
+    EXPECT_NE(text.find("Eintrag 2: Ł0\r\n"), std::string::npos);
+    EXPECT_NE(text.find("Eintrag 11: Ł9\r\n... und 2 weitere"), std::string::npos);
+    EXPECT_EQ(text.find("Eintrag 12"), std::string::npos);
+}
+
 TEST_F(PlaylistFileTest, HandEditedAndBrokenFiles) {
     ed();
     writeFile(home / "hand.bpl", "A_b_c\r\n\r\nZoom in\r\nDMXC x_7\nE_\\Effekts\\e.swf\rF_C:\\Show\\f.swf");
