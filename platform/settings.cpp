@@ -24,8 +24,8 @@ namespace {
 // Larger than any store the program writes can become (fifteen desk values and a few paths).
 constexpr std::size_t kMaxStoreBytes = 1024 * 1024;
 
-// The first line of every store file; a file without it was written by the program's earlier
-// store (QSettings) and is read the old way once.
+// The first line of every store file. A file without it and without a "\" in its sections was
+// written by the program's earlier store (QSettings) and is read the old way once.
 constexpr std::string_view kHeader =
     "Korvella settings (UTF-8): one section per key, Name=Text; names are matched ignoring case, %XX is the byte XX.";
 

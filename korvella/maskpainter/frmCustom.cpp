@@ -266,7 +266,10 @@ void FrmCustomWindow::Form_Load() {
 }
 
 void FrmCustomWindow::Form_Unload(int& /*cancel*/) {
-    if (GdipStarted) ShutdownGDIPlus();
+    if (GdipStarted && !saving_) {
+        ShutdownGDIPlus();
+        GdipStarted = false;
+    }
 }
 
 // ---- Canvas ----
@@ -455,6 +458,21 @@ void FrmCustomWindow::HScroll4_Scroll() { DoRedraw(); }
 // ---- Export ----
 
 void FrmCustomWindow::Command2_Click() {
+    // The window may be closed inside the wait below: the save still finishes, and the graphics
+    // library is shut down after it.
+    struct Saving {
+        FrmCustomWindow& w;
+        bool outer;
+        explicit Saving(FrmCustomWindow& f) : w(f), outer(!f.saving_) { w.saving_ = true; }
+        ~Saving() {
+            if (!outer) return;
+            w.saving_ = false;
+            if (!w.isLoaded() && w.GdipStarted) {
+                w.ShutdownGDIPlus();
+                w.GdipStarted = false;
+            }
+        }
+    } saving(*this);
     Label17.setVisible(true);
     Label17.setForeColor(kRed);
     Label17.setCaption("Wird gespeichert...");

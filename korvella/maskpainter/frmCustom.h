@@ -160,6 +160,8 @@ private:
 
     std::array<std::unique_ptr<forms::PictureBox>, 16> picture4_;
     std::uintptr_t gdipToken_ = 0;
+    // A save in progress: closing the window meanwhile leaves the graphics library to the save.
+    bool saving_ = false;
 };
 
 }  // namespace korvella

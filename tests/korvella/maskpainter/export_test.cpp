@@ -412,7 +412,7 @@ TEST_F(MaskPainterTest, AFullDiskIsReportedAndKeepsTheLastGoodMask) {
 
 // The window closed inside the save's wait (its close box handled in that pump): the save
 // handler runs to its end on the closed window, which is freed only after it, and is not
-// loaded again.
+// loaded again; the mask is saved all the same.
 TEST_F(MaskPainterTest, ClosingTheWindowDuringItsSaveFreesItOnlyAfterTheSave) {
     FrmCustomWindow& m = mask();
     struct Watch : forms::FormsObserver {
@@ -425,6 +425,8 @@ TEST_F(MaskPainterTest, ClosingTheWindowDuringItsSaveFreesItOnlyAfterTheSave) {
     forms::Application::removeObserver(&watch);
     EXPECT_FALSE(korvella::frmCustom.isLoaded());
     EXPECT_EQ(watch.loads, 0);
+    EXPECT_TRUE(dialogs.shown().empty()) << texts(dialogs).front();
+    EXPECT_TRUE(std::filesystem::exists(maskFile()));
     advance(3000);
     EXPECT_FALSE(korvella::frmCustom.isLoaded());
 }

@@ -1,0 +1,2 @@
+a_b_/home/show/korvellaX
+DMXC a_b_12
