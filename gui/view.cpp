@@ -536,8 +536,9 @@ void FormView::fillScreen(bool moveForm) {
 
 void FormView::openInsideScreen() {
     // A window opens inside the screen it is on (the one under its middle, else its corner, else
-    // the main one): moved in where it hangs over an edge and, if sizable, scaled down with its
-    // proportions where it is larger than the screen. The form is told, as when the window
+    // the main one): moved in where it hangs over an edge and, if it is a borderless projector,
+    // scaled down with its proportions where it is larger than the screen. A tool window keeps
+    // its design size, so that its captions keep fitting. The form is told, as when the window
     // system places a window.
     const QRect outer(px(form.Left()), px(form.Top()), std::max(1, px(form.Width())), std::max(1, px(form.Height())));
     QScreen* s = QGuiApplication::screenAt(outer.center());
@@ -547,8 +548,8 @@ void FormView::openInsideScreen() {
     const QRect room = s->availableGeometry();
     if (room.contains(outer)) return;
     int w = outer.width(), h = outer.height();
-    const bool sizable = form.BorderStyle() == 0 || form.BorderStyle() == 2;
-    if (sizable && (w > room.width() || h > room.height())) {
+    const bool projector = form.BorderStyle() == 0;
+    if (projector && (w > room.width() || h > room.height())) {
         const double f = std::min(static_cast<double>(room.width()) / w, static_cast<double>(room.height()) / h);
         w = std::max(1, static_cast<int>(w * f));
         h = std::max(1, static_cast<int>(h * f));
