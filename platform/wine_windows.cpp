@@ -1,4 +1,5 @@
 #include "platform/wine_windows.h"
+#include "platform/relay_protocol.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -24,39 +25,9 @@ namespace platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Texts travel as "=" and the UTF-8 bytes, all but letters, digits and ".-_~" as %XX.
-std::string encode(const std::string& text) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out = "=";
-    for (unsigned char c : text) {
-        if (std::isalnum(c) || c == '.' || c == '_' || c == '-' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
-
-std::optional<std::string> decode(const std::string& token) {
-    if (token.empty() || token[0] != '=') return std::nullopt;
-    std::string out;
-    for (std::size_t i = 1; i < token.size(); ++i) {
-        if (token[i] != '%') {
-            out += token[i];
-            continue;
-        }
-        if (i + 2 >= token.size() || !std::isxdigit(static_cast<unsigned char>(token[i + 1])) ||
-            !std::isxdigit(static_cast<unsigned char>(token[i + 2])))
-            return std::nullopt;
-        out += static_cast<char>(std::stoi(token.substr(i + 1, 2), nullptr, 16));
-        i += 2;
-    }
-    return out;
-}
+using relay::decode;
+using relay::encode;
+using relay::plainMessage;
 
 bool executable(const std::string& path) { return !path.empty() && ::access(path.c_str(), X_OK) == 0; }
 
@@ -97,22 +68,6 @@ bool writeAll(int fd, const std::string& data) {
     }
     pthread_sigmask(SIG_SETMASK, &old, nullptr);
     return ok;
-}
-
-bool plainMessage(UINT msg) {
-    switch (msg) {
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_COMMAND:
-    case BM_GETCHECK:
-    case WM_KEYDOWN:
-    case WM_KEYUP:
-    case WM_CLOSE:
-    case WM_GETTEXTLENGTH:
-        return true;
-    default:
-        return false;
-    }
 }
 
 }  // namespace

@@ -15,6 +15,15 @@ bool folderEmpty(const fs::path& p) {
     return !fs::exists(p, ec) || fs::is_empty(p, ec);
 }
 
+// 1 when file was copied to target, 0 when target exists or the copy failed (said on stderr).
+int copyIfMissing(const fs::path& file, const fs::path& target) {
+    std::error_code ec;
+    if (fs::exists(target, ec)) return 0;
+    if (fs::copy_file(file, target, fs::copy_options::skip_existing, ec)) return 1;
+    if (ec) std::cerr << "player: cannot copy " << file << ": " << ec.message() << "\n";
+    return 0;
+}
+
 int copyMissing(const fs::path& from, const fs::path& to) {
     std::error_code ec;
     if (!fs::is_directory(from, ec)) {
@@ -33,11 +42,7 @@ int copyMissing(const fs::path& from, const fs::path& to) {
             fs::create_directories(target, ec);
             continue;
         }
-        if (fs::exists(target, ec)) continue;
-        if (fs::copy_file(entry.path(), target, fs::copy_options::skip_existing, ec))
-            ++copied;
-        else if (ec)
-            std::cerr << "player: cannot copy " << entry.path() << ": " << ec.message() << "\n";
+        copied += copyIfMissing(entry.path(), target);
     }
     return copied;
 }
@@ -49,11 +54,7 @@ int copyMissingPlaylists(const fs::path& from, const fs::path& to) {
     for (const auto& entry : fs::directory_iterator(from, ec)) {
         if (entry.path().extension() != ".bpl" || !entry.is_regular_file(ec)) continue;
         const fs::path target = to / entry.path().filename();
-        if (fs::exists(target, ec)) continue;
-        if (fs::copy_file(entry.path(), target, fs::copy_options::skip_existing, ec))
-            ++copied;
-        else if (ec)
-            std::cerr << "player: cannot copy " << entry.path() << ": " << ec.message() << "\n";
+        copied += copyIfMissing(entry.path(), target);
     }
     return copied;
 }

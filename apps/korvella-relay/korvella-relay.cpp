@@ -25,49 +25,21 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/relay_protocol.h"
+
 namespace {
+
+using relay::decode;
+using relay::encode;
+using relay::plainMessage;
 
 // A program that stops answering must not hold the relay for ever.
 constexpr UINT kSendTimeoutMs = 1000;
-
-std::string encode(const std::string& text) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out = "=";
-    for (unsigned char c : text) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '_' ||
-            c == '-' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
-
-bool decode(const std::string& token, std::string& out) {
-    if (token.empty() || token[0] != '=') return false;
-    out.clear();
-    for (std::size_t i = 1; i < token.size(); ++i) {
-        if (token[i] != '%') {
-            out += token[i];
-            continue;
-        }
-        if (i + 2 >= token.size()) return false;
-        const std::string hex = token.substr(i + 1, 2);
-        char* end = nullptr;
-        const long v = std::strtol(hex.c_str(), &end, 16);
-        if (hex.size() != 2 || *end) return false;
-        out += static_cast<char>(v);
-        i += 2;
-    }
-    return true;
-}
 
 std::wstring wide(const std::string& utf8) {
     if (utf8.empty()) return {};
@@ -99,33 +71,17 @@ BOOL CALLBACK collect(HWND child, LPARAM list) {
     return TRUE;
 }
 
-// The messages whose parameters are numbers (or window handles), so that they mean the same in
-// the other program.
-bool plainMessage(UINT msg) {
-    switch (msg) {
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_COMMAND:
-    case BM_GETCHECK:
-    case WM_KEYDOWN:
-    case WM_KEYUP:
-    case WM_CLOSE:
-    case WM_GETTEXTLENGTH:
-        return true;
-    default:
-        return false;
-    }
-}
-
 std::string answer(std::istringstream& in, const std::string& verb) {
     long long h = 0;
     if (verb == "find") {
-        std::string clsToken, capToken, cls, caption;
+        std::string clsToken, capToken;
         in >> clsToken >> capToken;
-        if (!decode(capToken, caption)) return "0";
+        const auto caption = decode(capToken);
+        if (!caption) return "0";
         const bool anyClass = clsToken == "-";
-        if (!anyClass && !decode(clsToken, cls)) return "0";
-        const std::wstring wcls = wide(cls), wcap = wide(caption);
+        const auto cls = anyClass ? std::optional<std::string>("") : decode(clsToken);
+        if (!cls) return "0";
+        const std::wstring wcls = wide(*cls), wcap = wide(*caption);
         return std::to_string(fromHandle(FindWindowW(anyClass ? nullptr : wcls.c_str(), wcap.c_str())));
     }
     if (!(in >> h)) return "0";
