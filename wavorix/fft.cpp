@@ -188,15 +188,30 @@ void butterflies(float* spec, float* im, std::int32_t n, std::int32_t m, const d
     }
 }
 
-// |X(k)| / n of the first n/2 points into spec.
-__attribute__((target_clones("avx2", "default"))) void magnitudes(float* __restrict s, const float* __restrict im,
-                                                                  std::int32_t n) {
+// |X(k)| / n of the first n/2 points into spec. One body, compiled twice: for the wider units
+// and for any processor. Chosen at run time by haveAvx2 rather than by an indirect function,
+// whose resolver would run before a sanitizer's runtime is ready.
+inline __attribute__((always_inline)) void magnitudesBody(float* __restrict s, const float* __restrict im,
+                                                          std::int32_t n) {
     const double dn = n;
     for (std::int32_t i = 0; i <= n / 2 - 1; ++i) {
         const double re = s[i];
         const double imv = im[i];
         s[i] = static_cast<float>(std::sqrt(re * re + imv * imv) / dn);
     }
+}
+
+__attribute__((target("avx2"))) void magnitudesAvx2(float* __restrict s, const float* __restrict im, std::int32_t n) {
+    magnitudesBody(s, im, n);
+}
+
+void magnitudesPlain(float* __restrict s, const float* __restrict im, std::int32_t n) { magnitudesBody(s, im, n); }
+
+void magnitudes(float* s, const float* im, std::int32_t n) {
+    if (haveAvx2())
+        magnitudesAvx2(s, im, n);
+    else
+        magnitudesPlain(s, im, n);
 }
 
 // The same with every access checked, for a point count that is no power of two (where the
