@@ -5,7 +5,7 @@ set -euo pipefail
 build="$1"
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "$0")/installed_starts.sh"
 
 cpack --config "$build/CPackConfig.cmake" -G DEB -B "$out" >"$out/cpack.log" 2>&1 || { cat "$out/cpack.log"; fail "cpack"; }
 deb=$(find "$out" -maxdepth 1 -name 'korvella_*.deb' | head -1)
@@ -23,10 +23,5 @@ done
 if grep -qE ' \./(home|root|tmp|work)/' <<<"$contents"; then fail "the package holds files outside /usr"; fi
 
 dpkg-deb -x "$deb" "$out/root"
-home=$(mktemp -d)
-trap 'rm -rf "$out" "$home"' EXIT
-list=$(env -u DISPLAY -u LD_LIBRARY_PATH HOME="$home" KORVELLA_NO_SYSTEM_AUDIO=1 \
-       KORVELLA_INPUT_FILE="$out/root/usr/share/korvella/assets/Demo.flac" "$out/root/usr/bin/korvella" --list-inputs) ||
-  fail "korvella from the package exits with $?"
-grep -q '^0 (used by Start) File: Demo.flac' <<<"$list" || fail "korvella from the package lists: $list"
+expect_installed_starts "$out/root/usr" "the program from the package"
 echo "ok"

@@ -5,7 +5,7 @@ set -euo pipefail
 build="$1"
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "$0")/installed_starts.sh"
 
 DESTDIR="$root" cmake --install "$build" --prefix /usr >"$root.log" 2>&1 || { cat "$root.log"; fail "cmake --install"; }
 rm -f "$root.log"
@@ -23,10 +23,5 @@ for f in "$u/bin/korvella" "$lib"/*.so; do
   if readelf -d "$f" | grep -E 'R(UN)?PATH' | grep -qF "$build"; then fail "$f still looks into the build folder"; fi
 done
 
-home=$(mktemp -d)
-trap 'rm -rf "$root" "$home"' EXIT
-out=$(env -u DISPLAY -u LD_LIBRARY_PATH HOME="$home" KORVELLA_NO_SYSTEM_AUDIO=1 \
-      KORVELLA_INPUT_FILE="$u/share/korvella/assets/Demo.flac" "$u/bin/korvella" --list-inputs) ||
-  fail "the installed korvella --list-inputs exits with $?"
-grep -q '^0 (used by Start) File: Demo.flac' <<<"$out" || fail "the installed program lists: $out"
+expect_installed_starts "$u" "the installed program"
 echo "ok"
