@@ -97,8 +97,9 @@ void BM_FftwReal1024(benchmark::State& state) {
 }
 BENCHMARK(BM_FftwReal1024);
 
-// The control created by its class identity on a host form; a filled buffer handed to its
-// wave window as the device would, analysed at once (one buffer: no timer), Complete raised.
+// The control created by its class identity on a host form; a block handed over by the device
+// (which fills the queued buffer, marks it done and posts MM_WIM_DATA to the wave window), the
+// notice dispatched, the block analysed at once (one buffer: no timer), Complete raised.
 void BM_WimDataToComplete(benchmark::State& state) {
     const auto dir = std::filesystem::temp_directory_path() / ("wavorix-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
@@ -127,15 +128,10 @@ void BM_WimDataToComplete(benchmark::State& state) {
         vorix->put(d::Analysis, static_cast<std::int32_t>(wavorix::FFT_));
         vorix->call(d::Init);
         vorix->call(d::Start);
-        auto& st = wavorix::engine();
         const auto w = musicBlock();
-        std::copy(w.begin(), w.end(), st.capture.column(1));
-        platform::WAVEHDR& hdr = st.headers(1);
-        const auto txtSub = st.waveWindow;
-        auto& reg = platform::WindowRegistry::current();
         for (auto _ : state) {
-            hdr.dwBytesRecorded = kN * 2;
-            reg.sendMessage(txtSub, platform::MM_WIM_DATA, 0, reinterpret_cast<platform::LPARAM>(&hdr));
+            dev->push(w);
+            rt.loop().doEvents();
         }
         if (completes != static_cast<long>(state.iterations())) state.SkipWithError("Complete was not raised per block");
         vorix->call(d::Reset);
