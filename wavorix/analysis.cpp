@@ -1,6 +1,7 @@
 // The analysis step: which captured block to analyse, the measures, and the signal to the host.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "forms/bmove.h"
 #include "forms/controls.h"
@@ -60,23 +61,42 @@ void CopyBufferData(std::int32_t blockNumber, std::int32_t bufferIndex) {
 std::int32_t GetMaxAmplitude(const std::vector<std::int16_t>& data, std::int32_t count) {
     const std::int64_t ub = static_cast<std::int64_t>(data.size()) - 1;
     const std::int64_t last = std::min<std::int64_t>(count, ub);
-    std::int32_t best = 0;
-    for (std::int64_t i = 0; i <= last; ++i)
-        if (data[static_cast<std::size_t>(i)] > best) best = data[static_cast<std::size_t>(i)];
+    // Starts at 0: negative samples never count. A plain maximum, so that it is vectorised.
+    std::int16_t best = 0;
+    const std::int16_t* p = data.data();
+    for (std::int64_t i = 0; i <= last; ++i) best = std::max(best, p[i]);
     return best;
 }
 
 std::int32_t GetMaxIndex(const std::vector<float>& data, std::int32_t first, std::int32_t last) {
-    std::int32_t bestIndex = 0;
+    if (first > last) return 0;
+    if (first < 0 || last >= static_cast<std::int64_t>(data.size())) platform::raise(9);
+    // The first index of the largest value above 0 (values that compare with nothing, never):
+    // the largest value in eight lanes, then the first place that holds it.
+    typedef float v4f __attribute__((vector_size(16)));
+    const float* p = data.data();
+    std::int32_t i = first;
     float best = 0;
-    for (std::int32_t i = first; i <= last; ++i) {
-        const float v = at(data, i);
-        if (v > best) {
-            best = v;
-            bestIndex = i;
+    if (last - first + 1 >= 8) {
+        v4f lanes0 = {}, lanes1 = {};
+        for (; i + 7 <= last; i += 8) {
+            v4f v0, v1;
+            std::memcpy(&v0, p + i, sizeof v0);
+            std::memcpy(&v1, p + i + 4, sizeof v1);
+            lanes0 = v0 > lanes0 ? v0 : lanes0;
+            lanes1 = v1 > lanes1 ? v1 : lanes1;
+        }
+        for (int l = 0; l < 4; ++l) {
+            if (lanes0[l] > best) best = lanes0[l];
+            if (lanes1[l] > best) best = lanes1[l];
         }
     }
-    return bestIndex;
+    for (; i <= last; ++i)
+        if (p[i] > best) best = p[i];
+    if (!(best > 0)) return 0;
+    i = first;
+    while (p[i] != best) ++i;
+    return i;
 }
 
 std::int32_t GetPeaks(const std::vector<float>& spectrum, std::vector<float>& peaks) {

@@ -8,6 +8,7 @@
 
 #include "platform/error.h"
 #include "wavorix/arrays.h"
+#include "wavorix/fft_internal.h"
 
 namespace wavorix::FFT {
 
@@ -21,6 +22,15 @@ namespace {
 struct Twiddles {
     std::int32_t n = 0;
     std::vector<double> re, im;
+    // The same values with stage k at [le2, 2 le2), so that a stage's factors start on a 32-byte
+    // boundary for the wider units.
+    struct alignas(32) Quad {
+        double v[4];
+    };
+    std::vector<Quad> alignedRe, alignedIm;
+    // ReverseBits(i, log2 n) for every i: a caller's table equal to it lets the transform read
+    // the samples in groups instead of through the table.
+    std::vector<std::int32_t> bitRev;
 };
 
 const Twiddles& twiddlesFor(std::int32_t n, std::int32_t m) {
@@ -42,6 +52,17 @@ const Twiddles& twiddlesFor(std::int32_t n, std::int32_t m) {
             ui = t * wi + ui * wr;
         }
     }
+    tw.alignedRe.assign(static_cast<std::size_t>(n + 3) / 4, Twiddles::Quad{});
+    tw.alignedIm.assign(tw.alignedRe.size(), Twiddles::Quad{});
+    double* are = tw.alignedRe.data()->v;
+    double* aim = tw.alignedIm.data()->v;
+    for (std::size_t i = 0; i < tw.re.size(); ++i) {
+        are[i + 1] = tw.re[i];
+        aim[i + 1] = tw.im[i];
+    }
+    tw.bitRev.resize(static_cast<std::size_t>(n));
+    for (std::int32_t i = 0; i < n; ++i)
+        tw.bitRev[static_cast<std::size_t>(i)] = ReverseBits(i, static_cast<std::uint8_t>(m));
     tw.n = n;
     return tw;
 }
@@ -129,16 +150,11 @@ __attribute__((target("avx2"))) void wideStageAvx2(float* spec, float* im, std::
     }
 }
 
-bool haveAvx2() {
-    static const bool yes = __builtin_cpu_supports("avx2");
-    return yes;
-}
-
 // The butterflies on spec/im of n points (n a power of two, both arrays at least n long). Only
 // the order of the (independent) butterflies of a stage differs from the textbook loop, and four
 // run side by side; each value is rounded the same way (no fused operations), so the wider units
 // of a newer processor give the same bits.
-void butterflies(float* spec, float* im, std::int32_t n, std::int32_t m, const double* twr, const double* twi) {
+void butterflies(float* spec, float* im, std::int32_t n, std::int32_t m, const double* twr, const double* twi, bool avx2) {
     for (std::int32_t k = 1; k <= m; ++k) {
         const std::int32_t le = 1 << k;
         const std::int32_t le2 = le / 2;
@@ -181,7 +197,7 @@ void butterflies(float* spec, float* im, std::int32_t n, std::int32_t m, const d
             }
             continue;
         }
-        if (haveAvx2())
+        if (avx2)
             wideStageAvx2(spec, im, n, le2, cr, ci);
         else
             wideStage(spec, im, n, le2, cr, ci);
@@ -189,7 +205,7 @@ void butterflies(float* spec, float* im, std::int32_t n, std::int32_t m, const d
 }
 
 // |X(k)| / n of the first n/2 points into spec. One body, compiled twice: for the wider units
-// and for any processor. Chosen at run time by haveAvx2 rather than by an indirect function,
+// and for any processor. Chosen at run time by the caller rather than by an indirect function,
 // whose resolver would run before a sanitizer's runtime is ready.
 inline __attribute__((always_inline)) void magnitudesBody(float* __restrict s, const float* __restrict im,
                                                           std::int32_t n) {
@@ -207,12 +223,160 @@ __attribute__((target("avx2"))) void magnitudesAvx2(float* __restrict s, const f
 
 void magnitudesPlain(float* __restrict s, const float* __restrict im, std::int32_t n) { magnitudesBody(s, im, n); }
 
-void magnitudes(float* s, const float* im, std::int32_t n) {
-    if (haveAvx2())
+void magnitudes(float* s, const float* im, std::int32_t n, bool avx2) {
+    if (avx2)
         magnitudesAvx2(s, im, n);
     else
         magnitudesPlain(s, im, n);
 }
+
+// ---- The transform on the 256-bit units, for n >= 32 and the standard bit-reversal table ----
+//
+// The same butterflies with the same roundings as above, arranged to need fewer conversions:
+// - The first three stages run on groups of eight samples wave[b + k n/8] (k = 0..7), whose
+//   places after the bit reversal are the eight neighbours at bitRev[b]; four groups side by
+//   side. Their factors 1 and the still-zero imaginary parts give exact sums of integers, and
+//   only the other products go through doubles; each value is rounded to a float where the
+//   butterfly rounds it. (Only zeros may come out with the other sign, and the magnitudes
+//   square every sign away.)
+// - The wide stages: four butterflies per step, twice.
+// - The last stage computes only the lower half, the one the magnitudes are taken of, and takes
+//   them at once; |X| / n as |X| * (1/n), the same for a power of two.
+#pragma GCC push_options
+#pragma GCC target("avx2")
+
+namespace avx {
+
+inline __m256d widen(__m128 v) { return _mm256_cvtps_pd(v); }
+inline __m128 narrow(__m256d v) { return _mm256_cvtpd_ps(v); }
+inline __m256d add(__m256d a, __m256d b) { return _mm256_add_pd(a, b); }
+inline __m256d sub(__m256d a, __m256d b) { return _mm256_sub_pd(a, b); }
+inline __m256d mul(__m256d a, __m256d b) { return _mm256_mul_pd(a, b); }
+inline __m256d neg(__m256d a) { return _mm256_xor_pd(a, _mm256_set1_pd(-0.0)); }
+inline __m128 neg(__m128 a) { return _mm_xor_ps(a, _mm_set1_ps(-0.0f)); }
+
+// Four samples as 32-bit integers.
+inline __m128i samples4(const std::int16_t* p) {
+    return _mm_cvtepi16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+}
+
+// Rows r0..r3 of four values each written as the columns: dst[l][0..3] = r0[l], r1[l], r2[l], r3[l].
+inline void storeColumns(float* const dst[4], std::int32_t offset, __m128 r0, __m128 r1, __m128 r2, __m128 r3) {
+    _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+    _mm_storeu_ps(dst[0] + offset, r0);
+    _mm_storeu_ps(dst[1] + offset, r1);
+    _mm_storeu_ps(dst[2] + offset, r2);
+    _mm_storeu_ps(dst[3] + offset, r3);
+}
+
+// Stages 1 to 3 from the samples into re/im in bit-reversed order.
+void firstStages(const std::int16_t* wave, float* re, float* im, std::int32_t n, const double* twr,
+                 const double* twi, const std::int32_t* bitRev) {
+    const std::int32_t q = n / 8;
+    const __m256d c1 = _mm256_set1_pd(twr[2]), s1 = _mm256_set1_pd(twi[2]);
+    const __m256d d1r = _mm256_set1_pd(twr[4]), d1i = _mm256_set1_pd(twi[4]);
+    const __m256d d2r = _mm256_set1_pd(twr[5]), d2i = _mm256_set1_pd(twi[5]);
+    const __m256d d3r = _mm256_set1_pd(twr[6]), d3i = _mm256_set1_pd(twi[6]);
+    const __m128 zero = _mm_setzero_ps();
+    for (std::int32_t b = 0; b < q; b += 4) {
+        // x[t] = wave[b + rev3(t) q], the group's values in bit-reversed order.
+        const __m128i x0 = samples4(wave + b), x1 = samples4(wave + b + 4 * q);
+        const __m128i x2 = samples4(wave + b + 2 * q), x3 = samples4(wave + b + 6 * q);
+        const __m128i x4 = samples4(wave + b + q), x5 = samples4(wave + b + 5 * q);
+        const __m128i x6 = samples4(wave + b + 3 * q), x7 = samples4(wave + b + 7 * q);
+        // Stage 1: factor 1 on real values.
+        const __m128i a0 = _mm_add_epi32(x0, x1), a1 = _mm_sub_epi32(x0, x1);
+        const __m128i a2 = _mm_add_epi32(x2, x3), a3 = _mm_sub_epi32(x2, x3);
+        const __m128i a4 = _mm_add_epi32(x4, x5), a5 = _mm_sub_epi32(x4, x5);
+        const __m128i a6 = _mm_add_epi32(x6, x7), a7 = _mm_sub_epi32(x6, x7);
+        // Stage 2: factor 1 on (0, 2) and (4, 6); (c1, s1) on the real values 3 and 7.
+        const __m128i b0 = _mm_add_epi32(a0, a2), b2 = _mm_sub_epi32(a0, a2);
+        const __m128i b4 = _mm_add_epi32(a4, a6), b6 = _mm_sub_epi32(a4, a6);
+        const __m256d a1d = _mm256_cvtepi32_pd(a1), a3d = _mm256_cvtepi32_pd(a3);
+        const __m256d a5d = _mm256_cvtepi32_pd(a5), a7d = _mm256_cvtepi32_pd(a7);
+        const __m256d t3 = mul(a3d, c1), u3 = mul(a3d, s1), t7 = mul(a7d, c1), u7 = mul(a7d, s1);
+        const __m128 b1 = narrow(add(a1d, t3)), b3 = narrow(sub(a1d, t3)), b1i = narrow(u3);  // b3i = -b1i
+        const __m128 b5 = narrow(add(a5d, t7)), b7 = narrow(sub(a5d, t7)), b5i = narrow(u7);  // b7i = -b5i
+        // Stage 3: factor 1 on (0, 4); the others through doubles.
+        const __m128 c0 = _mm_cvtepi32_ps(_mm_add_epi32(b0, b4)), c4 = _mm_cvtepi32_ps(_mm_sub_epi32(b0, b4));
+        const __m256d B1 = widen(b1), B1i = widen(b1i), B5 = widen(b5), B5i = widen(b5i);
+        const __m256d tr1 = sub(mul(B5, d1r), mul(B5i, d1i)), ti1 = add(mul(B5i, d1r), mul(B5, d1i));
+        const __m128 c1r = narrow(add(B1, tr1)), c1i = narrow(add(B1i, ti1));
+        const __m128 c5r = narrow(sub(B1, tr1)), c5i = narrow(sub(B1i, ti1));
+        const __m256d B2 = _mm256_cvtepi32_pd(b2), B6 = _mm256_cvtepi32_pd(b6);
+        const __m256d tr2 = mul(B6, d2r), ti2 = mul(B6, d2i);
+        const __m128 c2r = narrow(add(B2, tr2)), c6r = narrow(sub(B2, tr2)), c2i = narrow(ti2), c6i = neg(c2i);
+        const __m256d B3 = widen(b3), B3i = neg(B1i), B7 = widen(b7), B7i = neg(B5i);
+        const __m256d tr3 = sub(mul(B7, d3r), mul(B7i, d3i)), ti3 = add(mul(B7i, d3r), mul(B7, d3i));
+        const __m128 c3r = narrow(add(B3, tr3)), c3i = narrow(add(B3i, ti3));
+        const __m128 c7r = narrow(sub(B3, tr3)), c7i = narrow(sub(B3i, ti3));
+        float* const dre[4] = {re + bitRev[b], re + bitRev[b + 1], re + bitRev[b + 2], re + bitRev[b + 3]};
+        float* const dim[4] = {im + bitRev[b], im + bitRev[b + 1], im + bitRev[b + 2], im + bitRev[b + 3]};
+        storeColumns(dre, 0, c0, c1r, c2r, c3r);
+        storeColumns(dre, 4, c4, c5r, c6r, c7r);
+        storeColumns(dim, 0, zero, c1i, c2i, c3i);
+        storeColumns(dim, 4, zero, c5i, c6i, c7i);
+    }
+}
+
+// Four butterflies at sr/si (upper pr/pi) with the factors at cr/ci.
+inline void butterfly4(float* sr, float* si, float* pr, float* pi, const double* cr, const double* ci) {
+    const __m256d a = widen(_mm_loadu_ps(sr)), b = widen(_mm_loadu_ps(si));
+    const __m256d c = widen(_mm_loadu_ps(pr)), d = widen(_mm_loadu_ps(pi));
+    const __m256d wr = _mm256_load_pd(cr), wi = _mm256_load_pd(ci);
+    const __m256d tr = sub(mul(c, wr), mul(d, wi));
+    const __m256d ti = add(mul(d, wr), mul(c, wi));
+    _mm_storeu_ps(pr, narrow(sub(a, tr)));
+    _mm_storeu_ps(pi, narrow(sub(b, ti)));
+    _mm_storeu_ps(sr, narrow(add(a, tr)));
+    _mm_storeu_ps(si, narrow(add(b, ti)));
+}
+
+// A stage with le2 >= 8; cr/ci its factors, 32-byte aligned.
+void wideStage(float* re, float* im, std::int32_t n, std::int32_t le2, const double* cr, const double* ci) {
+    for (std::int32_t base = 0; base < n; base += 2 * le2) {
+        float* sr = re + base;
+        float* si = im + base;
+        float* pr = sr + le2;
+        float* pi = si + le2;
+        for (std::int32_t j = 0; j < le2; j += 8) {
+            butterfly4(sr + j, si + j, pr + j, pi + j, cr + j, ci + j);
+            butterfly4(sr + j + 4, si + j + 4, pr + j + 4, pi + j + 4, cr + j + 4, ci + j + 4);
+        }
+    }
+}
+
+// The last stage's lower half and |X| / n of it into re[0 .. n/2 - 1].
+void lastStageMagnitudes(float* re, const float* im, std::int32_t n, const double* cr, const double* ci) {
+    const std::int32_t h = n / 2;
+    const __m256d scale = _mm256_set1_pd(1.0 / n);
+    for (std::int32_t j = 0; j < h; j += 4) {
+        const __m256d a = widen(_mm_loadu_ps(re + j)), b = widen(_mm_loadu_ps(im + j));
+        const __m256d c = widen(_mm_loadu_ps(re + h + j)), d = widen(_mm_loadu_ps(im + h + j));
+        const __m256d wr = _mm256_load_pd(cr + j), wi = _mm256_load_pd(ci + j);
+        const __m256d tr = sub(mul(c, wr), mul(d, wi));
+        const __m256d ti = add(mul(d, wr), mul(c, wi));
+        const __m256d x = widen(narrow(add(a, tr))), y = widen(narrow(add(b, ti)));
+        _mm_storeu_ps(re + j, narrow(mul(_mm256_sqrt_pd(add(mul(x, x), mul(y, y))), scale)));
+    }
+}
+
+}  // namespace avx
+
+// Magnitudes of the first n/2 points into spec[0 .. n/2 - 1]; im scratch of n values. twr/twi
+// the factors as in Twiddles::re/im, ar/ai the aligned ones.
+void transformAvx2(const std::int16_t* wave, float* spec, float* im, std::int32_t n, std::int32_t m,
+                   const double* twr, const double* twi, const double* ar, const double* ai,
+                   const std::int32_t* bitRev) {
+    avx::firstStages(wave, spec, im, n, twr, twi, bitRev);
+    for (std::int32_t k = 4; k < m; ++k) {
+        const std::int32_t le2 = std::int32_t{1} << (k - 1);
+        avx::wideStage(spec, im, n, le2, ar + le2, ai + le2);
+    }
+    avx::lastStageMagnitudes(spec, im, n, ar + n / 2, ai + n / 2);
+}
+
+#pragma GCC pop_options
 
 // The same with every access checked, for a point count that is no power of two (where the
 // stages run past the end and fail as the module does).
@@ -242,14 +406,36 @@ void butterfliesChecked(std::vector<float>& spec, std::vector<float>& im, std::i
 
 }  // namespace
 
+bool detail::haveAvx2() {
+    static const bool yes = __builtin_cpu_supports("avx2");
+    return yes;
+}
+
 void CalcFFT(const std::vector<std::int16_t>& wave, std::vector<float>& spec, const std::vector<std::int32_t>& bitRev,
              std::int32_t n) {
+    detail::CalcFFTWith(detail::haveAvx2() ? detail::Units::Avx2 : detail::Units::Plain, wave, spec, bitRev, n);
+}
+
+void detail::CalcFFTWith(Units units, const std::vector<std::int16_t>& wave, std::vector<float>& spec,
+                         const std::vector<std::int32_t>& bitRev, std::int32_t n) {
     if (n < 1) platform::raise(9);
     const std::int32_t m = Log2Rounded(n);
     thread_local std::vector<float> im;
-    im.assign(static_cast<std::size_t>(n), 0.0f);
     const bool whole = m >= 0 && m < 31 && (std::int32_t{1} << m) == n && static_cast<std::int64_t>(spec.size()) >= n &&
                        static_cast<std::int64_t>(wave.size()) >= n && static_cast<std::int64_t>(bitRev.size()) >= n;
+    const bool avx2 = units == Units::Avx2;
+    if (whole && avx2 && m >= 5) {
+        const Twiddles& tw = twiddlesFor(n, m);
+        if (std::memcmp(bitRev.data(), tw.bitRev.data(), static_cast<std::size_t>(n) * sizeof(std::int32_t)) == 0) {
+            // Every value of im is written before it is read.
+            if (im.size() < static_cast<std::size_t>(n)) im.resize(static_cast<std::size_t>(n));
+            transformAvx2(wave.data(), spec.data(), im.data(), n, m, tw.re.data(), tw.im.data(),
+                          tw.alignedRe.data()->v, tw.alignedIm.data()->v, tw.bitRev.data());
+            redimPreserve(spec, n / 2 - 1);
+            return;
+        }
+    }
+    im.assign(static_cast<std::size_t>(n), 0.0f);
     // Input in bit-reversed order; no window, no mean removed.
     if (whole) {
         const auto size = static_cast<std::uint32_t>(spec.size());
@@ -259,13 +445,13 @@ void CalcFFT(const std::vector<std::int16_t>& wave, std::vector<float>& spec, co
             spec[r] = static_cast<float>(wave[static_cast<std::size_t>(i)]);
         }
         const Twiddles& tw = twiddlesFor(n, m);
-        butterflies(spec.data(), im.data(), n, m, tw.re.data(), tw.im.data());
+        butterflies(spec.data(), im.data(), n, m, tw.re.data(), tw.im.data(), avx2);
     } else {
         for (std::int32_t i = 0; i <= n - 1; ++i) at(spec, at(bitRev, i)) = static_cast<float>(at(wave, i));
         butterfliesChecked(spec, im, n, m);
     }
     if (static_cast<std::int64_t>(spec.size()) < n / 2) platform::raise(9);
-    magnitudes(spec.data(), im.data(), n);
+    magnitudes(spec.data(), im.data(), n, avx2);
     redimPreserve(spec, n / 2 - 1);
 }
 
