@@ -4,8 +4,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <random>
 
 #include "wavorix/fft.h"
+#include "wavorix/fft_internal.h"
 #include "wavorix/state.h"
 #include "fixture.h"
 
@@ -125,6 +128,91 @@ TEST(FftTest, SpectrumAgreesWithADirectTransform) {
         for (std::size_t k = 0; k < n / 2; ++k)
             EXPECT_LE(std::fabs(static_cast<long double>(s[k]) - direct[k]), 1e-6L * largest) << k;
     }
+}
+
+TEST(FftTest, WideUnitsGiveTheSameBitsAsThePlainOnes) {
+    if (!wavorix::FFT::detail::haveAvx2()) GTEST_SKIP() << "no AVX2 on this processor";
+    using wavorix::FFT::detail::CalcFFTWith;
+    using wavorix::FFT::detail::Units;
+    std::mt19937 rng(20240611);
+    auto run = [](Units units, const std::vector<std::int16_t>& wave, const std::vector<std::int32_t>& table,
+                  std::int32_t n) {
+        std::vector<float> spec(2 * static_cast<std::size_t>(n) + 1, 0.0f);
+        CalcFFTWith(units, wave, spec, table, n);
+        return spec;
+    };
+    auto sameBits = [](const std::vector<float>& a, const std::vector<float>& b) {
+        return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+    };
+    for (std::int32_t n = 2; n <= 8192; n *= 2) {
+        std::vector<std::int32_t> table;
+        InitBitReverse(table, n, 0);
+        // Noise, full-scale square noise, sparse impulses (exact zeros and the tiny remainders of
+        // the factors that are almost 0), small values, and the most negative sample.
+        for (int kind = 0; kind < 5; ++kind)
+            for (int trial = 0; trial < 4; ++trial) {
+                std::vector<std::int16_t> wave(static_cast<std::size_t>(n));
+                for (std::size_t i = 0; i < wave.size(); ++i) {
+                    const std::uint32_t r = rng();
+                    switch (kind) {
+                    case 0: wave[i] = static_cast<std::int16_t>(r); break;
+                    case 1: wave[i] = r % 2 ? 32767 : -32768; break;
+                    case 2: wave[i] = r % 16 == 0 ? static_cast<std::int16_t>(r >> 8) : 0; break;
+                    case 3: wave[i] = static_cast<std::int16_t>(static_cast<int>(r % 7) - 3); break;
+                    default: wave[i] = i % 3 == 0 ? -32768 : static_cast<std::int16_t>(r % 100); break;
+                    }
+                }
+                EXPECT_TRUE(sameBits(run(Units::Plain, wave, table, n), run(Units::Avx2, wave, table, n)))
+                    << "n " << n << ", kind " << kind << ", trial " << trial;
+            }
+        // A table that is not the bit reversal: the samples land where it says on both units.
+        if (n >= 4) {
+            std::swap(table[1], table[2]);
+            const auto wave = noiseBlock(static_cast<std::size_t>(n));
+            const auto plain = run(Units::Plain, wave, table, n);
+            EXPECT_TRUE(sameBits(plain, run(Units::Avx2, wave, table, n))) << "n " << n;
+            std::swap(table[1], table[2]);
+            EXPECT_FALSE(sameBits(plain, run(Units::Plain, wave, table, n))) << "n " << n;
+        }
+    }
+}
+
+TEST(FftTest, MaximaAreTheFirstOfTheLargest) {
+    // Against the plain definitions, on lengths and ranges around the vector widths, with equal
+    // maxima, values at or below zero and values that compare with nothing.
+    std::mt19937 rng(7);
+    auto maxIndex = [](const std::vector<float>& d, std::int32_t first, std::int32_t last) {
+        std::int32_t index = 0;
+        float best = 0;
+        for (std::int32_t i = first; i <= last; ++i)
+            if (d[static_cast<std::size_t>(i)] > best) {
+                best = d[static_cast<std::size_t>(i)];
+                index = i;
+            }
+        return index;
+    };
+    for (std::size_t size = 1; size <= 40; ++size)
+        for (int trial = 0; trial < 20; ++trial) {
+            std::vector<float> d(size);
+            std::vector<std::int16_t> w(size);
+            for (std::size_t i = 0; i < size; ++i) {
+                const std::uint32_t r = rng();
+                d[i] = static_cast<float>(static_cast<int>(r % 9) - 3);  // ties and non-positive values
+                if (r % 23 == 0) d[i] = std::numeric_limits<float>::quiet_NaN();
+                if (r % 29 == 0) d[i] = -0.0f;
+                w[i] = static_cast<std::int16_t>(static_cast<int>(r % 2001) - 1000);
+            }
+            const auto last = static_cast<std::int32_t>(size) - 1;
+            for (std::int32_t first = 0; first <= std::min(last, 9); ++first)
+                EXPECT_EQ(GetMaxIndex(d, first, last), maxIndex(d, first, last)) << size << " " << first;
+            const std::int16_t largest = *std::max_element(w.begin(), w.end());
+            EXPECT_EQ(GetMaxAmplitude(w, static_cast<std::int32_t>(size)), std::max<std::int32_t>(largest, 0));
+        }
+    std::vector<float> d(20, 1.0f);
+    EXPECT_EQ(GetMaxIndex(d, 5, 4), 0);  // an empty range, whatever its bounds
+    EXPECT_EQ(GetMaxIndex(d, 25, 24), 0);
+    EXPECT_THROW(GetMaxIndex(d, -1, 10), platform::VbError);
+    EXPECT_THROW(GetMaxIndex(d, 0, 20), platform::VbError);
 }
 
 TEST(FftTest, SpectrumHasHalfTheSizeWhateverItHadBefore) {
