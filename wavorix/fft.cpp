@@ -127,34 +127,11 @@ void wideStage(float* spec, float* im, std::int32_t n, std::int32_t le2, const d
     }
 }
 
-// The same on the 256-bit units (no fused operations: the same bits), written out because the
-// compiler splits these loads and conversions in two when left to itself.
-__attribute__((target("avx2"))) void wideStageAvx2(float* spec, float* im, std::int32_t n, std::int32_t le2,
-                                                   const double* cr, const double* ci) {
-    for (std::int32_t base = 0; base < n; base += 2 * le2) {
-        float* sr = spec + base;
-        float* si = im + base;
-        float* pr = sr + le2;
-        float* pi = si + le2;
-        for (std::int32_t j = 0; j < le2; j += 4) {
-            const __m256d a = _mm256_cvtps_pd(_mm_loadu_ps(sr + j)), b = _mm256_cvtps_pd(_mm_loadu_ps(si + j));
-            const __m256d c = _mm256_cvtps_pd(_mm_loadu_ps(pr + j)), d = _mm256_cvtps_pd(_mm_loadu_ps(pi + j));
-            const __m256d wr = _mm256_loadu_pd(cr + j), wi = _mm256_loadu_pd(ci + j);
-            const __m256d tr = _mm256_sub_pd(_mm256_mul_pd(c, wr), _mm256_mul_pd(d, wi));
-            const __m256d ti = _mm256_add_pd(_mm256_mul_pd(d, wr), _mm256_mul_pd(c, wi));
-            _mm_storeu_ps(pr + j, _mm256_cvtpd_ps(_mm256_sub_pd(a, tr)));
-            _mm_storeu_ps(pi + j, _mm256_cvtpd_ps(_mm256_sub_pd(b, ti)));
-            _mm_storeu_ps(sr + j, _mm256_cvtpd_ps(_mm256_add_pd(a, tr)));
-            _mm_storeu_ps(si + j, _mm256_cvtpd_ps(_mm256_add_pd(b, ti)));
-        }
-    }
-}
-
 // The butterflies on spec/im of n points (n a power of two, both arrays at least n long). Only
 // the order of the (independent) butterflies of a stage differs from the textbook loop, and four
-// run side by side; each value is rounded the same way (no fused operations), so the wider units
-// of a newer processor give the same bits.
-void butterflies(float* spec, float* im, std::int32_t n, std::int32_t m, const double* twr, const double* twi, bool avx2) {
+// run side by side; each value is rounded the same way (no fused operations), so that any
+// processor gives the same bits.
+void butterflies(float* spec, float* im, std::int32_t n, std::int32_t m, const double* twr, const double* twi) {
     for (std::int32_t k = 1; k <= m; ++k) {
         const std::int32_t le = 1 << k;
         const std::int32_t le2 = le / 2;
@@ -197,37 +174,18 @@ void butterflies(float* spec, float* im, std::int32_t n, std::int32_t m, const d
             }
             continue;
         }
-        if (avx2)
-            wideStageAvx2(spec, im, n, le2, cr, ci);
-        else
-            wideStage(spec, im, n, le2, cr, ci);
+        wideStage(spec, im, n, le2, cr, ci);
     }
 }
 
-// |X(k)| / n of the first n/2 points into spec. One body, compiled twice: for the wider units
-// and for any processor. Chosen at run time by the caller rather than by an indirect function,
-// whose resolver would run before a sanitizer's runtime is ready.
-inline __attribute__((always_inline)) void magnitudesBody(float* __restrict s, const float* __restrict im,
-                                                          std::int32_t n) {
+// |X(k)| / n of the first n/2 points into spec.
+void magnitudes(float* __restrict s, const float* __restrict im, std::int32_t n) {
     const double dn = n;
     for (std::int32_t i = 0; i <= n / 2 - 1; ++i) {
         const double re = s[i];
         const double imv = im[i];
         s[i] = static_cast<float>(std::sqrt(re * re + imv * imv) / dn);
     }
-}
-
-__attribute__((target("avx2"))) void magnitudesAvx2(float* __restrict s, const float* __restrict im, std::int32_t n) {
-    magnitudesBody(s, im, n);
-}
-
-void magnitudesPlain(float* __restrict s, const float* __restrict im, std::int32_t n) { magnitudesBody(s, im, n); }
-
-void magnitudes(float* s, const float* im, std::int32_t n, bool avx2) {
-    if (avx2)
-        magnitudesAvx2(s, im, n);
-    else
-        magnitudesPlain(s, im, n);
 }
 
 // ---- The transform on the 256-bit units, for n >= 32 and the standard bit-reversal table ----
@@ -332,17 +290,14 @@ inline void butterfly4(float* sr, float* si, float* pr, float* pi, const double*
     _mm_storeu_ps(si, narrow(add(b, ti)));
 }
 
-// A stage with le2 >= 8; cr/ci its factors, 32-byte aligned.
+// A stage with le2 >= 8; cr/ci its factors, 32-byte aligned. Butterfly i (of n/2) has factor
+// j = i mod le2 and its lower value at 2 le2 (i div le2) + j; eight per step.
 void wideStage(float* re, float* im, std::int32_t n, std::int32_t le2, const double* cr, const double* ci) {
-    for (std::int32_t base = 0; base < n; base += 2 * le2) {
-        float* sr = re + base;
-        float* si = im + base;
-        float* pr = sr + le2;
-        float* pi = si + le2;
-        for (std::int32_t j = 0; j < le2; j += 8) {
-            butterfly4(sr + j, si + j, pr + j, pi + j, cr + j, ci + j);
-            butterfly4(sr + j + 4, si + j + 4, pr + j + 4, pi + j + 4, cr + j + 4, ci + j + 4);
-        }
+    for (std::int32_t i = 0; i < n / 2; i += 8) {
+        const std::int32_t j = i & (le2 - 1);
+        const std::int32_t lower = 2 * (i - j) + j;
+        butterfly4(re + lower, im + lower, re + lower + le2, im + lower + le2, cr + j, ci + j);
+        butterfly4(re + lower + 4, im + lower + 4, re + lower + le2 + 4, im + lower + le2 + 4, cr + j + 4, ci + j + 4);
     }
 }
 
@@ -423,8 +378,7 @@ void detail::CalcFFTWith(Units units, const std::vector<std::int16_t>& wave, std
     thread_local std::vector<float> im;
     const bool whole = m >= 0 && m < 31 && (std::int32_t{1} << m) == n && static_cast<std::int64_t>(spec.size()) >= n &&
                        static_cast<std::int64_t>(wave.size()) >= n && static_cast<std::int64_t>(bitRev.size()) >= n;
-    const bool avx2 = units == Units::Avx2;
-    if (whole && avx2 && m >= 5) {
+    if (whole && units == Units::Avx2 && m >= 5) {
         const Twiddles& tw = twiddlesFor(n, m);
         if (std::memcmp(bitRev.data(), tw.bitRev.data(), static_cast<std::size_t>(n) * sizeof(std::int32_t)) == 0) {
             // Every value of im is written before it is read.
@@ -445,13 +399,13 @@ void detail::CalcFFTWith(Units units, const std::vector<std::int16_t>& wave, std
             spec[r] = static_cast<float>(wave[static_cast<std::size_t>(i)]);
         }
         const Twiddles& tw = twiddlesFor(n, m);
-        butterflies(spec.data(), im.data(), n, m, tw.re.data(), tw.im.data(), avx2);
+        butterflies(spec.data(), im.data(), n, m, tw.re.data(), tw.im.data());
     } else {
         for (std::int32_t i = 0; i <= n - 1; ++i) at(spec, at(bitRev, i)) = static_cast<float>(at(wave, i));
         butterfliesChecked(spec, im, n, m);
     }
     if (static_cast<std::int64_t>(spec.size()) < n / 2) platform::raise(9);
-    magnitudes(spec.data(), im.data(), n, avx2);
+    magnitudes(spec.data(), im.data(), n);
     redimPreserve(spec, n / 2 - 1);
 }
 
