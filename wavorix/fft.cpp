@@ -198,8 +198,9 @@ void magnitudes(float* __restrict s, const float* __restrict im, std::int32_t n)
 //   butterfly rounds it. (Only zeros may come out with the other sign, and the magnitudes
 //   square every sign away.)
 // - The wide stages: four butterflies per step, twice.
-// - The last stage computes only the lower half, the one the magnitudes are taken of, and takes
-//   them at once; |X| / n as |X| * (1/n), the same for a power of two.
+// - The last two stages run together; the last computes only the lower half, the one the
+//   magnitudes are taken of, and takes them at once; |X| / n as |X| * (1/n), the same for a
+//   power of two.
 #pragma GCC push_options
 #pragma GCC target("avx2")
 
@@ -301,18 +302,38 @@ void wideStage(float* re, float* im, std::int32_t n, std::int32_t le2, const dou
     }
 }
 
-// The last stage's lower half and |X| / n of it into re[0 .. n/2 - 1].
-void lastStageMagnitudes(float* re, const float* im, std::int32_t n, const double* cr, const double* ci) {
-    const std::int32_t h = n / 2;
+// The values rounded to floats, as storing and loading them again does.
+inline __m256d rounded(__m256d v) { return widen(narrow(v)); }
+
+// The last two stages (le2 n/4 and n/2), four groups of four points a step: the next to last in
+// full, the last only for its lower half, and |X| / n of that into re[0 .. n/2 - 1]. Done
+// together so that the square roots run beside the conversions.
+void lastStagesMagnitudes(float* re, const float* im, std::int32_t n, const double* cr1, const double* ci1,
+                          const double* cr2, const double* ci2) {
+    const std::int32_t q = n / 4, h = n / 2;
     const __m256d scale = _mm256_set1_pd(1.0 / n);
-    for (std::int32_t j = 0; j < h; j += 4) {
-        const __m256d a = widen(_mm_loadu_ps(re + j)), b = widen(_mm_loadu_ps(im + j));
-        const __m256d c = widen(_mm_loadu_ps(re + h + j)), d = widen(_mm_loadu_ps(im + h + j));
-        const __m256d wr = _mm256_load_pd(cr + j), wi = _mm256_load_pd(ci + j);
-        const __m256d tr = sub(mul(c, wr), mul(d, wi));
-        const __m256d ti = add(mul(d, wr), mul(c, wi));
-        const __m256d x = widen(narrow(add(a, tr))), y = widen(narrow(add(b, ti)));
-        _mm_storeu_ps(re + j, narrow(mul(_mm256_sqrt_pd(add(mul(x, x), mul(y, y))), scale)));
+    auto load = [](const float* p) { return widen(_mm_loadu_ps(p)); };
+    for (std::int32_t j = 0; j < q; j += 4) {
+        const __m256d a0 = load(re + j), a0i = load(im + j), a1 = load(re + j + q), a1i = load(im + j + q);
+        const __m256d a2 = load(re + h + j), a2i = load(im + h + j);
+        const __m256d a3 = load(re + h + j + q), a3i = load(im + h + j + q);
+        // Next to last: (j, j + q) and (h + j, h + j + q), both with factor j.
+        const __m256d w = _mm256_load_pd(cr1 + j), wi = _mm256_load_pd(ci1 + j);
+        const __m256d t = sub(mul(a1, w), mul(a1i, wi)), ti = add(mul(a1i, w), mul(a1, wi));
+        const __m256d u = sub(mul(a3, w), mul(a3i, wi)), ui = add(mul(a3i, w), mul(a3, wi));
+        const __m256d b0 = rounded(add(a0, t)), b0i = rounded(add(a0i, ti));
+        const __m256d b1 = rounded(sub(a0, t)), b1i = rounded(sub(a0i, ti));
+        const __m256d b2 = rounded(add(a2, u)), b2i = rounded(add(a2i, ui));
+        const __m256d b3 = rounded(sub(a2, u)), b3i = rounded(sub(a2i, ui));
+        // Last: the lower values of (j, h + j) with factor j and (j + q, h + j + q) with factor j + q.
+        const __m256d v = _mm256_load_pd(cr2 + j), vi = _mm256_load_pd(ci2 + j);
+        const __m256d x = _mm256_load_pd(cr2 + j + q), xi = _mm256_load_pd(ci2 + j + q);
+        const __m256d r0 = rounded(add(b0, sub(mul(b2, v), mul(b2i, vi))));
+        const __m256d r0i = rounded(add(b0i, add(mul(b2i, v), mul(b2, vi))));
+        const __m256d r1 = rounded(add(b1, sub(mul(b3, x), mul(b3i, xi))));
+        const __m256d r1i = rounded(add(b1i, add(mul(b3i, x), mul(b3, xi))));
+        _mm_storeu_ps(re + j, narrow(mul(_mm256_sqrt_pd(add(mul(r0, r0), mul(r0i, r0i))), scale)));
+        _mm_storeu_ps(re + j + q, narrow(mul(_mm256_sqrt_pd(add(mul(r1, r1), mul(r1i, r1i))), scale)));
     }
 }
 
@@ -324,11 +345,11 @@ void transformAvx2(const std::int16_t* wave, float* spec, float* im, std::int32_
                    const double* twr, const double* twi, const double* ar, const double* ai,
                    const std::int32_t* bitRev) {
     avx::firstStages(wave, spec, im, n, twr, twi, bitRev);
-    for (std::int32_t k = 4; k < m; ++k) {
+    for (std::int32_t k = 4; k < m - 1; ++k) {
         const std::int32_t le2 = std::int32_t{1} << (k - 1);
         avx::wideStage(spec, im, n, le2, ar + le2, ai + le2);
     }
-    avx::lastStageMagnitudes(spec, im, n, ar + n / 2, ai + n / 2);
+    avx::lastStagesMagnitudes(spec, im, n, ar + n / 4, ai + n / 4, ar + n / 2, ai + n / 2);
 }
 
 #pragma GCC pop_options
