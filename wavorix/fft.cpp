@@ -17,48 +17,42 @@ std::int32_t Log2Rounded(double n) { return static_cast<std::int32_t>(std::nearb
 namespace {
 
 // The twiddle factors of every stage for n points (n a power of two), from the recurrence in
-// the same order and so with the same values as the textbook loop: stage k (le2 = 2^(k-1))
-// at [le2 - 1, 2 le2 - 1). They depend on n alone, so they are made once per size.
+// the same order and so with the same values as the textbook loop: stage k (le2 = 2^(k-1)) at
+// [le2, 2 le2), so that from le2 = 4 on a stage's factors start on a 32-byte boundary. They
+// depend on n alone, so they are made once per size.
 struct Twiddles {
-    std::int32_t n = 0;
-    std::vector<double> re, im;
-    // The same values with stage k at [le2, 2 le2), so that a stage's factors start on a 32-byte
-    // boundary for the wider units.
     struct alignas(32) Quad {
         double v[4];
     };
-    std::vector<Quad> alignedRe, alignedIm;
+    std::int32_t n = 0;
+    std::vector<Quad> reQuads, imQuads;
     // ReverseBits(i, log2 n) for every i: a caller's table equal to it lets the transform read
     // the samples in groups instead of through the table.
     std::vector<std::int32_t> bitRev;
+    const double* re() const { return reQuads.data()->v; }
+    const double* im() const { return imQuads.data()->v; }
 };
 
 const Twiddles& twiddlesFor(std::int32_t n, std::int32_t m) {
     thread_local Twiddles tw;
     if (tw.n == n) return tw;
     tw.n = 0;
-    tw.re.assign(static_cast<std::size_t>(n > 1 ? n - 1 : 0), 0.0);
-    tw.im.assign(tw.re.size(), 0.0);
+    tw.reQuads.assign(static_cast<std::size_t>(n + 3) / 4, Twiddles::Quad{});
+    tw.imQuads.assign(tw.reQuads.size(), Twiddles::Quad{});
+    double* re = tw.reQuads.data()->v;
+    double* im = tw.imQuads.data()->v;
     for (std::int32_t k = 1; k <= m; ++k) {
         const std::int32_t le2 = (1 << k) / 2;
         double ur = 1.0, ui = 0.0;
         const double wr = std::cos(kPi / le2);
         const double wi = -std::sin(kPi / le2);
         for (std::int32_t j = 0; j < le2; ++j) {
-            tw.re[static_cast<std::size_t>(le2 - 1 + j)] = ur;
-            tw.im[static_cast<std::size_t>(le2 - 1 + j)] = ui;
+            re[le2 + j] = ur;
+            im[le2 + j] = ui;
             const double t = ur;
             ur = t * wr - ui * wi;
             ui = t * wi + ui * wr;
         }
-    }
-    tw.alignedRe.assign(static_cast<std::size_t>(n + 3) / 4, Twiddles::Quad{});
-    tw.alignedIm.assign(tw.alignedRe.size(), Twiddles::Quad{});
-    double* are = tw.alignedRe.data()->v;
-    double* aim = tw.alignedIm.data()->v;
-    for (std::size_t i = 0; i < tw.re.size(); ++i) {
-        are[i + 1] = tw.re[i];
-        aim[i + 1] = tw.im[i];
     }
     tw.bitRev.resize(static_cast<std::size_t>(n));
     for (std::int32_t i = 0; i < n; ++i)
@@ -135,8 +129,8 @@ void butterflies(float* spec, float* im, std::int32_t n, std::int32_t m, const d
     for (std::int32_t k = 1; k <= m; ++k) {
         const std::int32_t le = 1 << k;
         const std::int32_t le2 = le / 2;
-        const double* cr = twr + (le2 - 1);
-        const double* ci = twi + (le2 - 1);
+        const double* cr = twr + le2;
+        const double* ci = twi + le2;
         if (le2 < 4 && n < 8) {
             for (std::int32_t base = 0; base < n; base += le)
                 for (std::int32_t j = 0; j < le2; ++j)
@@ -197,7 +191,7 @@ void magnitudes(float* __restrict s, const float* __restrict im, std::int32_t n)
 //   only the other products go through doubles; each value is rounded to a float where the
 //   butterfly rounds it. (Only zeros may come out with the other sign, and the magnitudes
 //   square every sign away.)
-// - The wide stages: four butterflies per step, twice.
+// - The wide stages: eight butterflies a step.
 // - The last two stages run together; the last computes only the lower half, the one the
 //   magnitudes are taken of, and takes them at once; |X| / n as |X| * (1/n), the same for a
 //   power of two.
@@ -232,10 +226,11 @@ inline void storeColumns(float* const dst[4], std::int32_t offset, __m128 r0, __
 void firstStages(const std::int16_t* wave, float* re, float* im, std::int32_t n, const double* twr,
                  const double* twi, const std::int32_t* bitRev) {
     const std::int32_t q = n / 8;
-    const __m256d c1 = _mm256_set1_pd(twr[2]), s1 = _mm256_set1_pd(twi[2]);
-    const __m256d d1r = _mm256_set1_pd(twr[4]), d1i = _mm256_set1_pd(twi[4]);
-    const __m256d d2r = _mm256_set1_pd(twr[5]), d2i = _mm256_set1_pd(twi[5]);
-    const __m256d d3r = _mm256_set1_pd(twr[6]), d3i = _mm256_set1_pd(twi[6]);
+    // Stage 2's factor 1 and stage 3's factors 1 to 3 (stage k's at [le2, 2 le2)).
+    const __m256d c1 = _mm256_set1_pd(twr[3]), s1 = _mm256_set1_pd(twi[3]);
+    const __m256d d1r = _mm256_set1_pd(twr[5]), d1i = _mm256_set1_pd(twi[5]);
+    const __m256d d2r = _mm256_set1_pd(twr[6]), d2i = _mm256_set1_pd(twi[6]);
+    const __m256d d3r = _mm256_set1_pd(twr[7]), d3i = _mm256_set1_pd(twi[7]);
     const __m128 zero = _mm_setzero_ps();
     for (std::int32_t b = 0; b < q; b += 4) {
         // x[t] = wave[b + rev3(t) q], the group's values in bit-reversed order.
@@ -339,17 +334,17 @@ void lastStagesMagnitudes(float* re, const float* im, std::int32_t n, const doub
 
 }  // namespace avx
 
-// Magnitudes of the first n/2 points into spec[0 .. n/2 - 1]; im scratch of n values. twr/twi
-// the factors as in Twiddles::re/im, ar/ai the aligned ones.
+// Magnitudes of the first n/2 points into spec[0 .. n/2 - 1]; im scratch of n values.
 void transformAvx2(const std::int16_t* wave, float* spec, float* im, std::int32_t n, std::int32_t m,
-                   const double* twr, const double* twi, const double* ar, const double* ai,
-                   const std::int32_t* bitRev) {
-    avx::firstStages(wave, spec, im, n, twr, twi, bitRev);
+                   const Twiddles& tw) {
+    const double* cr = tw.re();
+    const double* ci = tw.im();
+    avx::firstStages(wave, spec, im, n, cr, ci, tw.bitRev.data());
     for (std::int32_t k = 4; k < m - 1; ++k) {
         const std::int32_t le2 = std::int32_t{1} << (k - 1);
-        avx::wideStage(spec, im, n, le2, ar + le2, ai + le2);
+        avx::wideStage(spec, im, n, le2, cr + le2, ci + le2);
     }
-    avx::lastStagesMagnitudes(spec, im, n, ar + n / 4, ai + n / 4, ar + n / 2, ai + n / 2);
+    avx::lastStagesMagnitudes(spec, im, n, cr + n / 4, ci + n / 4, cr + n / 2, ci + n / 2);
 }
 
 #pragma GCC pop_options
@@ -404,8 +399,7 @@ void detail::CalcFFTWith(Units units, const std::vector<std::int16_t>& wave, std
         if (std::memcmp(bitRev.data(), tw.bitRev.data(), static_cast<std::size_t>(n) * sizeof(std::int32_t)) == 0) {
             // Every value of im is written before it is read.
             if (im.size() < static_cast<std::size_t>(n)) im.resize(static_cast<std::size_t>(n));
-            transformAvx2(wave.data(), spec.data(), im.data(), n, m, tw.re.data(), tw.im.data(),
-                          tw.alignedRe.data()->v, tw.alignedIm.data()->v, tw.bitRev.data());
+            transformAvx2(wave.data(), spec.data(), im.data(), n, m, tw);
             redimPreserve(spec, n / 2 - 1);
             return;
         }
@@ -420,7 +414,7 @@ void detail::CalcFFTWith(Units units, const std::vector<std::int16_t>& wave, std
             spec[r] = static_cast<float>(wave[static_cast<std::size_t>(i)]);
         }
         const Twiddles& tw = twiddlesFor(n, m);
-        butterflies(spec.data(), im.data(), n, m, tw.re.data(), tw.im.data());
+        butterflies(spec.data(), im.data(), n, m, tw.re(), tw.im());
     } else {
         for (std::int32_t i = 0; i <= n - 1; ++i) at(spec, at(bitRev, i)) = static_cast<float>(at(wave, i));
         butterfliesChecked(spec, im, n, m);
