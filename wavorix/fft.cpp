@@ -102,22 +102,20 @@ inline void butterfly4(v4d& sr, v4d& si, v4d& pr, v4d& pi, v4d cr, v4d ci) {
 inline v4d widen(v4f v) { return __builtin_convertvector(v, v4d); }
 inline v4f narrow(v4d v) { return __builtin_convertvector(v, v4f); }
 
-// A stage whose halves are at least four values long (le2 >= 4).
+// A stage whose halves are at least four values long (le2 >= 4). Butterfly i (of n/2) has factor
+// j = i mod le2 and its lower value at 2 le2 (i div le2) + j.
 void wideStage(float* spec, float* im, std::int32_t n, std::int32_t le2, const double* cr, const double* ci) {
-    for (std::int32_t base = 0; base < n; base += 2 * le2) {
-        float* sr = spec + base;
-        float* si = im + base;
-        float* pr = sr + le2;
-        float* pi = si + le2;
-        for (std::int32_t j = 0; j < le2; j += 4) {
-            v4d a = widen(load<v4f>(sr + j)), b = widen(load<v4f>(si + j));
-            v4d c = widen(load<v4f>(pr + j)), d = widen(load<v4f>(pi + j));
-            butterfly4(a, b, c, d, load<v4d>(cr + j), load<v4d>(ci + j));
-            store(sr + j, narrow(a));
-            store(si + j, narrow(b));
-            store(pr + j, narrow(c));
-            store(pi + j, narrow(d));
-        }
+    for (std::int32_t i = 0; i < n / 2; i += 4) {
+        const std::int32_t j = i & (le2 - 1);
+        float* sr = spec + 2 * (i - j) + j;
+        float* si = im + 2 * (i - j) + j;
+        v4d a = widen(load<v4f>(sr)), b = widen(load<v4f>(si));
+        v4d c = widen(load<v4f>(sr + le2)), d = widen(load<v4f>(si + le2));
+        butterfly4(a, b, c, d, load<v4d>(cr + j), load<v4d>(ci + j));
+        store(sr, narrow(a));
+        store(si, narrow(b));
+        store(sr + le2, narrow(c));
+        store(si + le2, narrow(d));
     }
 }
 
@@ -191,7 +189,7 @@ void magnitudes(float* __restrict s, const float* __restrict im, std::int32_t n)
 //   only the other products go through doubles; each value is rounded to a float where the
 //   butterfly rounds it. (Only zeros may come out with the other sign, and the magnitudes
 //   square every sign away.)
-// - The wide stages: eight butterflies a step.
+// - The wide stages: four butterflies a step.
 // - The last two stages run together; the last computes only the lower half, the one the
 //   magnitudes are taken of, and takes them at once; |X| / n as |X| * (1/n), the same for a
 //   power of two.
@@ -286,14 +284,12 @@ inline void butterfly4(float* sr, float* si, float* pr, float* pi, const double*
     _mm_storeu_ps(si, narrow(add(b, ti)));
 }
 
-// A stage with le2 >= 8; cr/ci its factors, 32-byte aligned. Butterfly i (of n/2) has factor
-// j = i mod le2 and its lower value at 2 le2 (i div le2) + j; eight per step.
+// A stage with le2 >= 8; cr/ci its factors, 32-byte aligned.
 void wideStage(float* re, float* im, std::int32_t n, std::int32_t le2, const double* cr, const double* ci) {
-    for (std::int32_t i = 0; i < n / 2; i += 8) {
-        const std::int32_t j = i & (le2 - 1);
-        const std::int32_t lower = 2 * (i - j) + j;
-        butterfly4(re + lower, im + lower, re + lower + le2, im + lower + le2, cr + j, ci + j);
-        butterfly4(re + lower + 4, im + lower + 4, re + lower + le2 + 4, im + lower + le2 + 4, cr + j + 4, ci + j + 4);
+    for (std::int32_t base = 0; base < n; base += 2 * le2) {
+        float* sr = re + base;
+        float* si = im + base;
+        for (std::int32_t j = 0; j < le2; j += 4) butterfly4(sr + j, si + j, sr + le2 + j, si + le2 + j, cr + j, ci + j);
     }
 }
 
