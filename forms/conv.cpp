@@ -128,6 +128,46 @@ std::size_t scanDecimal(std::string_view s, DecimalText& out) {
     return i;
 }
 
+// The common case without building text for from_chars: [sign] digits [. digits] with no exponent,
+// at most 2^53 as a whole number of units of the last digit and at most 22 digits after the
+// point. Both that number and the power of ten are exact doubles, so one division gives the
+// correctly rounded value, the same as from_chars. Returns the characters read, or 0 when the
+// text does not start with such a number (the general path then decides).
+std::size_t scanSimpleDecimal(std::string_view s, double& value) {
+    static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    constexpr std::uint64_t kExact = std::uint64_t{1} << 53;
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        negative = s[i] == '-';
+        ++i;
+    }
+    std::uint64_t m = 0;
+    std::size_t digits = 0, fraction = 0;
+    auto take = [&](bool afterPoint) {
+        while (i < s.size() && isDigit(s[i])) {
+            m = m * 10 + static_cast<unsigned>(s[i] - '0');
+            if (m > kExact) return false;
+            ++digits;
+            if (afterPoint && ++fraction > 22) return false;
+            ++i;
+        }
+        return true;
+    };
+    if (!take(false)) return 0;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        if (!take(true)) return 0;
+    }
+    if (digits == 0) return 0;
+    // An exponent (or what may be one) is for the general path.
+    if (i < s.size() && (lower(s[i]) == 'e' || lower(s[i]) == 'd')) return 0;
+    const double v = static_cast<double>(m) / kPow10[fraction];
+    value = negative ? -v : v;
+    return i;
+}
+
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
 enum class ParseStatus { Ok, NotNumeric, Overflow };
@@ -146,6 +186,10 @@ ParseStatus parseNumber(std::string_view s, double& value) {
         if (n == 0 || n != digits.size()) return ParseStatus::NotNumeric;
         if (tooWide) return ParseStatus::Overflow;
         value = wrapPrefixed(v);
+        return ParseStatus::Ok;
+    }
+    if (scanSimpleDecimal(s, value) == s.size()) {
+        value += 0.0;
         return ParseStatus::Ok;
     }
     DecimalText d;
@@ -238,6 +282,11 @@ std::int32_t Mod(double a, double b) {
 // ---- Numbers from text ----------------------------------------------------------------------
 
 double Val(std::string_view input) {
+    // Text without blanks that starts with a plain number: read in place.
+    if (input.find_first_of(" \t\n") == std::string_view::npos) {
+        double v = 0;
+        if (scanSimpleDecimal(input, v) != 0) return v + 0.0;
+    }
     std::string s;
     s.reserve(input.size());
     for (char c : input)
