@@ -19,7 +19,7 @@ void note(const VbError& e, platform::ErrState& into) {
 }
 }  // namespace
 
-bool tryStmt(const std::function<void()>& statement) {
+bool tryStmt(FunctionRef<void()> statement) {
     try {
         statement();
         return true;
@@ -31,7 +31,7 @@ bool tryStmt(const std::function<void()>& statement) {
 
 void noteSkipped(int number) { note(VbError(number), platform::Err()); }
 
-bool condOrTrue(const std::function<bool()>& condition) {
+bool condOrTrue(FunctionRef<bool()> condition) {
     try {
         return condition();
     } catch (const VbError& e) {
