@@ -282,10 +282,12 @@ std::int32_t Mod(double a, double b) {
 // ---- Numbers from text ----------------------------------------------------------------------
 
 double Val(std::string_view input) {
-    // Text without blanks that starts with a plain number: read in place.
-    if (input.find_first_of(" \t\n") == std::string_view::npos) {
+    // A plain number at the start, not followed by a blank (that the general path would drop,
+    // perhaps joining more digits on): read in place.
+    {
         double v = 0;
-        if (scanSimpleDecimal(input, v) != 0) return v + 0.0;
+        const std::size_t n = scanSimpleDecimal(input, v);
+        if (n != 0 && (n == input.size() || (input[n] != ' ' && input[n] != '\t' && input[n] != '\n'))) return v + 0.0;
     }
     std::string s;
     s.reserve(input.size());

@@ -221,7 +221,13 @@ TEST(TextToNumber, PlainDecimalsAreTheCorrectlyRoundedValue) {
             EXPECT_EQ(bits(vb::CDbl(text + "D1")), bits(scaled + 0.0));
         }
     }
-    EXPECT_EQ(vb::Val("12 34"), 1234);  // blanks inside still go first
+    // Blanks inside or right after the digits still go first.
+    EXPECT_EQ(vb::Val("12 34"), 1234);
+    EXPECT_EQ(vb::Val("12\t3"), 123);
+    EXPECT_EQ(vb::Val("1.5\n5"), 1.55);
+    EXPECT_EQ(vb::Val("-3 .5"), -3.5);
+    EXPECT_EQ(vb::Val("7 e2"), 700);
+    EXPECT_EQ(vb::Val("7x 5"), 7);
     EXPECT_EQ(errorOf([] { vb::CDbl("12abc"); }), 13);
 }
 
