@@ -188,12 +188,16 @@ private:
         framesRead_ += static_cast<std::uint64_t>(n);
         const auto fch = static_cast<std::size_t>(fileChannels_);
         const auto ch = static_cast<std::size_t>(channels_);
+        inPos_ = 0;
+        inAvail_ = static_cast<std::size_t>(n);
+        if (fch == ch) {
+            std::copy(fileBuf_.begin(), fileBuf_.begin() + static_cast<std::ptrdiff_t>(inAvail_ * ch), inBuf_.begin());
+            return;
+        }
         for (std::size_t f = 0; f < static_cast<std::size_t>(n); ++f) {
             const float* in = fileBuf_.data() + f * fch;
             float* o = inBuf_.data() + f * ch;
-            if (fch == ch) {
-                std::copy(in, in + ch, o);
-            } else if (fch == 1) {
+            if (fch == 1) {
                 std::fill(o, o + ch, in[0]);
             } else if (ch == 1) {
                 float sum = 0;
@@ -204,8 +208,6 @@ private:
                 o[1] = in[1];
             }
         }
-        inPos_ = 0;
-        inAvail_ = static_cast<std::size_t>(n);
     }
 
     // Makes output available; false when nothing more will come.
