@@ -239,7 +239,9 @@ double roundHalfEven(double x) {
     double diff = x - f;
     if (diff < 0.5) return f + 0.0;
     if (diff > 0.5) return f + 1.0;
-    return std::fmod(f, 2.0) == 0 ? f + 0.0 : f + 1.0;
+    // A tie: f is a whole number below 2^53 (larger doubles have no halves), even when half of it is.
+    const double half = f * 0.5;
+    return half == std::floor(half) ? f + 0.0 : f + 1.0;
 }
 
 double Int(double x) { return std::floor(x); }
@@ -347,7 +349,15 @@ double toNumber(std::string_view s) { return CDbl(s); }
 
 // ---- Numbers to text ------------------------------------------------------------------------
 
-std::string CStr(double x) { return generalDigits(x, 15, false); }
+std::string CStr(double x) {
+    // A whole number below 10^15 is its digits in the general format: no point, no exponent.
+    if (x == std::trunc(x) && std::fabs(x) < 1e15 && x != 0) {
+        char buf[24];
+        const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(x));
+        return std::string(buf, r.ptr);
+    }
+    return generalDigits(x, 15, false);
+}
 std::string CStr(float x) { return generalDigits(x, 7, true); }
 std::string CStr(bool b) { return b ? "True" : "False"; }
 

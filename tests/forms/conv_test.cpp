@@ -260,6 +260,40 @@ TEST(NumberToText, FifteenDigitsForDouble) {
     EXPECT_EQ(vb::CStr(100.0), "100");
 }
 
+// Whole numbers take a short way to text and ties a short way to the even neighbour; both must
+// match the general rules: 15 significant digits in the general format, and rounding as the
+// processor does it by default (ties to even), over many values, halves, signs and edges.
+TEST(NumberToText, WholeNumbersAndTiesMatchTheGeneralRules) {
+    auto general = [](double x) {
+        char buf[64];
+        const auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general, 15);
+        std::string out(buf, r.ptr);
+        for (char& c : out)
+            if (c == 'e') c = 'E';
+        return out;
+    };
+    auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
+    std::mt19937_64 rng(99);
+    std::vector<double> values = {1, -1, 2, 0.5, -0.5, 1.5, -1.5, 2.5, -2.5, 3.5, 1e15 - 1, -(1e15 - 1), 1e15, 1e15 + 2,
+                                  9007199254740991.0, 9007199254740992.0, 4503599627370495.5, -4503599627370495.5,
+                                  4503599627370496.0, 2147483647.5, -2147483648.5, 1e300, -1e-300, 0.49999999999999994,
+                                  -0.49999999999999994, 123456789012345.0, -99999999999999.0};
+    for (int i = 0; i < 200000; ++i) {
+        const int kind = static_cast<int>(rng() % 4);
+        const double whole = static_cast<double>(static_cast<std::int64_t>(rng() >> (rng() % 64)) * (rng() % 2 ? 1 : -1));
+        values.push_back(kind == 0   ? whole
+                         : kind == 1 ? whole + 0.5
+                         : kind == 2 ? std::ldexp(static_cast<double>(rng() >> 11), static_cast<int>(rng() % 80) - 60)
+                                     : std::bit_cast<double>(rng()));
+    }
+    for (double x : values) {
+        if (std::isnan(x) || std::isinf(x) || x == 0) continue;
+        SCOPED_TRACE(general(x));
+        ASSERT_EQ(vb::CStr(x), general(x));
+        ASSERT_EQ(bits(vb::roundHalfEven(x)), bits(std::nearbyint(x) + 0.0));
+    }
+}
+
 TEST(NumberToText, SevenDigitsForSingle) {
     EXPECT_EQ(vb::CStr(static_cast<float>(1.0 / 3)), "0.3333333");
     EXPECT_EQ(vb::CStr(0.1f), "0.1");
