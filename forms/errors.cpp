@@ -1,6 +1,7 @@
 #include "forms/errors.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "forms/application.h"
 #include "platform/dialogs.h"
@@ -29,7 +30,12 @@ bool tryStmt(FunctionRef<void()> statement) {
     }
 }
 
-void noteSkipped(int number) { note(VbError(number), platform::Err()); }
+void noteSkipped(int number) {
+    // The same failure every tick: its standard text is looked up once.
+    thread_local std::optional<VbError> last;
+    if (!last || last->number() != number) last.emplace(number);
+    note(*last, platform::Err());
+}
 
 bool condOrTrue(FunctionRef<bool()> condition) {
     try {
