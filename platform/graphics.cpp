@@ -132,11 +132,15 @@ void Bitmap::line(int x0, int y0, int x1, int y1, std::uint32_t colour) {
     const long long rowWords = stride_ / 4;
     for (long long i = first; i < last;) {
         // Steps until the offset changes: the first k with r + k inc outside [0, 2 steps).
+        // (32-bit division where the numbers allow: several times quicker than 64-bit.)
+        auto divide = [small = den < (1LL << 31)](long long a, long long b) {
+            return small ? static_cast<long long>(static_cast<std::uint32_t>(a) / static_cast<std::uint32_t>(b)) : a / b;
+        };
         long long run = last - i;
         if (inc > 0)
-            run = std::min(run, (den - r + inc - 1) / inc);
+            run = std::min(run, divide(den - r + inc - 1, inc));
         else if (inc < 0)
-            run = std::min(run, r / -inc + 1);
+            run = std::min(run, divide(r, -inc) + 1);
         const long long n = n0 + q;
         if (n >= 0 && n < minorSize) {
             const long long m = m0 + i * s;
