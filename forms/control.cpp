@@ -2,6 +2,7 @@
 
 #include "forms/application.h"
 #include "forms/form.h"
+#include "platform/observers.h"
 
 namespace forms {
 
@@ -103,7 +104,7 @@ void Control::SetFocus() {
 }
 
 void Control::notify(Prop p) {
-    for (auto* o : std::vector<FormsObserver*>(Application::observers())) o->controlChanged(*this, p);
+    platform::forEachObserver(Application::observers(), [&](FormsObserver* o) { o->controlChanged(*this, p); });
 }
 
 void Control::setWindowText(const std::string& text) {

@@ -128,6 +128,46 @@ std::size_t scanDecimal(std::string_view s, DecimalText& out) {
     return i;
 }
 
+// The common case without building text for from_chars: [sign] digits [. digits] with no exponent,
+// at most 2^53 as a whole number of units of the last digit and at most 22 digits after the
+// point. Both that number and the power of ten are exact doubles, so one division gives the
+// correctly rounded value, the same as from_chars. Returns the characters read, or 0 when the
+// text does not start with such a number (the general path then decides).
+std::size_t scanSimpleDecimal(std::string_view s, double& value) {
+    static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    constexpr std::uint64_t kExact = std::uint64_t{1} << 53;
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        negative = s[i] == '-';
+        ++i;
+    }
+    std::uint64_t m = 0;
+    std::size_t digits = 0, fraction = 0;
+    auto take = [&](bool afterPoint) {
+        while (i < s.size() && isDigit(s[i])) {
+            m = m * 10 + static_cast<unsigned>(s[i] - '0');
+            if (m > kExact) return false;
+            ++digits;
+            if (afterPoint && ++fraction > 22) return false;
+            ++i;
+        }
+        return true;
+    };
+    if (!take(false)) return 0;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        if (!take(true)) return 0;
+    }
+    if (digits == 0) return 0;
+    // An exponent (or what may be one) is for the general path.
+    if (i < s.size() && (lower(s[i]) == 'e' || lower(s[i]) == 'd')) return 0;
+    const double v = static_cast<double>(m) / kPow10[fraction];
+    value = negative ? -v : v;
+    return i;
+}
+
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
 enum class ParseStatus { Ok, NotNumeric, Overflow };
@@ -146,6 +186,10 @@ ParseStatus parseNumber(std::string_view s, double& value) {
         if (n == 0 || n != digits.size()) return ParseStatus::NotNumeric;
         if (tooWide) return ParseStatus::Overflow;
         value = wrapPrefixed(v);
+        return ParseStatus::Ok;
+    }
+    if (scanSimpleDecimal(s, value) == s.size()) {
+        value += 0.0;
         return ParseStatus::Ok;
     }
     DecimalText d;
@@ -195,7 +239,9 @@ double roundHalfEven(double x) {
     double diff = x - f;
     if (diff < 0.5) return f + 0.0;
     if (diff > 0.5) return f + 1.0;
-    return std::fmod(f, 2.0) == 0 ? f + 0.0 : f + 1.0;
+    // A tie: f is a whole number below 2^53 (larger doubles have no halves), even when half of it is.
+    const double half = f * 0.5;
+    return half == std::floor(half) ? f + 0.0 : f + 1.0;
 }
 
 double Int(double x) { return std::floor(x); }
@@ -238,6 +284,13 @@ std::int32_t Mod(double a, double b) {
 // ---- Numbers from text ----------------------------------------------------------------------
 
 double Val(std::string_view input) {
+    // A plain number at the start, not followed by a blank (that the general path would drop,
+    // perhaps joining more digits on): read in place.
+    {
+        double v = 0;
+        const std::size_t n = scanSimpleDecimal(input, v);
+        if (n != 0 && (n == input.size() || (input[n] != ' ' && input[n] != '\t' && input[n] != '\n'))) return v + 0.0;
+    }
     std::string s;
     s.reserve(input.size());
     for (char c : input)
@@ -296,7 +349,15 @@ double toNumber(std::string_view s) { return CDbl(s); }
 
 // ---- Numbers to text ------------------------------------------------------------------------
 
-std::string CStr(double x) { return generalDigits(x, 15, false); }
+std::string CStr(double x) {
+    // A whole number below 10^15 is its digits in the general format: no point, no exponent.
+    if (x == std::trunc(x) && std::fabs(x) < 1e15 && x != 0) {
+        char buf[24];
+        const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(x));
+        return std::string(buf, r.ptr);
+    }
+    return generalDigits(x, 15, false);
+}
 std::string CStr(float x) { return generalDigits(x, 7, true); }
 std::string CStr(bool b) { return b ? "True" : "False"; }
 

@@ -1,6 +1,7 @@
 #include "forms/errors.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "forms/application.h"
 #include "platform/dialogs.h"
@@ -19,7 +20,7 @@ void note(const VbError& e, platform::ErrState& into) {
 }
 }  // namespace
 
-bool tryStmt(const std::function<void()>& statement) {
+bool tryStmt(FunctionRef<void()> statement) {
     try {
         statement();
         return true;
@@ -29,9 +30,14 @@ bool tryStmt(const std::function<void()>& statement) {
     }
 }
 
-void noteSkipped(int number) { note(VbError(number), platform::Err()); }
+void noteSkipped(int number) {
+    // The same failure every tick: its standard text is looked up once.
+    thread_local std::optional<VbError> last;
+    if (!last || last->number() != number) last.emplace(number);
+    note(*last, platform::Err());
+}
 
-bool condOrTrue(const std::function<bool()>& condition) {
+bool condOrTrue(FunctionRef<bool()> condition) {
     try {
         return condition();
     } catch (const VbError& e) {

@@ -4,6 +4,7 @@
 
 #include "forms/application.h"
 #include "forms/errors.h"
+#include "platform/observers.h"
 
 namespace forms {
 
@@ -160,7 +161,7 @@ void Form::ZOrder() {
 void Form::Refresh() { notify(Prop::Other); }
 
 void Form::notify(Prop p) {
-    for (auto* o : std::vector<FormsObserver*>(Application::observers())) o->formChanged(*this, p);
+    platform::forEachObserver(Application::observers(), [&](FormsObserver* o) { o->formChanged(*this, p); });
 }
 
 bool Form::unloadWithHooks(int unloadMode) { return slot_ ? slot_->Unload(unloadMode) : false; }
@@ -181,14 +182,14 @@ LRESULT Form::wndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void Form::runLoad() {
     loaded_ = true;
-    for (auto* o : std::vector<FormsObserver*>(Application::observers())) o->formLoaded(*this);
+    platform::forEachObserver(Application::observers(), [&](FormsObserver* o) { o->formLoaded(*this); });
     Form_Load();
 }
 
 void Form::teardown() {
     if (!loaded_) return;
     visible_ = false;
-    for (auto* o : std::vector<FormsObserver*>(Application::observers())) o->formUnloaded(*this);
+    platform::forEachObserver(Application::observers(), [&](FormsObserver* o) { o->formUnloaded(*this); });
     loaded_ = false;
     for (Control* c : controls_) {
         if (c->kind() == Kind::Timer) static_cast<Timer*>(c)->timer_.setEnabled(false);

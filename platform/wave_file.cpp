@@ -88,6 +88,11 @@ public:
                 return MMSYSERR_NOMEM;
             }
         }
+        // 16-bit samples at the asked rate and channel count: read as they are. Through floats they
+        // would come back the same (s / 32768 is exact, and scaled back it is s again).
+        const int major = info.format & SF_FORMAT_TYPEMASK;
+        direct_ = !src_ && fileChannels_ == channels_ && (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 &&
+                  (major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX || major == SF_FORMAT_AIFF || major == SF_FORMAT_AU);
         const auto outCap = static_cast<std::size_t>(kChunkFrames * std::max(1.0, ratio_)) + 64;
         outBuf_.resize(outCap * static_cast<std::size_t>(channels_));
         // The rate is converted ahead in a streaming pass on a thread of its own, so that the
@@ -101,6 +106,7 @@ public:
     void read(std::int16_t* out, std::size_t frames) {
         const auto ch = static_cast<std::size_t>(channels_);
         if (worker_.joinable()) return readConverted(out, frames);
+        if (direct_) return readDirect(out, frames);
         while (frames > 0) {
             if (outAvail_ > 0) {
                 const std::size_t n = std::min(frames, outAvail_);
@@ -175,6 +181,27 @@ private:
         }
     }
 
+    // The 16-bit file read straight into the caller's frames, over its end again when looping.
+    void readDirect(std::int16_t* out, std::size_t frames) {
+        const auto ch = static_cast<std::size_t>(channels_);
+        while (frames > 0) {
+            if (finished_) {
+                std::fill(out, out + frames * ch, std::int16_t{0});
+                return;
+            }
+            sf_count_t n = sf_readf_short(file_, out, static_cast<sf_count_t>(frames));
+            if (n <= 0 && loop_ && framesRead_ > 0 && sf_seek(file_, 0, SEEK_SET) == 0)
+                n = sf_readf_short(file_, out, static_cast<sf_count_t>(frames));
+            if (n <= 0) {
+                finished_ = true;
+                continue;
+            }
+            framesRead_ += static_cast<std::uint64_t>(n);
+            out += static_cast<std::size_t>(n) * ch;
+            frames -= static_cast<std::size_t>(n);
+        }
+    }
+
     // Reads the next chunk of the file into inBuf_, mixed to the asked channels.
     void readChunk() {
         sf_count_t n = sf_readf_float(file_, fileBuf_.data(), kChunkFrames);
@@ -188,12 +215,16 @@ private:
         framesRead_ += static_cast<std::uint64_t>(n);
         const auto fch = static_cast<std::size_t>(fileChannels_);
         const auto ch = static_cast<std::size_t>(channels_);
+        inPos_ = 0;
+        inAvail_ = static_cast<std::size_t>(n);
+        if (fch == ch) {
+            std::copy(fileBuf_.begin(), fileBuf_.begin() + static_cast<std::ptrdiff_t>(inAvail_ * ch), inBuf_.begin());
+            return;
+        }
         for (std::size_t f = 0; f < static_cast<std::size_t>(n); ++f) {
             const float* in = fileBuf_.data() + f * fch;
             float* o = inBuf_.data() + f * ch;
-            if (fch == ch) {
-                std::copy(in, in + ch, o);
-            } else if (fch == 1) {
+            if (fch == 1) {
                 std::fill(o, o + ch, in[0]);
             } else if (ch == 1) {
                 float sum = 0;
@@ -204,8 +235,6 @@ private:
                 o[1] = in[1];
             }
         }
-        inPos_ = 0;
-        inAvail_ = static_cast<std::size_t>(n);
     }
 
     // Makes output available; false when nothing more will come.
@@ -252,6 +281,7 @@ private:
     bool loop_ = false;
     bool fileEnded_ = false;
     bool finished_ = false;
+    bool direct_ = false;
     std::uint64_t framesRead_ = 0;
     std::vector<float> fileBuf_, inBuf_, outBuf_;
     std::size_t inPos_ = 0, inAvail_ = 0, outPos_ = 0, outAvail_ = 0;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/eventloop.h"
+#include "platform/observers.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -66,7 +67,7 @@ const WindowRegistry::Window* WindowRegistry::find(HWND hwnd) const {
 }
 
 void WindowRegistry::changed(HWND hwnd) {
-    for (auto* o : std::vector<Observer*>(observers_)) o->windowChanged(hwnd);
+    forEachObserver(observers_, [&](Observer* o) { o->windowChanged(hwnd); });
 }
 
 HWND WindowRegistry::create(const std::string& className, const std::string& text, HWND parent, WndProc proc,
@@ -117,7 +118,7 @@ WndProc WindowRegistry::setWindowProc(HWND hwnd, WndProc proc) {
 LRESULT WindowRegistry::sendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     Window* w = find(hwnd);
     if (!w) return foreign_ ? foreign_->sendMessage(hwnd, msg, wParam, lParam) : 0;
-    for (auto* o : std::vector<Observer*>(observers_)) o->messageSent(hwnd, msg, wParam, lParam);
+    forEachObserver(observers_, [&](Observer* o) { o->messageSent(hwnd, msg, wParam, lParam); });
     WndProc proc = w->proc;  // the procedure may replace itself or destroy the window
     return proc(hwnd, msg, wParam, lParam);
 }

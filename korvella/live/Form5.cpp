@@ -1,5 +1,6 @@
 #include "korvella/live/Form5.h"
 
+#include <array>
 #include <initializer_list>
 
 #include "forms/conv.h"
@@ -411,10 +412,21 @@ void Form5Window::Text10_Change() {
 // ---- Hot keys ----
 
 void Form5Window::pollHotKey(const forms::ComboBox& box, forms::CommandButton& button) {
+    // Eight timers ask every millisecond: the key names are made once, and the box's text is read
+    // again only after a press, whose Click may change it.
+    static const std::array<std::string, 13> keyNames = [] {
+        std::array<std::string, 13> names;
+        for (int n = 1; n <= 12; ++n) names[static_cast<std::size_t>(n)] = "F" + vb::CStr(n);
+        return names;
+    }();
+    std::string text = box.Text();
     for (int n = 1; n <= 12; ++n) {
         // Whole text, case and all: "F1" must not answer to F10 .. F12.
-        if (box.Text() == "F" + vb::CStr(n)) {
-            if (platform::keyboard().getAsyncKeyState(111 + n) != 0) button.setValue(true);
+        if (text == keyNames[static_cast<std::size_t>(n)]) {
+            if (platform::keyboard().getAsyncKeyState(111 + n) != 0) {
+                button.setValue(true);
+                text = box.Text();
+            }
         }
     }
 }

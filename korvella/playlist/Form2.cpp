@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <initializer_list>
+#include <optional>
 
 #include "forms/application.h"
 #include "forms/conv.h"
@@ -45,7 +46,7 @@ void send(const std::string& handleText, platform::UINT message) {
 }
 
 // A condition whose failure counts as "no" (where nothing relies on the classic rule).
-bool condOrFalse(const std::function<bool()>& condition) {
+bool condOrFalse(forms::FunctionRef<bool()> condition) {
     bool result = false;
     tryStmt([&] { result = condition(); });
     return result;
@@ -588,9 +589,17 @@ void Form2Window::Timer1A_Timer() {
             return;
         }
     }
-    // Each test reads the entry afresh. An entry that cannot be read runs as the first kind, and
-    // a number that cannot be read skips the wait or the count: the entry is over at once.
-    auto is = [&](const char* keyword) { return condOrTrue([&] { return contains(currentEntry(), keyword); }); };
+    // The kind tests read the entry once: nothing runs between them, so every test would read
+    // the same text. An entry that cannot be read runs as the first kind (the first test fails and
+    // stops the chain), and a number that cannot be read skips the wait or the count: the entry
+    // is over at once.
+    std::optional<std::string> entry;
+    auto is = [&](const char* keyword) {
+        return condOrTrue([&] {
+            if (!entry) entry = currentEntry();
+            return contains(*entry, keyword);
+        });
+    };
     auto kicksReached = [&] {
         return condOrTrue([&] { return vb::Int(entryNumber(currentEntry())) <= vb::Int(Text4.Text()); });
     };

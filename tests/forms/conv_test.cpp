@@ -3,9 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <limits>
+#include <random>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -162,6 +167,70 @@ TEST(TextToNumber, BadTextRaisesTypeMismatchOrOverflow) {
     EXPECT_FALSE(vb::IsNumeric("1e400"));
 }
 
+// Plain decimals (the values the windows write into their text boxes) are read without the
+// general scanner; every one must still be the correctly rounded double, bit for bit, as
+// from_chars reads it: short and long, with and without a point, halves, signed zeros, values
+// around 2^53 and more than 22 digits after the point.
+TEST(TextToNumber, PlainDecimalsAreTheCorrectlyRoundedValue) {
+    std::mt19937_64 rng(20240611);
+    std::vector<std::pair<std::string, std::string>> cases;  // (whole part, fraction; "-" marks none)
+    for (const char* fixed : {"0", "1", "5", "00", "0000000000000000000000001", "9007199254740992",
+                              "9007199254740993", "9007199254740991", "18014398509481984", "123456789012345678901",
+                              "4294967295", "2147483648", "32767", "65535"})
+        cases.push_back({fixed, "-"});
+    for (const auto& [w, f] : std::vector<std::pair<const char*, const char*>>{
+             {"0", "5"}, {"2", "5"}, {"3", "5"}, {"", "5"}, {"5", ""}, {"0", "1"}, {"0", "0000000000000000000001"},
+             {"0", "00000000000000000000001"}, {"1", "0000000000000000000000"}, {"0", "3333333333333333"},
+             {"900719925474099", "3"}, {"900719925474099", "2"}, {"90071992547409", "93"}, {"123", "456789012345678901"},
+             {"", "1234567890123456789012"}, {"", "12345678901234567890123"}, {"0", "0"}, {"", "0"}, {"102", "565"},
+             {"97", "5"}, {"2", "4999999"}, {"1", "005"}})
+        cases.push_back({w, f});
+    for (int i = 0; i < 20000; ++i) {
+        const int wholeDigits = static_cast<int>(rng() % 18), fracDigits = static_cast<int>(rng() % 25) - 1;
+        std::string w, f = fracDigits < 0 ? "-" : "";
+        for (int k = 0; k < wholeDigits; ++k) w += static_cast<char>('0' + rng() % 10);
+        for (int k = 0; k < fracDigits; ++k) f += static_cast<char>('0' + rng() % 10);
+        if (w.empty() && (f.empty() || f == "-")) w = "7";
+        cases.push_back({w, f});
+    }
+    auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
+    for (const auto& [w, f] : cases) {
+        for (const char* sign : {"", "-", "+"}) {
+            const std::string text = sign + w + (f == "-" ? "" : "." + f);
+            const std::string plain = (w.empty() ? "0" : w) + (f.empty() || f == "-" ? "" : "." + f);
+            double expected = 0;
+            ASSERT_EQ(std::from_chars(plain.data(), plain.data() + plain.size(), expected).ec, std::errc{}) << plain;
+            if (std::string_view(sign) == "-") expected = -expected;
+            expected += 0.0;  // no negative zero comes out of a conversion
+            SCOPED_TRACE(text);
+            EXPECT_EQ(bits(vb::Val(text)), bits(expected));
+            EXPECT_EQ(bits(vb::Val(text + "abc")), bits(expected));
+            if (f != "-") {
+                EXPECT_EQ(bits(vb::Val(text + ".9")), bits(expected));  // a second point ends it
+            }
+            EXPECT_EQ(bits(vb::CDbl(text)), bits(expected));
+            EXPECT_EQ(bits(vb::CDbl(" " + text + "\t")), bits(expected));
+            EXPECT_TRUE(vb::IsNumeric(text));
+            // With an exponent the general path reads it; the point of the check is that the
+            // fast path does not take the digits and drop the exponent.
+            std::string withExp = plain + "e1";
+            double scaled = 0;
+            std::from_chars(withExp.data(), withExp.data() + withExp.size(), scaled);
+            if (std::string_view(sign) == "-") scaled = -scaled;
+            EXPECT_EQ(bits(vb::Val(text + "e1")), bits(scaled + 0.0));
+            EXPECT_EQ(bits(vb::CDbl(text + "D1")), bits(scaled + 0.0));
+        }
+    }
+    // Blanks inside or right after the digits still go first.
+    EXPECT_EQ(vb::Val("12 34"), 1234);
+    EXPECT_EQ(vb::Val("12\t3"), 123);
+    EXPECT_EQ(vb::Val("1.5\n5"), 1.55);
+    EXPECT_EQ(vb::Val("-3 .5"), -3.5);
+    EXPECT_EQ(vb::Val("7 e2"), 700);
+    EXPECT_EQ(vb::Val("7x 5"), 7);
+    EXPECT_EQ(errorOf([] { vb::CDbl("12abc"); }), 13);
+}
+
 TEST(TextToNumber, IgnoresTheProcessLocale) {
     // A German system would read "4.5" as 45; we always use ".".
     const char* old = std::setlocale(LC_ALL, nullptr);
@@ -189,6 +258,40 @@ TEST(NumberToText, FifteenDigitsForDouble) {
     EXPECT_EQ(vb::CStr(0.0), "0");
     EXPECT_EQ(vb::CStr(-0.0), "0");
     EXPECT_EQ(vb::CStr(100.0), "100");
+}
+
+// Whole numbers take a short way to text and ties a short way to the even neighbour; both must
+// match the general rules: 15 significant digits in the general format, and rounding as the
+// processor does it by default (ties to even), over many values, halves, signs and edges.
+TEST(NumberToText, WholeNumbersAndTiesMatchTheGeneralRules) {
+    auto general = [](double x) {
+        char buf[64];
+        const auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general, 15);
+        std::string out(buf, r.ptr);
+        for (char& c : out)
+            if (c == 'e') c = 'E';
+        return out;
+    };
+    auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
+    std::mt19937_64 rng(99);
+    std::vector<double> values = {1, -1, 2, 0.5, -0.5, 1.5, -1.5, 2.5, -2.5, 3.5, 1e15 - 1, -(1e15 - 1), 1e15, 1e15 + 2,
+                                  9007199254740991.0, 9007199254740992.0, 4503599627370495.5, -4503599627370495.5,
+                                  4503599627370496.0, 2147483647.5, -2147483648.5, 1e300, -1e-300, 0.49999999999999994,
+                                  -0.49999999999999994, 123456789012345.0, -99999999999999.0};
+    for (int i = 0; i < 200000; ++i) {
+        const int kind = static_cast<int>(rng() % 4);
+        const double whole = static_cast<double>(static_cast<std::int64_t>(rng() >> (rng() % 64)) * (rng() % 2 ? 1 : -1));
+        values.push_back(kind == 0   ? whole
+                         : kind == 1 ? whole + 0.5
+                         : kind == 2 ? std::ldexp(static_cast<double>(rng() >> 11), static_cast<int>(rng() % 80) - 60)
+                                     : std::bit_cast<double>(rng()));
+    }
+    for (double x : values) {
+        if (std::isnan(x) || std::isinf(x) || x == 0) continue;
+        SCOPED_TRACE(general(x));
+        ASSERT_EQ(vb::CStr(x), general(x));
+        ASSERT_EQ(bits(vb::roundHalfEven(x)), bits(std::nearbyint(x) + 0.0));
+    }
 }
 
 TEST(NumberToText, SevenDigitsForSingle) {

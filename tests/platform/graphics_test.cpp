@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "platform/graphics.h"
 
@@ -133,6 +135,49 @@ TEST(Bitmap, ClippedLinesLightTheSamePixelsAsWholeOnes) {
     small.line(INT_MIN, INT_MIN, INT_MAX, INT_MIN, 0xFF);
     small.line(-2000000000, 5, -1000000000, 5, 0xFF);
     EXPECT_TRUE(lit(small).empty());
+}
+
+// The pixels a line lights, worked out one by one: step i of the longer axis, the shorter
+// coordinate rounded from the ideal line, half-way points rounding up.
+std::vector<Point> idealLine(int x0, int y0, int x1, int y1, int width, int height) {
+    std::vector<Point> pts;
+    const long long dx = static_cast<long long>(x1) - x0, dy = static_cast<long long>(y1) - y0;
+    const bool xMajor = std::llabs(dx) >= std::llabs(dy);
+    const long long steps = xMajor ? std::llabs(dx) : std::llabs(dy);
+    for (long long i = 0; i < steps; ++i) {
+        const long long num = 2 * i * (xMajor ? dy : dx) + steps, den = 2 * steps;
+        const long long minor = (num >= 0 ? num / den : -((-num + den - 1) / den)) + (xMajor ? y0 : x0);
+        const long long major = (xMajor ? x0 : y0) + i * ((xMajor ? dx : dy) > 0 ? 1 : -1);
+        const long long x = xMajor ? major : minor, y = xMajor ? minor : major;
+        if (x >= 0 && y >= 0 && x < width && y < height) pts.push_back({static_cast<int>(x), static_cast<int>(y)});
+    }
+    std::sort(pts.begin(), pts.end(), [](Point a, Point b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
+    return pts;
+}
+
+TEST(Bitmap, LinesLightThePixelsOfTheIdealLine) {
+    std::uint64_t seed = 12345;
+    auto next = [&](int lo, int hi) {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return lo + static_cast<int>((seed >> 33) % static_cast<std::uint64_t>(hi - lo + 1));
+    };
+    for (PixelFormat format : {PixelFormat::Bgra32, PixelFormat::Bgr24}) {
+        Bitmap b(40, 30, format);
+        for (int n = 0; n < 4000; ++n) {
+            // Mostly near the bitmap, some far beyond it, all directions and slopes.
+            const int reach = n % 10 == 0 ? 5000 : 60;
+            const int x0 = next(-reach, reach), y0 = next(-reach, reach), x1 = next(-reach, reach),
+                      y1 = next(-reach, reach);
+            b.clear(0);
+            b.line(x0, y0, x1, y1, 0xFF);
+            const auto got = lit(b);
+            const auto want = idealLine(x0, y0, x1, y1, b.width(), b.height());
+            ASSERT_EQ(got.size(), want.size()) << x0 << "," << y0 << " to " << x1 << "," << y1;
+            for (std::size_t i = 0; i < got.size(); ++i)
+                ASSERT_TRUE(got[i].x == want[i].x && got[i].y == want[i].y)
+                    << x0 << "," << y0 << " to " << x1 << "," << y1 << ": pixel " << i;
+        }
+    }
 }
 
 TEST(Bitmap, PolylineDrawsEachJointOnceAndNotTheLastPoint) {

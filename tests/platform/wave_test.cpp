@@ -632,6 +632,32 @@ TEST_F(WaveTest, FileAtTheAskedRateIsDeliveredSampleForSampleThenSilence) {
     EXPECT_FALSE(dev->isOpen());
 }
 
+// 16-bit files at the asked rate and channel count are read as they are, others through floats:
+// every container gives the samples written, the extremes included, stereo kept in order.
+TEST_F(WaveTest, SixteenBitSamplesArriveUnchangedFromEveryContainer) {
+    std::vector<std::int16_t> samples;
+    std::uint32_t seed = 5;
+    for (int i = 0; i < 1000; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        samples.push_back(static_cast<std::int16_t>(seed >> 16));
+        samples.push_back(static_cast<std::int16_t>(i % 3 == 0 ? -32768 : i % 3 == 1 ? 32767 : 0));
+    }
+    int index = 0;
+    for (const char* name : {"x.wav", "x.aiff", "x.au", "x.flac"}) {
+        SCOPED_TRACE(name);
+        addWaveInDevice(std::make_shared<SoundFileWaveIn>(writeFile(name, samples, 2, kRate)));
+        const HWAVEIN h = openIn(index++, kRate, 2);
+        Buffer b(1000, 2);
+        queue(h, b);
+        waveInStart(h);
+        loop.advance(21);
+        ASSERT_EQ(b.hdr.dwBytesRecorded, 4000u);
+        EXPECT_EQ(b.data, samples);
+        waveInReset(h);
+        waveInClose(h);
+    }
+}
+
 TEST_F(WaveTest, FileIsConvertedToTheAskedRateKeepingItsPitchAndLength) {
     const std::string path = writeFile("sine.wav", sine(1000, 44100, 1.0), 1, 44100);
     auto dev = std::make_shared<SoundFileWaveIn>(path);
