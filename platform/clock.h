@@ -54,7 +54,11 @@ public:
     bool hasPending() const;
 
 private:
+    void noteFirst();  // under mutex_
+
     std::atomic<std::int64_t> now_{0};
+    // The due time of the first source (max when none), for a look without the lock.
+    std::atomic<std::int64_t> firstDue_{INT64_MAX};
     mutable std::recursive_mutex mutex_;
     struct Entry {
         SourceId id;
