@@ -1,11 +1,11 @@
 // The real-clock loop idling with the program's typical timer load: six 1 ms timers and eight
 // 5 ms timers whose handlers do nothing, against a plain 1 ms sleep loop as the baseline.
 //
-// The machine is shared, so one long run of each is at the mercy of whatever else runs meanwhile.
-// The two are measured in alternating rounds instead (the order swapped every round) and the
-// median of the rounds' ratios is the figure, with the lowest and highest beside it. Each share is
-// this thread's CPU time over wall time; wake-ups are its context switches, so a loop that only
-// costs more because it wakes more often shows as such.
+// The machine is shared, so one long run of each after the other is at the mercy of whatever else
+// runs meanwhile. The two run side by side instead, each on its own thread, in rounds; the median
+// of the rounds' ratios is the figure, with the lowest and highest beside it. Each share is its
+// thread's CPU time over wall time; wake-ups are its context switches, so a loop that only costs
+// more because it wakes more often shows as such.
 //
 // Usage: loop_bench [seconds per side, default 10] [rounds, default 5]
 #include <sys/resource.h>
