@@ -1,15 +1,10 @@
 #include "platform/clock.h"
 
 #include <chrono>
+#include <limits>
 #include <thread>
 
 namespace platform {
-
-std::int64_t RealClock::nowNs() const {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 void RealClock::sleepMs(int ms) {
     if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -27,9 +22,14 @@ void VirtualClock::sleepUntilNs(std::int64_t ns) {
     if (ns > now_.load()) advanceNs(ns - now_.load());
 }
 
+void VirtualClock::noteFirst() {
+    firstDue_.store(sources_.empty() ? std::numeric_limits<std::int64_t>::max() : sources_.begin()->first);
+}
+
 void VirtualClock::advanceNs(std::int64_t ns) {
     const std::int64_t target = now_.load() + (ns > 0 ? ns : 0);
-    for (;;) {
+    // Most moves pass no source: no lock then.
+    while (firstDue_.load() <= target) {
         std::function<void()> fn;
         {
             std::lock_guard lock(mutex_);
@@ -38,6 +38,7 @@ void VirtualClock::advanceNs(std::int64_t ns) {
             if (it->first > now_.load()) now_.store(it->first);
             fn = std::move(it->second.fn);
             sources_.erase(it);
+            noteFirst();
         }
         fn();
     }
@@ -48,6 +49,7 @@ VirtualClock::SourceId VirtualClock::schedule(std::int64_t dueNs, std::function<
     std::lock_guard lock(mutex_);
     const SourceId id = nextId_++;
     sources_.emplace(dueNs, Entry{id, std::move(fn)});
+    noteFirst();
     return id;
 }
 
@@ -56,6 +58,7 @@ void VirtualClock::cancel(SourceId id) {
     for (auto it = sources_.begin(); it != sources_.end(); ++it) {
         if (it->second.id == id) {
             sources_.erase(it);
+            noteFirst();
             return;
         }
     }

@@ -1,6 +1,7 @@
 // Monotonic clocks: the machine's own, or a virtual one that only moves when told to.
 #pragma once
 #include <atomic>
+#include <ctime>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -23,7 +24,13 @@ public:
 
 class RealClock final : public Clock {
 public:
-    std::int64_t nowNs() const override;
+    std::int64_t nowNs() const override { return steadyNowNs(); }
+    // The monotonic clock that std::chrono::steady_clock reads, read directly.
+    static std::int64_t steadyNowNs() {
+        timespec ts;
+        clock_gettime(CLOCK_MONOTONIC, &ts);
+        return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+    }
     void sleepMs(int ms) override;
     void sleepUntilNs(std::int64_t ns) override;
     bool isVirtual() const override { return false; }
@@ -47,7 +54,11 @@ public:
     bool hasPending() const;
 
 private:
+    void noteFirst();  // under mutex_
+
     std::atomic<std::int64_t> now_{0};
+    // The due time of the first source (max when none), for a look without the lock.
+    std::atomic<std::int64_t> firstDue_{INT64_MAX};
     mutable std::recursive_mutex mutex_;
     struct Entry {
         SourceId id;

@@ -1,26 +1,62 @@
 #include "platform/eventloop.h"
 
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <chrono>
+#include <climits>
+#include <ctime>
 #include <limits>
+#include <stdexcept>
 
 namespace platform {
 
-struct LoopTimer::State {
+// The fields a tick reads sit in the first cache line: after the loop has slept, each line a
+// tick touches is a fresh miss.
+struct alignas(64) LoopTimer::State {
     std::function<void()> onTick;
-    int interval = 0;
-    bool enabled = false;
-    bool inTick = false;
     std::int64_t dueNs = 0;
     std::uint64_t restarts = 0;  // counts restarts, so a handler that restarts its own timer keeps that phase
+    int interval = 0;
+    std::uint32_t slot = 0;      // index in the loop's timers_
+    bool enabled = false;
+    bool inTick = false;
+    bool alive = true;           // false once its LoopTimer is gone
+    bool replaced = false;       // a new handler waits in pendingTick until the running one returns
+    std::int32_t pins = 0;       // pumps holding it in their list of due timers
+    EventLoop* loop = nullptr;   // cleared when the loop goes first
+    std::function<void()> pendingTick;
+
+    bool armed() const { return alive && enabled && interval > 0 && !inTick && onTick; }
 };
 
 namespace {
 EventLoop* g_current = nullptr;
 constexpr std::int64_t kNsPerMs = 1'000'000;
+constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
 // Only the user-interface thread enters the program's code.
 bool g_ended = false;
 int g_entryDepth = 0;
+
+// The real loop sleeps on a futex word rather than a condition variable: one system call per
+// wake-up and no mutex to take back afterwards. The deadline is absolute on the monotonic clock
+// (the real clock's), so a late wake-up never pushes the next one later.
+static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t) &&
+              std::atomic<std::uint32_t>::is_always_lock_free);
+
+std::uint32_t* futexWord(std::atomic<std::uint32_t>& word) { return reinterpret_cast<std::uint32_t*>(&word); }
+
+void futexWaitUntil(std::atomic<std::uint32_t>& word, std::uint32_t seen, std::int64_t deadlineNs) {
+    timespec at{};
+    at.tv_sec = static_cast<time_t>(deadlineNs / 1'000'000'000);
+    at.tv_nsec = static_cast<long>(deadlineNs % 1'000'000'000);
+    syscall(SYS_futex, futexWord(word), FUTEX_WAIT_BITSET_PRIVATE, seen, &at, nullptr, FUTEX_BITSET_MATCH_ANY);
+}
+
+void futexWakeAll(std::atomic<std::uint32_t>& word) {
+    syscall(SYS_futex, futexWord(word), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
+}
 }  // namespace
 
 void setProgramEnded(bool ended) { g_ended = ended; }
@@ -39,23 +75,32 @@ EntryScope::~EntryScope() {
 
 int entryDepth() { return g_entryDepth; }
 
-LoopTimer::LoopTimer(std::function<void()> onTick, EventLoop* loop)
-    : state_(std::make_shared<State>()), loop_(loop ? loop : EventLoop::currentOrNull()) {
+LoopTimer::LoopTimer(std::function<void()> onTick, EventLoop* loop) : state_(std::make_shared<State>()) {
     state_->onTick = std::move(onTick);
-    if (loop_) loop_->addTimer(state_);
+    if (!loop) loop = EventLoop::currentOrNull();
+    if (loop) loop->addTimer(state_);
 }
 
 LoopTimer::~LoopTimer() {
     state_->enabled = false;
-    state_->onTick = nullptr;
+    state_->alive = false;
+    // A handler destroying its own timer is still running: its callable goes once it returns.
+    if (state_->inTick) {
+        state_->pendingTick = nullptr;
+        state_->replaced = true;
+    } else {
+        state_->onTick = nullptr;
+    }
+    if (state_->loop) state_->loop->dropTimer(*state_);
 }
 
 void LoopTimer::setInterval(int ms) {
     state_->interval = ms < 0 ? 0 : ms;
-    if (loop_) {
-        state_->dueNs = loop_->nowNs() + static_cast<std::int64_t>(state_->interval) * kNsPerMs;
+    if (EventLoop* loop = state_->loop) {
+        state_->dueNs = loop->nowNs() + static_cast<std::int64_t>(state_->interval) * kNsPerMs;
         ++state_->restarts;
-        loop_->wake();
+        loop->rearm(*state_);
+        loop->wake();
     }
 }
 
@@ -66,21 +111,38 @@ void LoopTimer::setEnabled(bool on) {
     // which the level steps and the press sequences rely on.
     const bool was = state_->enabled;
     state_->enabled = on;
-    if (on && !was && loop_) {
-        state_->dueNs = loop_->nowNs() + static_cast<std::int64_t>(state_->interval) * kNsPerMs;
+    EventLoop* loop = state_->loop;
+    if (!loop || on == was) return;
+    if (on) {
+        state_->dueNs = loop->nowNs() + static_cast<std::int64_t>(state_->interval) * kNsPerMs;
         ++state_->restarts;
-        loop_->wake();
     }
+    loop->rearm(*state_);
+    if (on) loop->wake();
 }
 
 bool LoopTimer::enabled() const { return state_->enabled; }
 
-void LoopTimer::setHandler(std::function<void()> onTick) { state_->onTick = std::move(onTick); }
+void LoopTimer::setHandler(std::function<void()> onTick) {
+    // The running handler is not destroyed under itself: the new one takes over when it returns.
+    if (state_->inTick) {
+        state_->pendingTick = std::move(onTick);
+        state_->replaced = true;
+        return;
+    }
+    state_->onTick = std::move(onTick);
+    if (state_->loop) state_->loop->rearm(*state_);
+}
 
-EventLoop::EventLoop(std::unique_ptr<Clock> clock) : clock_(std::move(clock)) {}
+EventLoop::EventLoop(std::unique_ptr<Clock> clock)
+    : clock_(std::move(clock)),
+      virtual_(dynamic_cast<VirtualClock*>(clock_.get())),
+      real_(dynamic_cast<RealClock*>(clock_.get()) != nullptr) {}
+
 
 EventLoop::~EventLoop() {
     if (g_current == this) g_current = nullptr;
+    for (auto& slot : timers_) slot.state->loop = nullptr;
 }
 
 EventLoop& EventLoop::current() {
@@ -92,22 +154,66 @@ EventLoop* EventLoop::currentOrNull() { return g_current; }
 
 void EventLoop::setCurrent(EventLoop* loop) { g_current = loop; }
 
-VirtualClock* EventLoop::virtualClock() { return dynamic_cast<VirtualClock*>(clock_.get()); }
+VirtualClock* EventLoop::virtualClock() { return virtual_; }
 
 void EventLoop::post(std::function<void()> fn) {
     {
         std::lock_guard lock(mutex_);
-        queue_.push_back(Posted{++postSeq_, std::move(fn)});
+        const std::uint64_t seq = postSeq_.load(std::memory_order_relaxed) + 1;
+        queue_.push_back(Posted{seq, std::move(fn)});
+        postSeq_.store(seq, std::memory_order_release);
     }
-    cv_.notify_one();
+    wake();
 }
 
-void EventLoop::wake() { cv_.notify_one(); }
+bool EventLoop::nothingPosted() const { return postSeq_.load(std::memory_order_acquire) == doneSeq_; }
+
+void EventLoop::wake() {
+    // Paired with sleepUntil: either the sleeper sees what was posted before it sleeps, or the
+    // changed word makes its futex wait return at once, or it is asleep and woken here.
+    wakeWord_.fetch_add(1);
+    if (sleeping_.load()) futexWakeAll(wakeWord_);
+}
+
+void EventLoop::sleepUntil(std::int64_t deadlineNs) {
+    const std::uint32_t seen = wakeWord_.load();
+    sleeping_.store(true);
+    if (nothingPosted() && !quit_.load()) futexWaitUntil(wakeWord_, seen, deadlineNs);
+    sleeping_.store(false);
+}
 
 void EventLoop::addTimer(const std::shared_ptr<LoopTimer::State>& t) {
-    // Drop the entries of timers that are gone, so that forms loaded again and again leave nothing.
-    std::erase_if(timers_, [](const std::weak_ptr<LoopTimer::State>& w) { return w.expired(); });
-    timers_.push_back(t);
+    // Drop the slots of timers that are gone, so that forms loaded again and again leave nothing;
+    // one still listed by a running pump stays until a later call.
+    if (deadTimers_ > 0) {
+        std::size_t kept = 0;
+        deadTimers_ = 0;
+        for (auto& slot : timers_) {
+            if (!slot.state->alive) {
+                if (slot.state->pins == 0) continue;
+                ++deadTimers_;
+            }
+            slot.state->slot = static_cast<std::uint32_t>(kept);
+            if (&timers_[kept] != &slot) timers_[kept] = std::move(slot);
+            ++kept;
+        }
+        timers_.resize(kept);
+    }
+    t->loop = this;
+    t->slot = static_cast<std::uint32_t>(timers_.size());
+    timers_.push_back(TimerSlot{kNever, t});
+    rearm(*t);
+}
+
+void EventLoop::rearm(LoopTimer::State& t) {
+    const std::int64_t key = t.armed() ? t.dueNs : kNever;
+    timers_[t.slot].key = key;
+    if (key < nextDue_) nextDue_ = key;
+}
+
+void EventLoop::dropTimer(LoopTimer::State& t) {
+    ++deadTimers_;
+    rearm(t);
 }
 
 void EventLoop::runIdleHook() {
@@ -133,55 +239,113 @@ int EventLoop::pump() {
         // The view catches the end inside the toolkit's calls; the unwind goes on from here.
         unwindIfEnded();
     }
+    const int posted = runPosted();
+    return posted + runDueTimers();
+}
 
-    int ran = 0;
+int EventLoop::runPosted() {
+    if (nothingPosted()) return 0;
     // Only what was posted before this pump; later posts wait for the next one.
-    std::uint64_t last;
-    {
-        std::lock_guard lock(mutex_);
-        last = postSeq_;
-    }
+    const std::uint64_t last = postSeq_.load(std::memory_order_acquire);
+    int ran = 0;
     for (;;) {
         std::function<void()> fn;
         {
             std::lock_guard lock(mutex_);
             if (queue_.empty() || queue_.front().seq > last) break;
             fn = std::move(queue_.front().fn);
+            doneSeq_ = queue_.front().seq;
             queue_.pop_front();
         }
         fn();
         ++ran;
     }
+    return ran;
+}
 
+int EventLoop::runDueTimers() {
     // Timers due now, once each, in creation order; a running handler's own ticks are dropped.
-    std::vector<std::shared_ptr<LoopTimer::State>> due;
-    due.reserve(timers_.size());
-    const std::int64_t now = clock_->nowNs();
-    for (auto& w : timers_) {
-        auto t = w.lock();
-        if (t && t->enabled && t->interval > 0 && !t->inTick && t->onTick && now >= t->dueNs) due.push_back(t);
+    const std::int64_t start = clockNs();
+    lastNowNs_ = start;
+    if (start < nextDue_) return 0;
+    // The due timers, listed before any of them runs (a handler's own pump lists its own). A
+    // list on the stack serves the usual handful; more spill to the heap.
+    struct DueList {
+        LoopTimer::State* inlined[32];
+        std::vector<LoopTimer::State*> spilled;
+        std::size_t size = 0;
+        bool finished = false;
+        EventLoop* loop;
+        explicit DueList(EventLoop* l) : loop(l) {}
+        DueList(const DueList&) = delete;
+        DueList& operator=(const DueList&) = delete;
+        LoopTimer::State* operator[](std::size_t i) const { return size <= 32 ? inlined[i] : spilled[i]; }
+        void add(LoopTimer::State* t) {
+            ++t->pins;  // not dropped from the loop's slots while listed here
+            if (size < 32) {
+                inlined[size++] = t;
+                return;
+            }
+            if (size == 32) spilled.assign(inlined, inlined + 32);
+            spilled.push_back(t);
+            ++size;
+        }
+        ~DueList() {
+            for (std::size_t i = 0; i < size; ++i) --(*this)[i]->pins;
+            // Unwound before every due timer ran: look through them all again next time.
+            if (!finished) loop->nextDue_ = std::numeric_limits<std::int64_t>::min();
+        }
+    } due(this);
+    std::int64_t next = kNever;
+    for (auto& slot : timers_) {
+        if (slot.key <= start) {
+            __builtin_prefetch(slot.state.get(), 1);
+            due.add(slot.state.get());
+        }
+        else if (slot.key < next)
+            next = slot.key;
     }
-    for (auto& t : due) {
+    nextDue_ = next;  // the due ones come back in as their handlers return
+
+    int ran = 0;
+    std::int64_t now = start;
+    for (std::size_t i = 0; i < due.size; ++i) {
+        LoopTimer::State* t = due[i];
         // An earlier handler of this pump may have stopped or restarted it.
-        if (!t->enabled || t->interval <= 0 || t->inTick || !t->onTick || clock_->nowNs() < t->dueNs) continue;
+        if (!t->armed()) continue;
+        if (now < t->dueNs) {
+            now = clockNs();
+            if (now < t->dueNs) continue;
+        }
         const std::uint64_t restarts = t->restarts;
         t->inTick = true;
+        rearm(*t);
         struct TickGuard {
+            EventLoop* loop;
             LoopTimer::State* s;
-            ~TickGuard() { s->inTick = false; }
-        } tickGuard{t.get()};
-        auto fn = t->onTick;  // the handler may replace or destroy its own timer
-        fn();
+            ~TickGuard() {
+                s->inTick = false;
+                if (s->replaced) {
+                    s->onTick = std::move(s->pendingTick);
+                    s->pendingTick = nullptr;
+                    s->replaced = false;
+                }
+                loop->rearm(*s);
+            }
+        } tickGuard{this, t};
+        t->onTick();
         ++ran;
+        now = clockNs();
         // The timer keeps its beat while its handler is shorter than the interval; ticks that fell
         // due while it ran are dropped, and the count starts again when it returns. A handler
         // that restarted its own timer keeps that start.
         if (t->restarts == restarts) {
             const std::int64_t step = static_cast<std::int64_t>(t->interval) * kNsPerMs;
-            const std::int64_t after = clock_->nowNs();
-            t->dueNs = t->dueNs + step > after ? t->dueNs + step : after + step;
+            t->dueNs = t->dueNs + step > now ? t->dueNs + step : now + step;
         }
     }
+    due.finished = true;
+    lastNowNs_ = now;
     return ran;
 }
 
@@ -194,12 +358,9 @@ void EventLoop::advance(int ms) {
     }
 }
 
-std::int64_t EventLoop::nextDueNs() {
-    std::int64_t next = std::numeric_limits<std::int64_t>::max();
-    for (auto& w : timers_) {
-        auto t = w.lock();
-        if (t && t->enabled && t->interval > 0 && !t->inTick && t->onTick) next = std::min(next, t->dueNs);
-    }
+std::int64_t EventLoop::nextDueNs() const {
+    std::int64_t next = kNever;
+    for (const auto& slot : timers_) next = std::min(next, slot.key);
     return next;
 }
 
@@ -208,39 +369,35 @@ void EventLoop::run() {
     while (!quit_ && !g_ended) {
         doEvents();
         if (quit_ || g_ended) break;
+        if (!nothingPosted()) continue;
         std::int64_t wakeAt = nextDueNs();
-        if (inputPump_) wakeAt = std::min(wakeAt, clock_->nowNs() + static_cast<std::int64_t>(inputPeriodMs_) * kNsPerMs);
-        if (clock_->isVirtual()) {
+        nextDue_ = wakeAt;
+        // Real time: the pump's last look at the clock will do; if it is a little behind, a
+        // deadline that has just passed costs one wake-up that returns at once.
+        const std::int64_t now = virtual_ ? clockNs() : lastNowNs_;
+        if (inputPump_) wakeAt = std::min(wakeAt, now + static_cast<std::int64_t>(inputPeriodMs_) * kNsPerMs);
+        if (virtual_) {
             // Headless runs on virtual time: jump to the next thing that can happen.
-            auto* vc = virtualClock();
-            bool posted;
-            {
-                std::lock_guard lock(mutex_);
-                posted = !queue_.empty();
-            }
-            if (posted) continue;
-            if (wakeAt == std::numeric_limits<std::int64_t>::max()) {
-                if (!vc->hasPending()) break;  // nothing can ever happen again
-                vc->advanceNs(kNsPerMs);
+            if (wakeAt == kNever) {
+                if (!virtual_->hasPending()) break;  // nothing can ever happen again
+                virtual_->advanceNs(kNsPerMs);
             } else {
-                vc->sleepUntilNs(wakeAt);
+                virtual_->sleepUntilNs(wakeAt);
             }
             continue;
         }
-        std::unique_lock lock(mutex_);
-        if (!queue_.empty()) continue;
-        const auto deadline = std::chrono::steady_clock::time_point(std::chrono::nanoseconds(
-            std::min<std::int64_t>(wakeAt, clock_->nowNs() + 1000 * kNsPerMs)));
-        cv_.wait_until(lock, deadline, [&] { return !queue_.empty() || quit_; });
+        // Real time wakes on whole milliseconds only: timers of different phases that fall due
+        // within the same millisecond share one wake-up instead of one each.
+        std::int64_t deadline = std::min(wakeAt, now + 1000 * kNsPerMs);
+        deadline = (deadline + kNsPerMs - 1) / kNsPerMs * kNsPerMs;
+        if (deadline <= now) continue;
+        sleepUntil(deadline);
     }
 }
 
 void EventLoop::quit() {
-    {
-        std::lock_guard lock(mutex_);
-        quit_ = true;
-    }
-    cv_.notify_all();
+    quit_ = true;
+    wake();
 }
 
 void EventLoop::setInputPump(std::function<void()> pump) { inputPump_ = std::move(pump); }

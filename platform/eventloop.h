@@ -1,7 +1,6 @@
 // The one loop of the user-interface thread: posted messages, form timers and the pump.
 #pragma once
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -79,7 +78,6 @@ public:
 
 private:
     std::shared_ptr<State> state_;
-    EventLoop* loop_;
 };
 
 class EventLoop {
@@ -130,20 +128,48 @@ public:
 private:
     friend class LoopTimer;
     void addTimer(const std::shared_ptr<LoopTimer::State>& t);
+    // Brings a timer's slot up to date after anything that decides whether or when it ticks.
+    void rearm(LoopTimer::State& t);
+    void dropTimer(LoopTimer::State& t);
     void wake();
-    std::int64_t nextDueNs();
+    std::int64_t nextDueNs() const;
+    bool nothingPosted() const;
+    void sleepUntil(std::int64_t deadlineNs);
     int pump();
+    int runPosted();
+    int runDueTimers();
+
+    // The clock, without a virtual call for the real one.
+    std::int64_t clockNs() const { return real_ ? RealClock::steadyNowNs() : clock_->nowNs(); }
 
     std::unique_ptr<Clock> clock_;
+    VirtualClock* virtual_ = nullptr;
+    bool real_ = false;
     std::mutex mutex_;
-    std::condition_variable cv_;
     struct Posted {
         std::uint64_t seq;
         std::function<void()> fn;
     };
     std::deque<Posted> queue_;
-    std::uint64_t postSeq_ = 0;
-    std::vector<std::weak_ptr<LoopTimer::State>> timers_;
+    // Written under mutex_; read without it to see at a glance that nothing waits.
+    std::atomic<std::uint64_t> postSeq_{0};
+    std::uint64_t doneSeq_ = 0;  // the last posted item run (loop thread only)
+    // The real loop sleeps on this word; a post bumps it and wakes the sleeper.
+    std::atomic<std::uint32_t> wakeWord_{0};
+    std::atomic<bool> sleeping_{false};
+
+    // One slot per timer in creation order. key is the due time while the timer can tick, else
+    // never, so finding what is due reads one small array and touches only the timers that are.
+    struct TimerSlot {
+        std::int64_t key;
+        std::shared_ptr<LoopTimer::State> state;
+    };
+    std::vector<TimerSlot> timers_;
+    std::size_t deadTimers_ = 0;
+    // No timer is due before this (a lower bound; the pump skips the search until then).
+    std::int64_t nextDue_ = INT64_MAX;
+    std::int64_t lastNowNs_ = 0;  // the clock as the last pump last read it
+
     std::function<void()> inputPump_;
     std::function<void()> idleHook_;
     int inputPeriodMs_ = 16;

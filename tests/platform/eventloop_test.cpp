@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -185,6 +188,148 @@ TEST_F(LoopFixture, ATimerKeepsItsBeatWhileItsHandlerIsShorterThanItsInterval) {
         loop.doEvents();
     }
     EXPECT_EQ(starts, (std::vector<double>{100, 200, 300}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LoopFixture, AHandlerReplacedOrClearedWhileItRunsFinishesAndTheNewOneTakesTheNextTick) {
+    std::vector<std::string> log;
+    LoopTimer t(nullptr);
+    t.setHandler([&] {
+        log.push_back("old " + std::to_string(static_cast<int>(now())));
+        t.setHandler([&] { log.push_back("new " + std::to_string(static_cast<int>(now()))); });
+        log.push_back("old still running");
+    });
+    t.setInterval(2);
+    t.setEnabled(true);
+    loop.advance(4);
+    EXPECT_EQ(log, (std::vector<std::string>{"old 2", "old still running", "new 4"}));
+
+    // No handler: it does not tick. A handler given later ticks on the count it already had.
+    log.clear();
+    t.setHandler(nullptr);
+    loop.advance(3);  // 5..7: the tick due at 6 finds no handler
+    EXPECT_TRUE(log.empty());
+    t.setHandler([&] { log.push_back("back " + std::to_string(static_cast<int>(now()))); });
+    loop.advance(3);  // 8..10
+    EXPECT_EQ(log, (std::vector<std::string>{"back 8", "back 10"}));
+}
+
+TEST_F(LoopFixture, TimersStoppedCreatedOrDestroyedByAnEarlierHandlerOfTheSamePump) {
+    // a, b and c fall due together; a's handler destroys b, creates d and stops c. Only a runs in
+    // that pump; d starts its own count; forms loaded again and again leave the loop working.
+    std::vector<std::string> log;
+    std::unique_ptr<LoopTimer> b, c;
+    std::vector<std::unique_ptr<LoopTimer>> made;
+    LoopTimer a([&] {
+        log.push_back("a " + std::to_string(static_cast<int>(now())));
+        b.reset();
+        c->setEnabled(false);
+        for (int i = 0; i < 20; ++i) made.push_back(std::make_unique<LoopTimer>([] {}));
+        made.erase(made.begin(), made.end() - 1);
+        made.back()->setHandler([&] { log.push_back("d " + std::to_string(static_cast<int>(now()))); });
+        made.back()->setInterval(3);
+        made.back()->setEnabled(true);
+    });
+    b = std::make_unique<LoopTimer>([&] { log.push_back("b"); });
+    c = std::make_unique<LoopTimer>([&] { log.push_back("c"); });
+    for (LoopTimer* t : {&a, b.get(), c.get()}) {
+        t->setInterval(5);
+        t->setEnabled(true);
+    }
+    loop.advance(5);
+    EXPECT_EQ(log, (std::vector<std::string>{"a 5"}));
+    a.setEnabled(false);
+    loop.advance(3);
+    EXPECT_EQ(log, (std::vector<std::string>{"a 5", "d 8"}));
+}
+
+TEST_F(LoopFixture, ManyTimersDueTogetherRunOnceEachInCreationOrder) {
+    std::vector<int> order;
+    std::vector<std::unique_ptr<LoopTimer>> timers;
+    for (int i = 0; i < 70; ++i) {
+        timers.push_back(std::make_unique<LoopTimer>([&order, i] { order.push_back(i); }));
+        timers.back()->setInterval(4);
+        timers.back()->setEnabled(true);
+    }
+    loop.advance(4);
+    ASSERT_EQ(order.size(), 70u);
+    for (int i = 0; i < 70; ++i) EXPECT_EQ(order[i], i);
+}
+
+TEST_F(LoopFixture, AHandlerThatThrowsLeavesTheOtherDueTimersForTheNextPump) {
+    std::vector<std::string> log;
+    LoopTimer bad([&] {
+        log.push_back("bad");
+        throw std::runtime_error("handler failed");
+    });
+    LoopTimer good([&] { log.push_back("good " + std::to_string(static_cast<int>(now()))); });
+    bad.setInterval(5);
+    good.setInterval(5);
+    bad.setEnabled(true);
+    good.setEnabled(true);
+    loop.sleepMs(5);
+    EXPECT_THROW(loop.doEvents(), std::runtime_error);
+    EXPECT_EQ(log, (std::vector<std::string>{"bad"}));
+    bad.setEnabled(false);
+    loop.doEvents();  // same time: good was due and never ran
+    EXPECT_EQ(log, (std::vector<std::string>{"bad", "good 5"}));
+}
+
+// Real threads and the real clock: short, with generous bounds.
+TEST(RealLoopTest, PostsAndQuitFromOtherThreadsWakeTheSleepingLoop) {
+    EventLoop loop(std::make_unique<platform::RealClock>());
+    EventLoop::setCurrent(&loop);
+    std::atomic<int> ran{0};
+    int ticks = 0;
+    LoopTimer slow([&] { ++ticks; });  // keeps the loop asleep for a long time between ticks
+    slow.setInterval(60'000);
+    slow.setEnabled(true);
+    std::thread other([&] {
+        for (int i = 0; i < 50; ++i) {
+            loop.post([&] { ++ran; });
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+        }
+        while (ran.load() < 50) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        loop.quit();
+    });
+    const auto t0 = std::chrono::steady_clock::now();
+    loop.run();
+    const auto took = std::chrono::steady_clock::now() - t0;
+    other.join();
+    EventLoop::setCurrent(nullptr);
+    EXPECT_EQ(ran.load(), 50);
+    EXPECT_EQ(ticks, 0);
+    EXPECT_LT(took, std::chrono::seconds(10));
+}
+
+TEST(RealLoopTest, TimersOfDifferentPhasesKeepTheirCount) {
+    // Two 2 ms timers started half a millisecond apart and a 5 ms one, for about 100 ms: each
+    // ticks about as often as its interval says (the machine may be busy: wide bounds).
+    EventLoop loop(std::make_unique<platform::RealClock>());
+    EventLoop::setCurrent(&loop);
+    int a = 0, b = 0, c = 0;
+    LoopTimer ta([&] { ++a; }), tb([&] { ++b; }), tc([&] { ++c; });
+    ta.setInterval(2);
+    ta.setEnabled(true);
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+    tb.setInterval(2);
+    tb.setEnabled(true);
+    tc.setInterval(5);
+    tc.setEnabled(true);
+    LoopTimer stop([&] { loop.quit(); });
+    stop.setInterval(100);
+    stop.setEnabled(true);
+    loop.run();
+    EventLoop::setCurrent(nullptr);
+    EXPECT_GE(a, 10);
+    EXPECT_LE(a, 50);
+    EXPECT_GE(b, 10);
+    EXPECT_LE(b, 50);
+    EXPECT_GE(c, 4);
+    EXPECT_LE(c, 20);
 }
 
 }  // namespace
