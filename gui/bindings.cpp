@@ -28,6 +28,7 @@
 #include "forms/form.h"
 #include "gui/keys.h"
 #include "gui/view.h"
+#include "platform/cpu_meter.h"
 
 namespace gui::detail {
 
@@ -908,6 +909,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* e) override {
         if (!binding || !binding->paintsFrames()) return;
+        platform::cpumeter::Scope meter(platform::cpumeter::Part::ProjectorDisplay);
         QPainter p(this);
         const QColor back = toQColor(binding->control().BackColor());
         const QImage image = imageOf(frame);
