@@ -16,6 +16,8 @@ void FlashPlayerControl::setCallObserver(CallObserver observer) { callObserver()
 FlashPlayerControl::FlashPlayerControl(forms::Form* form, std::string name, forms::Control* container)
     : forms::HostedControl(form, std::move(name), "ShockwaveFlash", container),
       player_(platform::EventLoop::current().clock()) {
+    // The view keeps each frame it is given to draw: only what moved is painted again.
+    player_.setKeepsTarget(true);
     player_.setObserver([this](const std::string& line) {
         if (callObserver()) callObserver()(*this, line);
     });
