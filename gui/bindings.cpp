@@ -936,6 +936,7 @@ public:
         if (width <= 0 || height <= 0) return;
         // A new size or a first frame is always drawn; otherwise only a picture that can differ.
         const bool fresh = w->frame.empty() || w->frame.width() != width || w->frame.height() != height;
+        const bool failedBefore = failed_;
         try {
             if (!fresh && !failed_ && !hosted_.needsRepaint(nowNs)) return;
             w->frame.resize(width, height, platform::PixelFormat::Bgra32);
@@ -947,7 +948,12 @@ public:
                                          hosted_.name().c_str(), e.what());
             failed_ = reported_ = true;
         }
-        w->update();
+        // Only what can have changed is copied to the screen, where the control knows it.
+        spans_.clear();
+        if (fresh || failed_ || failedBefore || !hosted_.changedSpans(spans_))
+            w->update();
+        else if (!spans_.empty())
+            w->update(regionOf(spans_, width, height));
     }
 
 private:
@@ -957,7 +963,39 @@ private:
         widget()->update();
     }
     void syncKind(Prop) override {}
+
+    // Spans as a region of bands of rows, each holding the spans' x ranges merged where they
+    // overlap or lie close: a few rectangles a band, each copied on its own.
+    static QRegion regionOf(std::vector<forms::HostedControl::Span>& spans, int width, int height) {
+        constexpr int kBand = 16, kGap = 32;
+        std::sort(spans.begin(), spans.end(), [](const auto& a, const auto& b) {
+            return a.y / kBand != b.y / kBand ? a.y / kBand < b.y / kBand : a.x0 < b.x0;
+        });
+        std::vector<QRect> rects;
+        for (std::size_t i = 0; i < spans.size();) {
+            const int band = spans[i].y / kBand;
+            const int top = band * kBand, bottom = std::min(height, top + kBand);
+            int x0 = spans[i].x0, x1 = spans[i].x1;
+            for (++i; i <= spans.size(); ++i) {
+                if (i < spans.size() && spans[i].y / kBand == band && spans[i].x0 <= x1 + kGap) {
+                    x1 = std::max(x1, spans[i].x1);
+                    continue;
+                }
+                x0 = std::clamp(x0, 0, width);
+                x1 = std::clamp(x1, 0, width);
+                if (x0 < x1 && top < bottom) rects.emplace_back(x0, top, x1 - x0, bottom - top);
+                if (i == spans.size() || spans[i].y / kBand != band) break;
+                x0 = spans[i].x0;
+                x1 = spans[i].x1;
+            }
+        }
+        QRegion region;
+        region.setRects(rects.data(), static_cast<int>(rects.size()));
+        return region;
+    }
+
     forms::HostedControl& hosted_;
+    std::vector<forms::HostedControl::Span> spans_;
     bool failed_ = false;    // the last paint failed: asked again at every frame
     bool reported_ = false;  // said once
 };

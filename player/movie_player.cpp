@@ -180,6 +180,7 @@ std::uint64_t MoviePlayer::pictureSerial(std::int64_t nowNs) {
 
 void MoviePlayer::setKeepsTarget(bool keeps) {
     keepsTarget_ = keeps;
+    reused_ = false;
     kept_ = Kept{};
 }
 
@@ -191,6 +192,14 @@ bool MoviePlayer::clearKept(platform::Bitmap& target, std::uint32_t background) 
     const std::uint32_t word = platform::Bitmap::word(background);
     if (target.row32(kept_.probeY)[kept_.probeX] != word) return false;
     for (const Span& s : kept_.drawn) fillWords(target.row32(s.y) + s.x0, s.x1 - s.x0, word);
+    return true;
+}
+
+bool MoviePlayer::changedSpans(std::vector<Span>& out) const {
+    if (!reused_ || !kept_.target) return false;
+    // What the render before drew (now painted over) and what this one drew.
+    out.insert(out.end(), drawing_.begin(), drawing_.end());
+    out.insert(out.end(), kept_.drawn.begin(), kept_.drawn.end());
     return true;
 }
 
@@ -226,7 +235,11 @@ bool MoviePlayer::render(platform::Bitmap& target, int width, int height) {
     } else if (Content* base = layer(0)) {
         background = base->background().value_or(0);
     }
-    if (!clearKept(target, background)) target.clear(background);
+    reused_ = false;
+    const bool reused = clearKept(target, background);
+    if (!reused) target.clear(background);
+    // A render that does not finish leaves nothing known about the target.
+    kept_.target = nullptr;
     drawing_.clear();
     std::vector<Span>* drawn = keepsTarget_ ? &drawing_ : nullptr;
 
@@ -241,7 +254,10 @@ bool MoviePlayer::render(platform::Bitmap& target, int width, int height) {
         m.ty = height / 2.0 - (s.y + s.height / 2) * scale;
         content->render(target, m, drawn);
     }
-    if (keepsTarget_) keep(target, background);
+    if (keepsTarget_) {
+        keep(target, background);
+        reused_ = reused;
+    }
     return true;
 }
 

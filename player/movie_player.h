@@ -64,6 +64,10 @@ public:
     // projector's frame): a render into the same target then paints the background only where
     // the last one drew, not over the whole target. The pixels come out the same.
     void setKeepsTarget(bool keeps);
+    // After a render into a kept target: adds the spans whose pixels can differ from what the
+    // target held before it, and returns true; false when any pixel can (a first render, a new
+    // target, size or background, or a render that did not finish).
+    bool changedSpans(std::vector<Span>& out) const;
 
     // A number that changes whenever what render draws can have changed by nowNs: a layer
     // loaded or emptied, the zoom, the background colour, the visibility, or a layer's frame
@@ -118,6 +122,7 @@ private:
         std::vector<Span> drawn;
     };
     bool keepsTarget_ = false;
+    bool reused_ = false;  // the last render painted over only what the one before drew
     Kept kept_;
     std::vector<Span> drawing_;
     bool clearKept(platform::Bitmap& target, std::uint32_t background);
