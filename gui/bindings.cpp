@@ -20,6 +20,7 @@
 #include <QStyle>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <limits>
 
@@ -913,12 +914,49 @@ protected:
         QPainter p(this);
         const QColor back = toQColor(binding->control().BackColor());
         const QImage image = imageOf(frame);
+        QPoint at;
+        QImage* screen = sameFormatImage(p, image, at);
         for (const QRect& r : e->region()) {
-            p.setClipRect(r);
-            if (const QRect part = r & image.rect(); !part.isEmpty()) p.drawImage(part.topLeft(), image, part);
+            if (const QRect part = r & image.rect(); !part.isEmpty()) {
+                if (screen) {
+                    copyRows(image, part, *screen, part.translated(at));
+                } else {
+                    p.setClipRect(r);
+                    p.drawImage(part.topLeft(), image, part);
+                }
+            }
             // No frame yet, or grown since the last one: the back colour until the next.
+            if (image.rect().contains(r)) continue;
+            p.setClipRect(r);
             for (const QRect& room : QRegion(r).subtracted(image.rect())) p.fillRect(room, back);
         }
+    }
+
+private:
+    // The image the painter draws into, when the frame's rows can go into it as they are (what
+    // drawImage does for this format, without a clip for each of the many rectangles of a frame
+    // that changed in part); `at` is where the widget's origin lies in it.
+    static QImage* sameFormatImage(const QPainter& p, const QImage& frame, QPoint& at) {
+        QPaintDevice* device = p.device();
+        if (frame.isNull() || !device || device->devType() != QInternal::Image) return nullptr;
+        auto* image = static_cast<QImage*>(device);
+        const QTransform t = p.deviceTransform();
+        // Shared pixels would be copied by the first write, away from the painter's.
+        if (image->format() != frame.format() || !image->isDetached() || image->devicePixelRatio() != 1.0 ||
+            t.type() > QTransform::TxTranslate ||
+            t.dx() != std::round(t.dx()) || t.dy() != std::round(t.dy()))
+            return nullptr;
+        at = QPoint(static_cast<int>(t.dx()), static_cast<int>(t.dy()));
+        return image;
+    }
+    static void copyRows(const QImage& from, const QRect& source, QImage& to, const QRect& target) {
+        const QRect dest = target & to.rect();
+        if (dest.isEmpty()) return;
+        const QPoint shift = source.topLeft() - target.topLeft();
+        const std::size_t bytes = static_cast<std::size_t>(dest.width()) * 4;
+        for (int y = dest.top(); y <= dest.bottom(); ++y)
+            std::memcpy(to.scanLine(y) + static_cast<std::size_t>(dest.left()) * 4,
+                        from.constScanLine(y + shift.y()) + static_cast<std::size_t>(dest.left() + shift.x()) * 4, bytes);
     }
 };
 
@@ -966,11 +1004,25 @@ private:
 
     // Spans as a region of bands of rows, each holding the spans' x ranges merged where they
     // overlap or lie close: a few rectangles a band, each copied on its own.
-    static QRegion regionOf(std::vector<forms::HostedControl::Span>& spans, int width, int height) {
+    QRegion regionOf(std::vector<forms::HostedControl::Span>& spans, int width, int height) {
         constexpr int kBand = 16, kGap = 32;
-        std::sort(spans.begin(), spans.end(), [](const auto& a, const auto& b) {
-            return a.y / kBand != b.y / kBand ? a.y / kBand < b.y / kBand : a.x0 < b.x0;
-        });
+        // Into bands first (counting), then each band by x.
+        const int bands = (height + kBand - 1) / kBand;
+        bandStart_.assign(static_cast<std::size_t>(bands) + 1, 0);
+        std::size_t kept = 0;
+        for (const auto& s : spans)
+            if (s.y >= 0 && s.y < height && s.x0 < s.x1) spans[kept++] = s;
+        spans.resize(kept);
+        for (const auto& s : spans) ++bandStart_[static_cast<std::size_t>(s.y / kBand) + 1];
+        for (int b = 0; b < bands; ++b) bandStart_[b + 1] += bandStart_[b];
+        sorted_.resize(spans.size());
+        std::vector<std::size_t> next(bandStart_.begin(), bandStart_.end() - 1);
+        for (const auto& s : spans) sorted_[next[static_cast<std::size_t>(s.y / kBand)]++] = s;
+        for (int b = 0; b < bands; ++b)
+            std::sort(sorted_.begin() + static_cast<std::ptrdiff_t>(bandStart_[b]),
+                      sorted_.begin() + static_cast<std::ptrdiff_t>(bandStart_[b + 1]),
+                      [](const auto& l, const auto& r) { return l.x0 < r.x0; });
+        spans.swap(sorted_);
         std::vector<QRect> rects;
         for (std::size_t i = 0; i < spans.size();) {
             const int band = spans[i].y / kBand;
@@ -995,7 +1047,8 @@ private:
     }
 
     forms::HostedControl& hosted_;
-    std::vector<forms::HostedControl::Span> spans_;
+    std::vector<forms::HostedControl::Span> spans_, sorted_;
+    std::vector<std::size_t> bandStart_;
     bool failed_ = false;    // the last paint failed: asked again at every frame
     bool reported_ = false;  // said once
 };
