@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -937,7 +938,9 @@ private:
     // drawImage does for this format, without a clip for each of the many rectangles of a frame
     // that changed in part); `at` is where the widget's origin lies in it.
     static QImage* sameFormatImage(const QPainter& p, const QImage& frame, QPoint& at) {
-        QPaintDevice* device = p.device();
+        // The device the painter's engine draws into: the window's image while the view paints,
+        // another device when a widget is grabbed.
+        QPaintDevice* device = p.paintEngine() ? p.paintEngine()->paintDevice() : nullptr;
         if (frame.isNull() || !device || device->devType() != QInternal::Image) return nullptr;
         auto* image = static_cast<QImage*>(device);
         const QTransform t = p.deviceTransform();
