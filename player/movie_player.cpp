@@ -191,12 +191,17 @@ bool MoviePlayer::clearKept(platform::Bitmap& target, std::uint32_t background) 
         return false;
     const std::uint32_t word = platform::Bitmap::word(background);
     if (target.row32(kept_.probeY)[kept_.probeX] != word) return false;
+    // Spans covering much of the picture (a veil, a mask) are painted over faster all at once.
+    if (wholeFrame()) {
+        target.clear(background);
+        return true;
+    }
     for (const Span& s : kept_.drawn) fillWords(target.row32(s.y) + s.x0, s.x1 - s.x0, word);
     return true;
 }
 
 bool MoviePlayer::changedSpans(std::vector<Span>& out) const {
-    if (!reused_ || !kept_.target) return false;
+    if (!reused_ || !kept_.target || wholeFrame()) return false;
     // What the render before drew (now painted over) and what this one drew.
     out.insert(out.end(), drawing_.begin(), drawing_.end());
     out.insert(out.end(), kept_.drawn.begin(), kept_.drawn.end());
@@ -220,6 +225,8 @@ void MoviePlayer::keep(const platform::Bitmap& target, std::uint32_t background)
         kept_.probeX = p[0];
         kept_.probeY = p[1];
         kept_.drawn.swap(drawing_);
+        kept_.drawnPixels = 0;
+        for (const Span& s : kept_.drawn) kept_.drawnPixels += s.x1 - s.x0;
         return;
     }
 }

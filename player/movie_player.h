@@ -120,12 +120,16 @@ private:
         std::uint32_t background = 0;
         int probeX = -1, probeY = -1;
         std::vector<Span> drawn;
+        std::int64_t drawnPixels = 0;  // overlaps counted each time
     };
     bool keepsTarget_ = false;
     bool reused_ = false;  // the last render painted over only what the one before drew
     Kept kept_;
     std::vector<Span> drawing_;
     bool clearKept(platform::Bitmap& target, std::uint32_t background);
+    bool wholeFrame() const {
+        return kept_.drawnPixels * 2 >= static_cast<std::int64_t>(kept_.width) * kept_.height;
+    }
     void keep(const platform::Bitmap& target, std::uint32_t background);
 
     void changed() { ++serial_; }
