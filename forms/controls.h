@@ -399,6 +399,12 @@ public:
     // Whether a paint at nowNs (the loop's clock) could draw anything other than the last paint
     // did at the same size. The view skips the paint and the screen update when it could not.
     virtual bool needsRepaint(std::int64_t /*nowNs*/) { return true; }
+    // After a paint into the target the last paint drew into: adds the pixel spans of rows that
+    // can differ from what that paint left, and returns true; false when any pixel can.
+    struct Span {
+        int y, x0, x1;
+    };
+    virtual bool changedSpans(std::vector<Span>& /*out*/) const { return false; }
 };
 
 }  // namespace forms

@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -20,6 +21,7 @@
 #include <QStyle>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <limits>
 
@@ -28,6 +30,7 @@
 #include "forms/form.h"
 #include "gui/keys.h"
 #include "gui/view.h"
+#include "platform/cpu_meter.h"
 
 namespace gui::detail {
 
@@ -908,15 +911,55 @@ public:
 protected:
     void paintEvent(QPaintEvent* e) override {
         if (!binding || !binding->paintsFrames()) return;
+        platform::cpumeter::Scope meter(platform::cpumeter::Part::ProjectorDisplay);
         QPainter p(this);
         const QColor back = toQColor(binding->control().BackColor());
         const QImage image = imageOf(frame);
+        QPoint at;
+        QImage* screen = sameFormatImage(p, image, at);
         for (const QRect& r : e->region()) {
-            p.setClipRect(r);
-            if (const QRect part = r & image.rect(); !part.isEmpty()) p.drawImage(part.topLeft(), image, part);
+            if (const QRect part = r & image.rect(); !part.isEmpty()) {
+                if (screen) {
+                    copyRows(image, part, *screen, part.translated(at));
+                } else {
+                    p.setClipRect(r);
+                    p.drawImage(part.topLeft(), image, part);
+                }
+            }
             // No frame yet, or grown since the last one: the back colour until the next.
+            if (image.rect().contains(r)) continue;
+            p.setClipRect(r);
             for (const QRect& room : QRegion(r).subtracted(image.rect())) p.fillRect(room, back);
         }
+    }
+
+private:
+    // The image the painter draws into, when the frame's rows can go into it as they are (what
+    // drawImage does for this format, without a clip for each of the many rectangles of a frame
+    // that changed in part); `at` is where the widget's origin lies in it.
+    static QImage* sameFormatImage(const QPainter& p, const QImage& frame, QPoint& at) {
+        // The device the painter's engine draws into: the window's image while the view paints,
+        // another device when a widget is grabbed.
+        QPaintDevice* device = p.paintEngine() ? p.paintEngine()->paintDevice() : nullptr;
+        if (frame.isNull() || !device || device->devType() != QInternal::Image) return nullptr;
+        auto* image = static_cast<QImage*>(device);
+        const QTransform t = p.deviceTransform();
+        // Shared pixels would be copied by the first write, away from the painter's.
+        if (image->format() != frame.format() || !image->isDetached() || image->devicePixelRatio() != 1.0 ||
+            t.type() > QTransform::TxTranslate ||
+            t.dx() != std::round(t.dx()) || t.dy() != std::round(t.dy()))
+            return nullptr;
+        at = QPoint(static_cast<int>(t.dx()), static_cast<int>(t.dy()));
+        return image;
+    }
+    static void copyRows(const QImage& from, const QRect& source, QImage& to, const QRect& target) {
+        const QRect dest = target & to.rect();
+        if (dest.isEmpty()) return;
+        const QPoint shift = source.topLeft() - target.topLeft();
+        const std::size_t bytes = static_cast<std::size_t>(dest.width()) * 4;
+        for (int y = dest.top(); y <= dest.bottom(); ++y)
+            std::memcpy(to.scanLine(y) + static_cast<std::size_t>(dest.left()) * 4,
+                        from.constScanLine(y + shift.y()) + static_cast<std::size_t>(dest.left() + shift.x()) * 4, bytes);
     }
 };
 
@@ -934,6 +977,7 @@ public:
         if (width <= 0 || height <= 0) return;
         // A new size or a first frame is always drawn; otherwise only a picture that can differ.
         const bool fresh = w->frame.empty() || w->frame.width() != width || w->frame.height() != height;
+        const bool failedBefore = failed_;
         try {
             if (!fresh && !failed_ && !hosted_.needsRepaint(nowNs)) return;
             w->frame.resize(width, height, platform::PixelFormat::Bgra32);
@@ -945,7 +989,12 @@ public:
                                          hosted_.name().c_str(), e.what());
             failed_ = reported_ = true;
         }
-        w->update();
+        // Only what can have changed is copied to the screen, where the control knows it.
+        spans_.clear();
+        if (fresh || failed_ || failedBefore || !hosted_.changedSpans(spans_))
+            w->update();
+        else if (!spans_.empty())
+            w->update(regionOf(spans_, width, height));
     }
 
 private:
@@ -955,7 +1004,54 @@ private:
         widget()->update();
     }
     void syncKind(Prop) override {}
+
+    // Spans as a region of bands of rows, each holding the spans' x ranges merged where they
+    // overlap or lie close: a few rectangles a band, each copied on its own.
+    QRegion regionOf(std::vector<forms::HostedControl::Span>& spans, int width, int height) {
+        constexpr int kBand = 16, kGap = 32;
+        // Into bands first (counting), then each band by x.
+        const int bands = (height + kBand - 1) / kBand;
+        bandStart_.assign(static_cast<std::size_t>(bands) + 1, 0);
+        std::size_t kept = 0;
+        for (const auto& s : spans)
+            if (s.y >= 0 && s.y < height && s.x0 < s.x1) spans[kept++] = s;
+        spans.resize(kept);
+        for (const auto& s : spans) ++bandStart_[static_cast<std::size_t>(s.y / kBand) + 1];
+        for (int b = 0; b < bands; ++b) bandStart_[b + 1] += bandStart_[b];
+        sorted_.resize(spans.size());
+        std::vector<std::size_t> next(bandStart_.begin(), bandStart_.end() - 1);
+        for (const auto& s : spans) sorted_[next[static_cast<std::size_t>(s.y / kBand)]++] = s;
+        for (int b = 0; b < bands; ++b)
+            std::sort(sorted_.begin() + static_cast<std::ptrdiff_t>(bandStart_[b]),
+                      sorted_.begin() + static_cast<std::ptrdiff_t>(bandStart_[b + 1]),
+                      [](const auto& l, const auto& r) { return l.x0 < r.x0; });
+        spans.swap(sorted_);
+        std::vector<QRect> rects;
+        for (std::size_t i = 0; i < spans.size();) {
+            const int band = spans[i].y / kBand;
+            const int top = band * kBand, bottom = std::min(height, top + kBand);
+            int x0 = spans[i].x0, x1 = spans[i].x1;
+            for (++i; i <= spans.size(); ++i) {
+                if (i < spans.size() && spans[i].y / kBand == band && spans[i].x0 <= x1 + kGap) {
+                    x1 = std::max(x1, spans[i].x1);
+                    continue;
+                }
+                x0 = std::clamp(x0, 0, width);
+                x1 = std::clamp(x1, 0, width);
+                if (x0 < x1 && top < bottom) rects.emplace_back(x0, top, x1 - x0, bottom - top);
+                if (i == spans.size() || spans[i].y / kBand != band) break;
+                x0 = spans[i].x0;
+                x1 = spans[i].x1;
+            }
+        }
+        QRegion region;
+        region.setRects(rects.data(), static_cast<int>(rects.size()));
+        return region;
+    }
+
     forms::HostedControl& hosted_;
+    std::vector<forms::HostedControl::Span> spans_, sorted_;
+    std::vector<std::size_t> bandStart_;
     bool failed_ = false;    // the last paint failed: asked again at every frame
     bool reported_ = false;  // said once
 };

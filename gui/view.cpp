@@ -20,6 +20,7 @@
 
 #include "gui/bindings.h"
 #include "gui/keys.h"
+#include "platform/cpu_meter.h"
 
 namespace gui {
 
@@ -786,12 +787,17 @@ void View::pump() {
     if (now >= d.nextFrameMs) {
         // Phase-locked to the frame period, but never catching up on frames missed.
         d.nextFrameMs = d.nextFrameMs < 0 || now - d.nextFrameMs >= kFrameMs ? now + kFrameMs : d.nextFrameMs + kFrameMs;
-        d.applyPending();
+        {
+            platform::cpumeter::Scope meter(platform::cpumeter::Part::ViewUpdates);
+            d.applyPending();
+        }
+        platform::cpumeter::Scope meter(platform::cpumeter::Part::ProjectorRendering);
         std::vector<FormView*> views;
         for (auto& [f, fv] : d.forms) views.push_back(fv.get());
         const std::int64_t nowNs = d.loop.nowNs();
         for (FormView* fv : views) fv->renderFrames(nowNs);
     }
+    platform::cpumeter::Scope meter(platform::cpumeter::Part::ViewUpdates);
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 

@@ -79,7 +79,7 @@ public:
     }
     StageRect stage() const override { return {0, 0, static_cast<double>(pic_.width), static_cast<double>(pic_.height)}; }
 
-    void render(platform::Bitmap& target, const Affine& m) override {
+    void render(platform::Bitmap& target, const Affine& m, std::vector<Span>* drawn = nullptr) override {
         if (pic_.frames.empty() || !(m.a > 0) || !(m.d > 0)) return;
         prepare(target.width(), target.height(), m);
         const bool wide = target.format() == platform::PixelFormat::Bgra32;
@@ -87,6 +87,7 @@ public:
             const std::uint32_t* src = cache_.pixels.data() + static_cast<std::size_t>(y - cache_.y0) * cache_.width;
             for (int r = cache_.rowRuns[y - cache_.y0]; r < cache_.rowRuns[y - cache_.y0 + 1]; ++r) {
                 const Run& run = cache_.runs[r];
+                if (drawn) drawn->push_back({y, run.x0, run.x1});
                 if (wide) {
                     std::uint32_t* dst = target.row32(y);
                     if (run.opaque)

@@ -6,9 +6,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/graphics.h"
 #include "player/geometry.h"
+#include "player/raster.h"
 
 namespace player {
 
@@ -37,8 +39,9 @@ public:
     virtual StageRect stage() const = 0;
     // The movie's own background colour (&HBBGGRR), if it names one.
     virtual std::optional<std::uint32_t> background() const { return std::nullopt; }
-    // Draws the current frame over the target; stageToDevice maps stage units to pixels.
-    virtual void render(platform::Bitmap& target, const Affine& stageToDevice) = 0;
+    // Draws the current frame over the target; stageToDevice maps stage units to pixels. Every
+    // pixel written lies in a span added to `drawn`, when given.
+    virtual void render(platform::Bitmap& target, const Affine& stageToDevice, std::vector<Span>* drawn = nullptr) = 0;
 };
 
 // Builds the content for a file's bytes, starting its timeline at nowNs. Null, with the reason

@@ -178,6 +178,59 @@ std::uint64_t MoviePlayer::pictureSerial(std::int64_t nowNs) {
     return serial_;
 }
 
+void MoviePlayer::setKeepsTarget(bool keeps) {
+    keepsTarget_ = keeps;
+    reused_ = false;
+    kept_ = Kept{};
+}
+
+bool MoviePlayer::clearKept(platform::Bitmap& target, std::uint32_t background) {
+    if (!keepsTarget_ || kept_.target != &target || kept_.pixels != target.row(0) || kept_.width != target.width() ||
+        kept_.height != target.height() || kept_.background != background ||
+        target.format() != platform::PixelFormat::Bgra32)
+        return false;
+    const std::uint32_t word = platform::Bitmap::word(background);
+    if (target.row32(kept_.probeY)[kept_.probeX] != word) return false;
+    // Spans covering much of the picture (a veil, a mask) are painted over faster all at once.
+    if (wholeFrame()) {
+        target.clear(background);
+        return true;
+    }
+    for (const Span& s : kept_.drawn) fillWords(target.row32(s.y) + s.x0, s.x1 - s.x0, word);
+    return true;
+}
+
+bool MoviePlayer::changedSpans(std::vector<Span>& out) const {
+    if (!reused_ || !kept_.target || wholeFrame()) return false;
+    // What the render before drew (now painted over) and what this one drew.
+    out.insert(out.end(), drawing_.begin(), drawing_.end());
+    out.insert(out.end(), kept_.drawn.begin(), kept_.drawn.end());
+    return true;
+}
+
+void MoviePlayer::keep(const platform::Bitmap& target, std::uint32_t background) {
+    kept_.target = nullptr;
+    if (target.format() != platform::PixelFormat::Bgra32) return;
+    // A pixel the layers left at the background: a corner or the middle, else none is known.
+    const std::uint32_t word = platform::Bitmap::word(background);
+    const int w = target.width(), h = target.height();
+    const int probes[][2] = {{0, 0}, {w - 1, 0}, {0, h - 1}, {w - 1, h - 1}, {w / 2, h / 2}};
+    for (const auto& p : probes) {
+        if (target.row32(p[1])[p[0]] != word) continue;
+        kept_.target = &target;
+        kept_.pixels = target.row(0);
+        kept_.width = w;
+        kept_.height = h;
+        kept_.background = background;
+        kept_.probeX = p[0];
+        kept_.probeY = p[1];
+        kept_.drawn.swap(drawing_);
+        kept_.drawnPixels = 0;
+        for (const Span& s : kept_.drawn) kept_.drawnPixels += s.x1 - s.x0;
+        return;
+    }
+}
+
 bool MoviePlayer::render(platform::Bitmap& target, int width, int height) {
     if (!visible_ || width <= 0 || height <= 0) return false;
     target.resize(width, height, target.empty() ? platform::PixelFormat::Bgra32 : target.format());
@@ -189,7 +242,13 @@ bool MoviePlayer::render(platform::Bitmap& target, int width, int height) {
     } else if (Content* base = layer(0)) {
         background = base->background().value_or(0);
     }
-    target.clear(background);
+    reused_ = false;
+    const bool reused = clearKept(target, background);
+    if (!reused) target.clear(background);
+    // A render that does not finish leaves nothing known about the target.
+    kept_.target = nullptr;
+    drawing_.clear();
+    std::vector<Span>* drawn = keepsTarget_ ? &drawing_ : nullptr;
 
     for (auto& [number, content] : layers_) {
         content->advanceTo(now);
@@ -200,7 +259,11 @@ bool MoviePlayer::render(platform::Bitmap& target, int width, int height) {
         Affine m = Affine::scaling(scale, scale);
         m.tx = width / 2.0 - (s.x + s.width / 2) * scale;
         m.ty = height / 2.0 - (s.y + s.height / 2) * scale;
-        content->render(target, m);
+        content->render(target, m, drawn);
+    }
+    if (keepsTarget_) {
+        keep(target, background);
+        reused_ = reused;
     }
     return true;
 }

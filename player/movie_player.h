@@ -13,6 +13,7 @@
 
 #include "platform/clock.h"
 #include "platform/graphics.h"
+#include "player/raster.h"
 
 namespace player {
 
@@ -59,6 +60,15 @@ public:
     // pixels becomes 32-bit). Returns false, leaving the target untouched, while hidden.
     bool render(platform::Bitmap& target, int width, int height);
 
+    // For a host that keeps its target between renders and writes nothing into it (the
+    // projector's frame): a render into the same target then paints the background only where
+    // the last one drew, not over the whole target. The pixels come out the same.
+    void setKeepsTarget(bool keeps);
+    // After a render into a kept target: adds the spans whose pixels can differ from what the
+    // target held before it, and returns true; false when any pixel can (a first render, a new
+    // target, size or background, or a render that did not finish).
+    bool changedSpans(std::vector<Span>& out) const;
+
     // A number that changes whenever what render draws can have changed by nowNs: a layer
     // loaded or emptied, the zoom, the background colour, the visibility, or a layer's frame
     // moving on (running the due frames, as every query does). The same number means the same
@@ -101,6 +111,27 @@ private:
         std::int64_t tick = 0;
         bool operator==(const LayerState&) const = default;
     };
+    // What the last render left in a kept target: the background everywhere but in the spans.
+    // A pixel outside them must still hold the background, or the target is a new one.
+    struct Kept {
+        const platform::Bitmap* target = nullptr;
+        const std::uint8_t* pixels = nullptr;
+        int width = 0, height = 0;
+        std::uint32_t background = 0;
+        int probeX = -1, probeY = -1;
+        std::vector<Span> drawn;
+        std::int64_t drawnPixels = 0;  // overlaps counted each time
+    };
+    bool keepsTarget_ = false;
+    bool reused_ = false;  // the last render painted over only what the one before drew
+    Kept kept_;
+    std::vector<Span> drawing_;
+    bool clearKept(platform::Bitmap& target, std::uint32_t background);
+    bool wholeFrame() const {
+        return kept_.drawnPixels * 2 >= static_cast<std::int64_t>(kept_.width) * kept_.height;
+    }
+    void keep(const platform::Bitmap& target, std::uint32_t background);
+
     void changed() { ++serial_; }
     std::uint64_t serial_ = 0;
     std::vector<LayerState> seen_, scratch_;

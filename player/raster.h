@@ -10,6 +10,14 @@
 
 namespace player {
 
+// Pixels [x0, x1) of row y that a drawing wrote.
+struct Span {
+    int y, x0, x1;
+};
+
+// Sets n 32-bit pixels to one word, several at a time.
+void fillWords(std::uint32_t* p, int n, std::uint32_t word);
+
 // Blends pixels [x0, x1) of row y with a colour of the given alpha (0 leaves them, 255 paints).
 // The caller clips; alpha of 32-bit targets blends like a colour channel towards 255.
 void blendSpan(platform::Bitmap& target, int y, int x0, int x1, Rgba colour);
@@ -23,8 +31,9 @@ public:
     void addEdge(Pt from, Pt to);
     // A closed polygon: every point joined to the next and the last to the first.
     void addPolygon(const std::vector<Pt>& points);
-    // Fills into the target (clipped) and empties the edge list.
-    void fill(platform::Bitmap& target, Rgba colour);
+    // Fills into the target (clipped) and empties the edge list; the spans written are added to
+    // `drawn` when given.
+    void fill(platform::Bitmap& target, Rgba colour, std::vector<Span>* drawn = nullptr);
 
 private:
     struct Edge {

@@ -177,6 +177,7 @@ struct RenderCtx {
     ScanFiller& filler;
     int budget;
     std::vector<Pt> points;
+    std::vector<Span>* drawn;
 };
 
 void drawShape(RenderCtx& rc, const SwfShape& shape, const Affine& m, const ColorTransform& cx) {
@@ -207,7 +208,7 @@ void drawShape(RenderCtx& rc, const SwfShape& shape, const Affine& m, const Colo
         const Rgba colour = cx.apply(shape.fills[s]);
         if (colour.a == 0) continue;
         for (std::size_t i = 0; i + 1 < segs.size(); i += 2) rc.filler.addEdge(m.apply(segs[i]), m.apply(segs[i + 1]));
-        rc.filler.fill(rc.target, colour);
+        rc.filler.fill(rc.target, colour, rc.drawn);
     }
     for (std::size_t l = 0; l < flat.lineRuns.size(); ++l) {
         if (flat.lineRuns[l].empty()) continue;
@@ -219,7 +220,7 @@ void drawShape(RenderCtx& rc, const SwfShape& shape, const Affine& m, const Colo
             for (const Pt& p : run) rc.points.push_back(m.apply(p));
             addStroke(rc.filler, rc.points, width);
         }
-        rc.filler.fill(rc.target, colour);
+        rc.filler.fill(rc.target, colour, rc.drawn);
     }
 }
 
@@ -302,8 +303,8 @@ std::optional<std::uint32_t> SwfPlayback::background() const {
     return movie_->background;
 }
 
-void SwfPlayback::render(platform::Bitmap& target, const Affine& stageToDevice) {
-    RenderCtx rc{*movie_, target, filler_, kMaxShapesPerRender, {}};
+void SwfPlayback::render(platform::Bitmap& target, const Affine& stageToDevice, std::vector<Span>* drawn) {
+    RenderCtx rc{*movie_, target, filler_, kMaxShapesPerRender, {}, drawn};
     renderList(rc, *root_, stageToDevice, ColorTransform{});
 }
 

@@ -31,7 +31,7 @@ public:
     void stop(std::int64_t nowNs) override;
     StageRect stage() const override;
     std::optional<std::uint32_t> background() const override;
-    void render(platform::Bitmap& target, const Affine& stageToDevice) override;
+    void render(platform::Bitmap& target, const Affine& stageToDevice, std::vector<Span>* drawn = nullptr) override;
 
     const SwfMovie& movie() const { return *movie_; }
     // Time of the next frame tick.

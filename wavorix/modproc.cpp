@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "forms/controls.h"
+#include "platform/cpu_meter.h"
 #include "platform/wave.h"
 #include "wavorix/fft.h"
 #include "wavorix/messages.h"
@@ -167,6 +168,7 @@ bool SubClassTimer(std::int32_t flag) {
 }
 
 LRESULT WindowProcWave(HWND /*hwnd*/, UINT msg, WPARAM /*wParam*/, LPARAM lParam) {
+    platform::cpumeter::Scope meter(platform::cpumeter::Part::Capture);
     EngineState& st = engine();
     st.nestingDepth += 1;
     if (st.nestingDepth > kMaxNesting || st.procError != 0) {
@@ -204,6 +206,7 @@ LRESULT WindowProcWave(HWND /*hwnd*/, UINT msg, WPARAM /*wParam*/, LPARAM lParam
 }
 
 LRESULT WindowProcTimer(HWND /*hwnd*/, UINT msg, WPARAM wParam, LPARAM /*lParam*/) {
+    platform::cpumeter::Scope meter(platform::cpumeter::Part::Capture);
     EngineState& st = engine();
     try {
         // A tick still queued when Reset began finds nothing more to hand to the host.

@@ -1,4 +1,4 @@
-// korvella [--start] [--quit-after SECONDS] [--screenshot FILE]
+// korvella [--start] [--effect FILE] [--maximise-projector] [--quit-after SECONDS] [--screenshot FILE]
 // korvella --list-inputs | --help
 //
 // The program: its windows on the real clock, shown by the Qt view, with the desktop's dialogs
@@ -8,8 +8,10 @@
 // program through its shutdown steps.
 //
 // The input is device 0: the sound file named in KORVELLA_INPUT_FILE when set, otherwise the
-// machine's first capture device. --start presses "Start" once the window is up; --quit-after
-// closes the main window after that many seconds (with --screenshot saving the screen first).
+// machine's first capture device. --start presses "Start" once the window is up; --effect then
+// shows a movie or picture on the projector (as a double-click on it in the live desk does) and
+// --maximise-projector presses "Beamer Maximieren"; --quit-after closes the main window after that
+// many seconds (with --screenshot saving the screen first).
 // --list-inputs prints the input devices with their numbers and ends; it and --help need no display.
 //
 // DMXControl running under Wine is reached through korvella-relay.exe beside this program, run by
@@ -18,6 +20,7 @@
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -31,6 +34,7 @@
 #include "gui/view.h"
 #include "korvella/windows.h"
 #include "platform/component.h"
+#include "platform/cpu_meter.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/keyboard.h"
@@ -62,7 +66,10 @@ std::filesystem::path programPart(const char* installedFolder, const char* name)
 }
 
 void printUsage(std::FILE* to, const char* me) {
-    std::fprintf(to, "usage: %s [--start] [--quit-after SECONDS] [--screenshot FILE]\n       %s --list-inputs | --help\n", me, me);
+    std::fprintf(to,
+                 "usage: %s [--start] [--effect FILE] [--maximise-projector] [--quit-after SECONDS] [--screenshot FILE]\n"
+                 "       %s --list-inputs | --help\n",
+                 me, me);
 }
 
 int usage(const char* me) {
@@ -76,6 +83,8 @@ int help(const char* me) {
                 "Listens to the sound input, counts kick-drum beats and plays the light show on the projector window.\n"
                 "\n"
                 "  --start             press \"Start\" once the main window is up\n"
+                "  --effect FILE       then show FILE (a movie or picture) on the projector\n"
+                "  --maximise-projector  then press \"Beamer Maximieren\"\n"
                 "  --quit-after S      close the main window after S seconds\n"
                 "  --screenshot FILE   save the screen (PNG) just before --quit-after closes the window\n"
                 "  --list-inputs       print the input devices; \"Start\" opens device 0\n"
@@ -84,7 +93,9 @@ int help(const char* me) {
                 "Environment:\n"
                 "  KORVELLA_INPUT_FILE=FILE   play a sound file as input device 0 (WAV, FLAC, Ogg ...)\n"
                 "  KORVELLA_INPUT_LOOP=1      play that file again at its end\n"
-                "  KORVELLA_HOME=DIR          the program folder (default ~/.local/share/korvella)\n");
+                "  KORVELLA_HOME=DIR          the program folder (default ~/.local/share/korvella)\n"
+                "  KORVELLA_CPU_METER=S       with --quit-after: print where the CPU time went from S seconds after\n"
+                "                             the start until the window closes\n");
     return 0;
 }
 
@@ -104,8 +115,9 @@ int listInputs() {
 
 int main(int argc, char** argv) {
     // The arguments are read before Qt starts, so that --help and --list-inputs need no display.
-    bool start = false;
+    bool start = false, maximise = false;
     double quitAfter = 0;
+    std::string effect;
     std::string screenshot;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -115,6 +127,10 @@ int main(int argc, char** argv) {
             return listInputs();
         } else if (a == "--start") {
             start = true;
+        } else if (a == "--effect" && i + 1 < argc) {
+            effect = argv[++i];
+        } else if (a == "--maximise-projector") {
+            maximise = true;
         } else if (a == "--quit-after" && i + 1 < argc) {
             char* end = nullptr;
             quitAfter = std::strtod(argv[++i], &end);
@@ -156,10 +172,28 @@ int main(int argc, char** argv) {
                      platform::com::lastCreateError().c_str());
 
     forms::runHandler([] { korvella::frmBeats.Show(); });
-    if (start) runtime.loop().post([] { forms::runHandler([] { korvella::frmBeats->cmdStart.setValue(true); }); });
+    if (start)
+        runtime.loop().post([&effect, maximise] {
+            forms::runHandler([] { korvella::frmBeats->cmdStart.setValue(true); });
+            if (!effect.empty()) forms::runHandler([&effect] { korvella::Form1->ShockwaveFlash1.LoadMovie(0, effect); });
+            if (maximise) forms::runHandler([] { korvella::frmBeats->Command10.setValue(true); });
+        });
+
+    // KORVELLA_CPU_METER=S: the CPU meter measures from S seconds after the start until
+    // --quit-after closes the window, and its report goes to the error output.
+    platform::LoopTimer meterStart([&meterStart] {
+        meterStart.setEnabled(false);
+        platform::cpumeter::begin();
+    });
+    if (const char* warmUp = std::getenv("KORVELLA_CPU_METER"); warmUp && quitAfter > 0) {
+        meterStart.setInterval(std::max(1, static_cast<int>(std::atof(warmUp) * 1000)));
+        meterStart.setEnabled(true);
+    }
 
     int status = 0;
     platform::LoopTimer quit([&] {
+        if (const std::string meter = platform::cpumeter::report(); !meter.empty())
+            std::fprintf(stderr, "korvella: %s\n", meter.c_str());
         if (!screenshot.empty()) {
             QScreen* screen = QGuiApplication::primaryScreen();
             if (!screen || !screen->grabWindow(0).save(QString::fromStdString(screenshot))) {

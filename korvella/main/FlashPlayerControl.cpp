@@ -16,6 +16,8 @@ void FlashPlayerControl::setCallObserver(CallObserver observer) { callObserver()
 FlashPlayerControl::FlashPlayerControl(forms::Form* form, std::string name, forms::Control* container)
     : forms::HostedControl(form, std::move(name), "ShockwaveFlash", container),
       player_(platform::EventLoop::current().clock()) {
+    // The view keeps each frame it is given to draw: only what moved is painted again.
+    player_.setKeepsTarget(true);
     player_.setObserver([this](const std::string& line) {
         if (callObserver()) callObserver()(*this, line);
     });
@@ -40,6 +42,14 @@ void FlashPlayerControl::paint(platform::Bitmap& target, int widthPx, int height
     // Noted only once drawn: a render that failed is tried again at the next frame.
     painted_ = true;
     paintedSerial_ = serial;
+}
+
+bool FlashPlayerControl::changedSpans(std::vector<Span>& out) const {
+    std::vector<player::Span> spans;
+    if (!player_.changedSpans(spans)) return false;
+    out.reserve(out.size() + spans.size());
+    for (const player::Span& s : spans) out.push_back({s.y, s.x0, s.x1});
+    return true;
 }
 
 bool FlashPlayerControl::needsRepaint(std::int64_t nowNs) {

@@ -42,6 +42,7 @@ public:
     // Only when the player's picture changed since the last paint (a frame moved on, or a
     // layer, zoom, colour or visibility call).
     bool needsRepaint(std::int64_t nowNs) override;
+    bool changedSpans(std::vector<Span>& out) const override;
 
     player::MoviePlayer& player() { return player_; }
 

@@ -1,6 +1,11 @@
 // The movie player on the projector: the view draws it again only when its picture can have
-// changed (a frame moved on, or a layer, zoom, colour or visibility call), on virtual time.
+// changed (a frame moved on, or a layer, zoom, colour or visibility call), on virtual time; and a
+// frame kept by its player reaches the screen in part (only the spans the player says changed are
+// copied), showing the same pixels as a whole copy.
 #include <unistd.h>
+
+#include <QGuiApplication>
+#include <QScreen>
 
 #include <filesystem>
 #include <fstream>
@@ -165,6 +170,123 @@ TEST_F(PlayerViewTest, AFileThatCannotBeShownEmptiesItsLayerOnTheScreen) {
     EXPECT_EQ(s.Player.player.layerCount(), 0);
     EXPECT_EQ(shown(10, 10), 0u);
     EXPECT_NE(log.find("kaputt.swf"), std::string::npos);
+}
+
+// As the program's player control: keeps its frame and reports what changed.
+class KeptPlayer : public HostedControl {
+public:
+    explicit KeptPlayer(Form* f)
+        : HostedControl(f, "Player", "ShockwaveFlash"), player(platform::EventLoop::current().clock()) {
+        player.setKeepsTarget(true);
+    }
+    bool paints() const override { return true; }
+    void paint(platform::Bitmap& target, int w, int h) override {
+        const std::uint64_t serial = player.pictureSerial();
+        player.render(target, w, h);
+        paintedSerial = serial;
+        painted = true;
+    }
+    bool needsRepaint(std::int64_t nowNs) override { return !painted || player.pictureSerial(nowNs) != paintedSerial; }
+    bool changedSpans(std::vector<Span>& out) const override {
+        std::vector<player::Span> spans;
+        if (!player.changedSpans(spans)) return false;
+        for (const auto& s : spans) out.push_back({s.y, s.x0, s.x1});
+        ++partial;
+        return true;
+    }
+
+    player::MoviePlayer player;
+    bool painted = false;
+    std::uint64_t paintedSerial = 0;
+    mutable int partial = 0;
+};
+
+class Beamer : public Form {
+public:
+    Beamer() : Form("Beamer", "Projektor") {
+        setBorderStyle(0);
+        Move(0, 0, 4800, 3600);
+        Player.Move(0, 0, 4800, 3600);
+        // A box lying over the player, as the projector's window buttons do.
+        Box.Move(0, 0, 255, 255);
+        Box.setBackColor(0x800000);
+        Box.Cls();
+    }
+    KeptPlayer Player{this};
+    PictureBox Box{this, "Box"};
+};
+FormSlot<Beamer> beamer("Beamer");
+
+// Two bars, one translucent, crossing the stage in 24 frames.
+std::vector<std::uint8_t> bars() {
+    player::SwfWriter w(320, 240, 24);
+    w.setBackground(0x200810);
+    player::ShapeBuilder s;
+    s.polygon({{0, 0}, {1600, 0}, {1600, 700}, {0, 700}}, s.addFill({255, 200, 0, 255}));
+    s.polygon({{0, 2400}, {3000, 2400}, {3000, 2900}, {0, 2900}}, s.addFill({0, 90, 255, 150}));
+    const int id = w.defineShape(s);
+    for (int f = 0; f < 24; ++f) {
+        const player::Affine m{1, 0, 0, 1, f * 200.0, f * 110.0};
+        if (f == 0)
+            w.place(1, id, m);
+        else
+            w.modify(1, m);
+        w.showFrame();
+    }
+    return w.finish(true);
+}
+
+// The window as the screen holds it, against the whole frame drawn afresh by the widget (the
+// box over the player aside).
+bool screenShowsTheFrame(gui::View& view, double nowMs) {
+    QWidget* widget = view.widget(beamer->Player);
+    QWidget* window = view.window(beamer());
+    const QImage screen = QGuiApplication::primaryScreen()->grabWindow(window->winId()).toImage();
+    const QImage frame = widget->grab().toImage();
+    const QPoint at = widget->mapTo(window, QPoint(0, 0));
+    const QRect box = view.widget(beamer->Box)->geometry();
+    for (int y = 0; y < frame.height(); ++y)
+        for (int x = 0; x < frame.width(); ++x) {
+            if (box.contains(x, y)) continue;
+            if (screen.pixel(at.x() + x, at.y() + y) != frame.pixel(x, y)) {
+                ADD_FAILURE() << "pixel " << x << "," << y << " at " << nowMs << " ms";
+                return false;
+            }
+        }
+    return true;
+}
+
+TEST_F(PlayerViewTest, TheScreenShowsEachProjectorFrameWholeThoughOnlyWhatChangedIsCopied) {
+    Beamer& b = beamer();
+    b.Show();
+    b.Player.player.LoadMovie(0, file("bars.swf", bars()));
+    advance(50);
+    for (int i = 0; i < 40; ++i) {
+        advance(i % 3 == 0 ? 16 : 42);
+        ASSERT_TRUE(screenShowsTheFrame(*view, loop().nowMs()));
+    }
+    EXPECT_GT(b.Player.partial, 20) << "frames copied in part";
+    // A veil over everything, a zoom and a background colour: whole frames again, then in part.
+    b.Player.player.LoadMovie(999, file("veil.swf", [] {
+        player::SwfWriter w(320, 240, 12);
+        w.place(1, w.defineRect(0, 0, 6400, 4800, {0, 0, 0, 120}));
+        w.showFrame();
+        return w.finish();
+    }()));
+    advance(100);
+    ASSERT_TRUE(screenShowsTheFrame(*view, loop().nowMs()));
+    b.Player.player.Zoom(90);
+    advance(50);
+    ASSERT_TRUE(screenShowsTheFrame(*view, loop().nowMs()));
+    b.Player.player.LoadMovie(999, "0");
+    b.Player.player.setBackgroundColor(0x00FF00);
+    for (int i = 0; i < 10; ++i) {
+        advance(33);
+        ASSERT_TRUE(screenShowsTheFrame(*view, loop().nowMs()));
+    }
+    // The window's box still shows over the player.
+    EXPECT_EQ(QGuiApplication::primaryScreen()->grabWindow(view->window(b)->winId()).toImage().pixelColor(3, 3),
+              QColor(0, 0, 0x80));
 }
 
 }  // namespace

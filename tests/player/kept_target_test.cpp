@@ -1,0 +1,194 @@
+// A host that keeps its frame between renders (the projector) gets exactly the pixels a render
+// into a new frame gives, while the player repaints only where the last frame drew; and the
+// blending of spans gives the same bits four pixels at a time as one at a time.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "player/movie_player.h"
+#include "player/raster.h"
+#include "player_test_util.h"
+
+namespace player::test {
+namespace {
+
+using platform::Bitmap;
+using platform::PixelFormat;
+
+constexpr std::int64_t kMs = 1'000'000;
+
+bool samePixels(const Bitmap& a, const Bitmap& b) {
+    if (a.width() != b.width() || a.height() != b.height() || a.format() != b.format()) return false;
+    for (int y = 0; y < a.height(); ++y)
+        if (std::memcmp(a.row(y), b.row(y), static_cast<std::size_t>(a.width()) * a.bytesPerPixel()) != 0) return false;
+    return true;
+}
+
+// The same calls on two players: one drawing into the frame it keeps, one into a new frame each
+// time as a host that keeps nothing does.
+class KeptTarget : public ::testing::Test {
+protected:
+    KeptTarget() { kept.setKeepsTarget(true); }
+
+    template <typename Fn>
+    void both(Fn fn) {
+        fn(kept);
+        fn(fresh);
+    }
+    // Renders both at every 10 ms for `ms`; false at the first frame that differs.
+    bool sameFor(int ms, int w, int h) {
+        for (int t = 0; t < ms; t += 10) {
+            clock.advanceNs(10 * kMs);
+            Bitmap mine;
+            const bool a = kept.render(frame, w, h), b = fresh.render(mine, w, h);
+            if (a != b) return false;
+            if (a && !samePixels(frame, mine)) {
+                ADD_FAILURE() << "frame at " << clock.nowNs() / kMs << " ms differs";
+                return false;
+            }
+        }
+        return true;
+    }
+
+    platform::VirtualClock clock;
+    MoviePlayer kept{clock}, fresh{clock};
+    Bitmap frame;
+    ScratchDir dir;
+};
+
+TEST_F(KeptTarget, MovingShapesDimmerZoomColoursAndMasksComeOutAsInANewFrame) {
+    // Bars of two colours (one translucent) moving across a coloured stage, and a still rectangle.
+    const std::string still = dir.write("still.swf", simpleMovie(12, 24, {40, 200, 90, 255}));
+    SwfWriter bars(400, 300, 30);
+    bars.setBackground(0x102030);
+    ShapeBuilder s;
+    s.polygon({{0, 0}, {3000, 0}, {3000, 900}, {0, 900}}, s.addFill({255, 0, 0, 255}));
+    s.polygon({{0, 2000}, {5000, 2000}, {5000, 2600}, {0, 2600}}, s.addFill({0, 0, 255, 160}));
+    const int id = bars.defineShape(s);
+    for (int f = 0; f < 20; ++f) {
+        const Affine m{1, 0, 0, 1, f * 150.0, f * 60.0};
+        if (f == 0)
+            bars.place(1, id, m);
+        else
+            bars.modify(1, m);
+        bars.showFrame();
+    }
+    const std::string barsFile = dir.write("bars.swf", bars.finish(true));
+    const std::string veil = dir.write("veil.swf", simpleMovie(1, 12, {0, 0, 0, 122}));
+    const std::string clear = dir.write("clear.swf", simpleMovie(1, 12, {0, 0, 0, 0}));
+    // A mask: opaque black round a transparent hole, as the mask painter saves it.
+    GifFrame hole{0, std::vector<std::uint8_t>(40 * 30, 0), 0};
+    for (int y = 8; y < 22; ++y)
+        for (int x = 10; x < 30; ++x) hole.index[y * 40 + x] = 1;
+    const std::string mask = dir.write("mask.gif", gifBytes(40, 30, {hole}));
+
+    both([&](MoviePlayer& p) { p.LoadMovie(0, barsFile); });
+    EXPECT_TRUE(sameFor(400, 320, 180));
+    both([&](MoviePlayer& p) { p.LoadMovie(999, veil); });
+    EXPECT_TRUE(sameFor(300, 320, 180));
+    both([&](MoviePlayer& p) { p.LoadMovie(999, clear); });  // dimmer 0
+    EXPECT_TRUE(sameFor(200, 320, 180));
+    both([&](MoviePlayer& p) { p.Zoom(98); });
+    EXPECT_TRUE(sameFor(200, 320, 180));
+    both([&](MoviePlayer& p) { p.Zoom(130); });
+    EXPECT_TRUE(sameFor(200, 320, 180));
+    // The strobe: the background colour flashing, the player hidden and shown.
+    for (std::int32_t colour : {0xFFFFFF, 0xFF, -1, 0x00FF00}) {
+        both([&](MoviePlayer& p) { p.setBackgroundColor(colour); });
+        EXPECT_TRUE(sameFor(40, 320, 180));
+    }
+    both([&](MoviePlayer& p) { p.setVisible(false); });
+    EXPECT_TRUE(sameFor(40, 320, 180));
+    both([&](MoviePlayer& p) { p.setVisible(true); });
+    EXPECT_TRUE(sameFor(40, 320, 180));
+    both([&](MoviePlayer& p) { p.LoadMovie(9999, mask); });
+    EXPECT_TRUE(sameFor(200, 320, 180));
+    both([&](MoviePlayer& p) {
+        p.LoadMovie(0, still);
+        p.LoadMovie(9999, "0");
+    });
+    EXPECT_TRUE(sameFor(300, 320, 180));
+    // A new size, and back.
+    EXPECT_TRUE(sameFor(100, 200, 300));
+    EXPECT_TRUE(sameFor(100, 320, 180));
+    both([&](MoviePlayer& p) { p.LoadMovie(0, "0"); });
+    EXPECT_TRUE(sameFor(50, 320, 180));
+}
+
+TEST_F(KeptTarget, ANewFrameOrOnePaintedOverIsDrawnWhole) {
+    both([&](MoviePlayer& p) {
+        p.setBackgroundColor(0x336699);
+        p.LoadMovie(0, dir.write("moving.swf", simpleMovie(12, 24, {40, 200, 90, 255})));
+    });
+    ASSERT_TRUE(sameFor(100, 64, 48));
+    // Another frame of the same size, all black: it gets the background everywhere.
+    frame = Bitmap(64, 48);
+    ASSERT_TRUE(sameFor(30, 64, 48));
+    // Painted over by someone else where the background was: drawn whole again.
+    frame.clear(0xFFFFFF);
+    ASSERT_TRUE(sameFor(30, 64, 48));
+}
+
+#ifdef KORVELLA_ASSETS_DIR
+TEST_F(KeptTarget, DeliveredEffectsUnderTheDimmer) {
+    const std::string assets = KORVELLA_ASSETS_DIR;
+    for (const char* effect : {"Balken.swf", "Puls.swf", "Farbkreis.swf", "Schritte.swf", "Ringe.jpg"}) {
+        both([&](MoviePlayer& p) {
+            p.LoadMovie(0, assets + "/Effekts/" + effect);
+            p.LoadMovie(999, assets + "/Dimmer/0.swf");
+        });
+        EXPECT_TRUE(sameFor(300, 256, 144)) << effect;
+        both([&](MoviePlayer& p) { p.LoadMovie(999, assets + "/Dimmer/12.swf"); });
+        EXPECT_TRUE(sameFor(200, 256, 144)) << effect;
+        both([&](MoviePlayer& p) { p.Zoom(97); });
+        EXPECT_TRUE(sameFor(100, 256, 144)) << effect;
+        both([&](MoviePlayer& p) { p.Zoom(0); });
+    }
+}
+#endif
+
+// The blend one pixel at a time, as spans were blended before they went four at a time.
+std::uint32_t blendOne(std::uint32_t d, Rgba c) {
+    const std::uint32_t a = c.a, ia = 255 - a;
+    const std::uint32_t src = 0xFF000000u | (static_cast<std::uint32_t>(c.r) << 16) | (c.g << 8) | c.b;
+    const std::uint32_t srb = (src & 0xFF00FF) * a + 0x800080, sag = ((src >> 8) & 0xFF00FF) * a + 0x800080;
+    std::uint32_t rb = (d & 0xFF00FF) * ia + srb;
+    std::uint32_t ag = ((d >> 8) & 0xFF00FF) * ia + sag;
+    rb = ((rb + ((rb >> 8) & 0xFF00FF)) >> 8) & 0xFF00FF;
+    ag = (ag + ((ag >> 8) & 0xFF00FF)) & 0xFF00FF00;
+    return rb | ag;
+}
+
+TEST(RasterSpans, BlendingSeveralPixelsAtATimeGivesTheBitsOfOneAtATime) {
+    std::mt19937 rng(7);
+    Bitmap b(67, 1);
+    for (int alpha = 0; alpha <= 255; ++alpha) {
+        std::vector<std::uint32_t> before(67);
+        for (auto& w : before) w = rng();  // any alpha too: it blends like a channel
+        std::memcpy(b.row32(0), before.data(), before.size() * 4);
+        const Rgba c{static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()),
+                     static_cast<std::uint8_t>(alpha)};
+        // Spans of every length up to 9 at every start, and one long one: the tails and the middles.
+        const int x0 = alpha % 9, x1 = alpha < 128 ? x0 + alpha % 10 : 67;
+        blendSpan(b, 0, x0, x1, c);
+        for (int x = 0; x < 67; ++x) {
+            const std::uint32_t want =
+                x < x0 || x >= x1 || alpha == 0 ? before[x] : alpha == 255 ? (0xFF000000u | (c.r << 16) | (c.g << 8) | c.b)
+                                                                           : blendOne(before[x], c);
+            ASSERT_EQ(b.row32(0)[x], want) << "alpha " << alpha << " x " << x;
+        }
+    }
+}
+
+TEST(RasterSpans, FillingWordsCoversExactlyTheCount) {
+    std::vector<std::uint32_t> words(40, 1);
+    for (int n : {0, 1, 3, 4, 5, 17}) {
+        std::fill(words.begin(), words.end(), 1u);
+        fillWords(words.data() + 2, n, 0xABCDEF01u);
+        for (int i = 0; i < 40; ++i) ASSERT_EQ(words[i], i >= 2 && i < 2 + n ? 0xABCDEF01u : 1u) << n << " " << i;
+    }
+}
+
+}  // namespace
+}  // namespace player::test
