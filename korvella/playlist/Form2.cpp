@@ -596,6 +596,8 @@ void Form2Window::Timer1A_Timer() {
     // is over at once.
     std::optional<std::string> entry;
     auto is = [&](const char* keyword) {
+        // An empty entry, once read, fails every test without a throw.
+        if (entry && entry->empty()) return false;
         return condOrTrue([&] {
             if (!entry) entry = currentEntry();
             return contains(*entry, keyword);
