@@ -13,9 +13,15 @@ namespace platform {
 template <typename T, typename F>
 void forEachObserver(const std::vector<T*>& list, F&& f) {
     constexpr std::size_t kOnStack = 8;
-    if (list.size() <= kOnStack) {
-        std::array<T*, kOnStack> copy{};
-        const std::size_t n = list.size();
+    const std::size_t n = list.size();
+    if (n == 0) return;
+    if (n == 1) {
+        T* const only = list.front();
+        f(only);
+        return;
+    }
+    if (n <= kOnStack) {
+        std::array<T*, kOnStack> copy;  // only the first n are read
         std::copy(list.begin(), list.end(), copy.begin());
         for (std::size_t i = 0; i < n; ++i) f(copy[i]);
         return;

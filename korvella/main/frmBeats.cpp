@@ -437,8 +437,19 @@ void FrmBeatsWindow::beat_Change() {
         if (y <= -1) tryStmt([&] { VScroll2.setValue(VScroll2.Value() + 750LL); });
     }
     tryStmt([&] {
-        if (y > vb::Val(Text8.Text())) Text7 = "leise gerade";
+        if (y > text8Value()) Text7 = "leise gerade";
     });
+}
+
+double FrmBeatsWindow::text8Value() {
+    // Read for every point of every plot, set by hand: its number is kept until its text changes.
+    if (!text8Read_ || Text8.Text() != text8Seen_) {
+        const double v = vb::Val(Text8.Text());
+        text8Seen_ = Text8.Text();
+        text8Number_ = v;
+        text8Read_ = true;
+    }
+    return text8Number_;
 }
 
 void FrmBeatsWindow::timerlauter_Timer() {

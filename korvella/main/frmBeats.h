@@ -192,8 +192,13 @@ private:
     // Button-down or button-up to the DMXControl button whose handle stands in a row of
     // Form2.HandleDMXC (13 when the row holds no number).
     void pressHandle(int row, platform::UINT message);
+    // Val of Text8's text.
+    double text8Value();
 
     int bandRows_ = 0;
+    bool text8Read_ = false;
+    std::string text8Seen_;
+    double text8Number_ = 0;
     bool shuttingDown_ = false;
 };
 

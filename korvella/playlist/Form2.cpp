@@ -38,7 +38,8 @@ std::string piece(const std::string& text, const std::string& delimiter, std::si
 // An entry's number is its third blank-separated word.
 std::string entryNumber(const std::string& entry) { return piece(entry, " ", 2); }
 
-bool contains(const std::string& text, const char* keyword) { return vb::InStr(text, keyword) > 0; }
+// An empty entry (the missing row of an empty playlist, tested every tick) holds no keyword.
+bool contains(const std::string& text, const char* keyword) { return !text.empty() && vb::InStr(text, keyword) > 0; }
 
 // A button of the other program, pressed or released as a click would.
 void send(const std::string& handleText, platform::UINT message) {
@@ -595,6 +596,8 @@ void Form2Window::Timer1A_Timer() {
     // is over at once.
     std::optional<std::string> entry;
     auto is = [&](const char* keyword) {
+        // An empty entry, once read, fails every test without a throw.
+        if (entry && entry->empty()) return false;
         return condOrTrue([&] {
             if (!entry) entry = currentEntry();
             return contains(*entry, keyword);

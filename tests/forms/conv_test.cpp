@@ -7,6 +7,7 @@
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
@@ -83,6 +84,25 @@ TEST(Arithmetic, IntegerDivisionAndMod) {
     EXPECT_EQ(errorOf([] { vb::IntDiv(-2147483648.0, -1); }), 6);
     EXPECT_EQ(vb::Mod(-2147483648.0, -1), 0);
     EXPECT_EQ(errorOf([] { vb::IntDiv(3e9, 2); }), 6);
+}
+
+// Short whole numbers are read on their own path: the same doubles, bit for bit, as the
+// general reading of the same number with text after it, and sign-less zero for "-0".
+TEST(Val, ShortWholeNumbersReadAsTheGeneralPathReadsThem) {
+    const char* texts[] = {"0",          "-0",       "7",         "-7",         "235",       "-1",
+                           "0000000009", "999999999", "9999999999", "-999999999", "4294967296", "2147483648",
+                           "-2147483649", "12345678901", "1.5",     "-",          "",          "+5",
+                           "00",         "-00000000", "1e3",       "12 ",        "&H10"};
+    for (const char* t : texts) {
+        SCOPED_TRACE(t);
+        const std::string text = t;
+        const double got = vb::Val(text);
+        const double general = vb::Val(text + "x");
+        EXPECT_EQ(std::memcmp(&got, &general, sizeof got), 0) << got << " " << general;
+    }
+    EXPECT_FALSE(std::signbit(vb::Val("-0")));
+    EXPECT_EQ(vb::Val("9999999999"), 9999999999.0);
+    EXPECT_EQ(vb::Val("-999999999"), -999999999.0);
 }
 
 TEST(Val, ReadsTheLeadingNumber) {

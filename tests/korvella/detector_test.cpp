@@ -62,6 +62,27 @@ TEST_F(DetectorTest, LeiseGeradeAbove230Only) {
     EXPECT_EQ(b.Text7.Text(), "x");
 }
 
+// The limit follows every edit of Text8, each point reading the text as it is then.
+TEST_F(DetectorTest, LeiseGeradeFollowsEachEditOfItsLimit) {
+    auto& b = beats();
+    const struct {
+        const char* limit;
+        int point;
+        bool quiet;
+    } cases[] = {{"250", 250, false}, {"250", 251, true}, {"240abc", 241, true}, {"240abc", 240, false},
+                 {"x", 1, true},      {"x", 0, false},    {"", 1, true},         {"-5", -4, true},
+                 {"-5", -5, false},   {"250", 251, true}, {"250", 249, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.limit) + " " + std::to_string(c.point));
+        b.Text8.userEdit(c.limit);
+        b.Text7 = "x";
+        point(c.point == 0 ? 1000 : 0);  // a different point first, so the next one is a change
+        b.Text7 = "x";
+        point(c.point);
+        EXPECT_EQ(b.Text7.Text(), c.quiet ? "leise gerade" : "x");
+    }
+}
+
 TEST_F(DetectorTest, OneStepLouderAfter100MsOneQuieterAfter30Ms) {
     auto& b = beats();
     const double t0 = now();

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/eventloop.h"
@@ -167,3 +169,53 @@ TEST_F(WindowsFixture, GeometryVisibilityAndZOrder) {
 }
 
 }  // namespace
+
+// The walk over the observers as they stood at its start, for a list of one (called directly), a
+// short one (copied on the stack) and a long one: an observer that removes itself or adds another
+// while it is called changes neither who is called this time nor the order.
+TEST(ObserverWalk, CallsTheListAsItStoodWhateverTheObserversDoToIt) {
+    struct Note : WindowRegistry::Observer {
+        WindowRegistry* reg = nullptr;
+        std::vector<int>* calls = nullptr;
+        int id = 0;
+        bool leave = false;
+        Note* adds = nullptr;
+        void windowChanged(HWND) override {
+            calls->push_back(id);
+            if (leave) reg->removeObserver(this);
+            if (adds) reg->addObserver(std::exchange(adds, nullptr));
+        }
+    };
+    for (int count : {1, 2, 8, 9, 12}) {
+        SCOPED_TRACE(count);
+        WindowRegistry reg;
+        std::vector<int> calls;
+        const HWND h = reg.create("ThunderRT6TextBox", "");
+        std::vector<Note> notes(static_cast<std::size_t>(count) + 1);
+        for (int i = 0; i <= count; ++i) {
+            Note& n = notes[static_cast<std::size_t>(i)];
+            n.reg = &reg, n.calls = &calls, n.id = i;
+        }
+        Note& late = notes.back();  // added by the first observer, called from the next change on
+        for (int i = 0; i < count; ++i) {
+            Note& n = notes[static_cast<std::size_t>(i)];
+            n.leave = i % 2 == 0;
+            if (i == 0) n.adds = &late;
+            reg.addObserver(&n);
+        }
+        reg.setStoredText(h, "a");
+        std::vector<int> first(static_cast<std::size_t>(count));
+        std::iota(first.begin(), first.end(), 0);
+        EXPECT_EQ(calls, first);
+        calls.clear();
+        reg.setStoredText(h, "b");
+        std::vector<int> second;
+        for (int i = 1; i < count; i += 2) second.push_back(i);
+        second.push_back(count);
+        EXPECT_EQ(calls, second);
+        calls.clear();
+        reg.setStoredText(h, "b");  // no change, no call
+        EXPECT_TRUE(calls.empty());
+    }
+}
+

@@ -54,6 +54,17 @@ TEST_F(PlayerTest, StepsOneEntryPerTickAndStaysPastTheEndWithTheSecondOption) {
     EXPECT_EQ(ed().zoom1.Text(), "0");
 }
 
+// An empty row matches no keyword: a movie-less entry, passed over in its tick.
+TEST_F(PlayerTest, AnEmptyRowIsPassedOverInItsTick) {
+    const std::string a = movie("A.swf", 2), b = movie("B.swf", 2);
+    setRows({{"A", a}, {"", ""}, {"B", b}});
+    ed().Option2.setValue(true);
+    start();
+    advance(6);
+    EXPECT_EQ(player("Load"), (std::vector<Call>{{1, "LoadMovie 0 " + a}, {3, "LoadMovie 0 " + b}}));
+    EXPECT_EQ(ed().Text3.Text(), "3");
+}
+
 TEST_F(PlayerTest, ZoomBackToStandardTakesFourteenStepsAndAFinalJump) {
     ed().zoomout2.setEnabled(true);
     t0 = now();
