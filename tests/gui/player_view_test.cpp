@@ -173,20 +173,9 @@ TEST_F(PlayerViewTest, AFileThatCannotBeShownEmptiesItsLayerOnTheScreen) {
 }
 
 // As the program's player control: keeps its frame and reports what changed.
-class KeptPlayer : public HostedControl {
+class KeptPlayer : public PlayerHost {
 public:
-    explicit KeptPlayer(Form* f)
-        : HostedControl(f, "Player", "ShockwaveFlash"), player(platform::EventLoop::current().clock()) {
-        player.setKeepsTarget(true);
-    }
-    bool paints() const override { return true; }
-    void paint(platform::Bitmap& target, int w, int h) override {
-        const std::uint64_t serial = player.pictureSerial();
-        player.render(target, w, h);
-        paintedSerial = serial;
-        painted = true;
-    }
-    bool needsRepaint(std::int64_t nowNs) override { return !painted || player.pictureSerial(nowNs) != paintedSerial; }
+    explicit KeptPlayer(Form* f) : PlayerHost(f) { player.setKeepsTarget(true); }
     bool changedSpans(std::vector<Span>& out) const override {
         std::vector<player::Span> spans;
         if (!player.changedSpans(spans)) return false;
@@ -195,9 +184,6 @@ public:
         return true;
     }
 
-    player::MoviePlayer player;
-    bool painted = false;
-    std::uint64_t paintedSerial = 0;
     mutable int partial = 0;
 };
 
