@@ -10,7 +10,7 @@
 //   ID parent HWND                -> ID HWND
 //   ID send HWND MSG WPARAM LPARAM -> ID RESULT              (SendMessage; only messages whose
 //                                    parameters are plain numbers)
-//   ID post HWND MSG WPARAM LPARAM -> ID 0|1
+//   ID post HWND MSG WPARAM LPARAM -> ID 0|1                 (without waiting, in order with later sends)
 //   ID show HWND CMD              -> ID 0|1                  (ShowWindow)
 //   ID move HWND X Y W H REPAINT  -> ID 0|1                  (MoveWindow)
 //   ID pos HWND AFTER X Y CX CY FLAGS -> ID 0|1              (SetWindowPos)
@@ -114,7 +114,12 @@ std::string answer(std::istringstream& in, const std::string& verb) {
         if (!(in >> msg >> w >> l) || !plainMessage(static_cast<UINT>(msg))) return "0";
         // A window handle in lParam (WM_COMMAND) travels as its 32-bit value.
         const LPARAM lp = msg == WM_COMMAND ? reinterpret_cast<LPARAM>(toHandle(l)) : static_cast<LPARAM>(l);
-        if (verb == "post") return PostMessageA(hwnd, static_cast<UINT>(msg), static_cast<WPARAM>(w), lp) ? "1" : "0";
+        // A posted message is queued with the sent ones, without waiting, so that it keeps its
+        // place before what is sent to that program after it. A plain post waits while the
+        // program takes only sent messages (as Wine does while it waits on the X server after a
+        // show or a move), and the clicks sent next would overtake it.
+        if (verb == "post")
+            return SendNotifyMessageA(hwnd, static_cast<UINT>(msg), static_cast<WPARAM>(w), lp) ? "1" : "0";
         DWORD_PTR result = 0;
         if (!SendMessageTimeoutA(hwnd, static_cast<UINT>(msg), static_cast<WPARAM>(w), lp, SMTO_NORMAL | SMTO_ABORTIFHUNG,
                                  kSendTimeoutMs, &result))

@@ -19,7 +19,9 @@
 //   "down ROLE", "up ROLE", "getcheck ROLE", "gettext ROLE", "pageup ROLE", "command ROLE FROM"
 //   "fired K NAME", "edit on", "edit off", "editing K NAME", "name TEXT", "beat N"
 //   "hidden ROLE", "shown ROLE", "moved ROLE X Y W H", "closed ROLE"
-// A line "quit" on standard input closes both windows and ends the program.
+// A line "quit" on standard input closes both windows and ends the program. A line "busy MS"
+// makes it take only sent messages for MS milliseconds, reported as "busy" and "idle", as Wine
+// does while it waits on the X server after a show or a move.
 #include <windows.h>
 
 #include <cstdio>
@@ -45,6 +47,7 @@ const char* const kSettingsRows[] = {"", "Kanal 1", "Modus Flash", "Dimmer 100 %
 constexpr int kSettingsRowCount = 8;
 constexpr int kPageRows = 4;
 constexpr UINT kQuit = WM_APP + 1;
+constexpr UINT kBusy = WM_APP + 2;
 
 std::map<HWND, Child> g_children;
 std::vector<std::string> g_names;
@@ -229,6 +232,17 @@ void registerClass(const char* name) {
     RegisterClassA(&wc);
 }
 
+void takeOnlySentMessages(DWORD ms) {
+    report("busy");
+    const DWORD until = GetTickCount() + ms;
+    for (DWORD now = GetTickCount(); static_cast<LONG>(until - now) > 0; now = GetTickCount()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, until - now, QS_SENDMESSAGE);
+        MSG m;
+        PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    report("idle");
+}
+
 DWORD WINAPI readCommands(void*) {
     char line[256];
     while (std::fgets(line, sizeof line, stdin)) {
@@ -236,6 +250,8 @@ DWORD WINAPI readCommands(void*) {
             PostThreadMessageA(g_mainThread, kQuit, 0, 0);
             return 0;
         }
+        if (std::string(line).rfind("busy ", 0) == 0)
+            PostThreadMessageA(g_mainThread, kBusy, static_cast<WPARAM>(std::atoi(line + 5)), 0);
     }
     return 0;
 }
@@ -295,6 +311,10 @@ int main(int argc, char** argv) {
         if (!m.hwnd && m.message == kQuit) {
             if (g_kb) DestroyWindow(g_kb);
             if (g_mb) DestroyWindow(g_mb);
+            continue;
+        }
+        if (!m.hwnd && m.message == kBusy) {
+            takeOnlySentMessages(static_cast<DWORD>(m.wParam));
             continue;
         }
         TranslateMessage(&m);

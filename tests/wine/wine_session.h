@@ -149,6 +149,14 @@ public:
         ::close(process_.in);
         process_.in = -1;
     }
+    // For ms the stand-in takes only sent messages; whether it said so within a few seconds.
+    bool busy(int ms) {
+        const std::size_t from = count();
+        const std::string line = "busy " + std::to_string(ms) + "\n";
+        if (process_.in < 0 || ::write(process_.in, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
+            return false;
+        return waitFor("busy", 5000, nullptr, from);
+    }
     bool ended(int ms) {
         if (process_.pid <= 0) return true;
         if (!waitEnded(process_.pid, ms)) return false;
