@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -224,6 +225,22 @@ TEST_F(WaveFileSamplesTest, DeliveredSamplesEqualAOneShotConversionForEveryForma
             }
         }
     }
+}
+
+// Float files hold what 16 bits cannot: beyond full scale, infinities, NaN, halves between two
+// steps. They come out as libsamplerate makes them 16-bit, at the asked rate and converted.
+TEST_F(WaveFileSamplesTest, FloatSamplesBeyondSixteenBitsAreMadeSixteenBitAsTheLibraryDoes) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    std::vector<float> s = {0.0f, -0.0f, 1.0f, -1.0f, 1.5f, -1.5f, 1e30f, -1e30f, inf, -inf, nan,
+                            32767.0f / 32768, 32766.5f / 32768, -32767.5f / 32768, 1e-40f, -1e-40f};
+    for (int k = -40; k <= 40; ++k) s.push_back((static_cast<float>(k) + 0.5f) / 32768);  // ties to even
+    for (int k = 0; k < 3000; ++k) s.push_back(std::ldexp(static_cast<float>(k % 97) - 48.3f, -(k % 23)));
+    const std::string atRate = write("extreme.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, kRate, s);
+    expectReference(atRate, 1);
+    expectReference(atRate, 2);
+    // Converted: infinities and NaN spread over their neighbours, as the library spreads them.
+    expectReference(write("extreme44.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 44100, s), 1);
 }
 
 // 10 s at 44.1 kHz: the converting thread runs into its read-ahead limit and waits several times.
