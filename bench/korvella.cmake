@@ -7,6 +7,9 @@ if(TARGET korvella_windows AND TARGET wavorix)
   target_include_directories(korvella_sim_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_compile_definitions(korvella_sim_bench PRIVATE WAVORIX_LIBRARY="$<TARGET_FILE:wavorix>")
   add_dependencies(korvella_sim_bench wavorix)
+  # The 44.1 kHz baseline: the track's rate converted by libsamplerate alone.
+  pkg_check_modules(KORVELLA_BENCH_AUDIO REQUIRED IMPORTED_TARGET sndfile samplerate)
+  target_link_libraries(korvella_sim_bench PRIVATE PkgConfig::KORVELLA_BENCH_AUDIO)
 endif()
 if(TARGET korvella AND TARGET korvella_platform)
   # Prints the figure: korvella_cpu_bench [SECONDS]
