@@ -58,6 +58,21 @@ void spread(std::uint8_t* p, std::size_t count, std::size_t unit) {
     }
     std::memcpy(p + done * unit, p, (count - done) * unit);
 }
+
+// `count` words from p, `step` words apart: the pixels of a line piece, along a row or a column.
+void storeRun(std::uint32_t* p, std::size_t count, std::ptrdiff_t step, std::uint32_t w) {
+    if (step == 1) {
+        std::fill_n(p, count, w);
+        return;
+    }
+    for (; count >= 4; count -= 4, p += 4 * step) {
+        p[0] = w;
+        p[step] = w;
+        p[2 * step] = w;
+        p[3 * step] = w;
+    }
+    for (; count > 0; --count, p += step) *p = w;
+}
 }  // namespace
 
 void Bitmap::fillRow(int y, int x0, int x1, std::uint32_t colour) {
@@ -84,12 +99,7 @@ void Bitmap::clear(std::uint32_t colour) {
         std::uint32_t* words = words_.data();
         for (std::size_t i = 0; i < runCount_; ++i) {
             const Run& r = drawn_[i];
-            std::uint32_t* p = words + r.start;
-            if (r.step == 1) {
-                std::fill_n(p, r.count, w);
-            } else {
-                for (std::size_t k = r.count; k > 0; --k, p += r.step) *p = w;
-            }
+            storeRun(words + r.start, r.count, r.step, w);
         }
         runCount_ = 0;
         return;
@@ -181,7 +191,7 @@ void Bitmap::line(int x0, int y0, int x1, int y1, std::uint32_t colour) {
                 // Along a row or down a column, up or down.
                 std::uint32_t* p = words_.data() + (xMajor ? n * rowWords + m : m * rowWords + n);
                 const long long step = xMajor ? s : s * rowWords;
-                for (long long k = 0; k < run; ++k) p[k * step] = w;
+                storeRun(p, static_cast<std::size_t>(run), static_cast<std::ptrdiff_t>(step), w);
                 drew(static_cast<std::size_t>(p - words_.data()), static_cast<std::size_t>(run), static_cast<std::ptrdiff_t>(step));
             } else {
                 for (long long k = 0; k < run; ++k) {
