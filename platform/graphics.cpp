@@ -16,6 +16,7 @@ void Bitmap::resize(int width, int height, PixelFormat format) {
     height_ = height;
     format_ = format;
     stride_ = (width * bytesPerPixel() + 3) & ~3;
+    untrack();
     words_.assign(static_cast<std::size_t>(stride_ / 4) * static_cast<std::size_t>(height), 0);
     if (format == PixelFormat::Bgra32) std::fill(words_.begin(), words_.end(), 0xFF000000u);
 }
@@ -35,10 +36,12 @@ std::uint8_t Bitmap::alpha(int x, int y) const {
 void Bitmap::setPixel(int x, int y, std::uint32_t colour, std::uint8_t alpha) {
     if (!contains(x, y)) return;
     if (format_ == PixelFormat::Bgra32) {
-        row32(y)[x] = word(colour, alpha);
+        const std::size_t at = static_cast<std::size_t>(y) * (stride_ / 4) + x;
+        words_[at] = word(colour, alpha);
+        drew(at, 1, 1);
         return;
     }
-    std::uint8_t* p = row(y) + x * 3;
+    std::uint8_t* p = rawRow(y) + x * 3;
     p[0] = static_cast<std::uint8_t>(colour >> 16);
     p[1] = static_cast<std::uint8_t>(colour >> 8);
     p[2] = static_cast<std::uint8_t>(colour);
@@ -55,24 +58,61 @@ void spread(std::uint8_t* p, std::size_t count, std::size_t unit) {
     }
     std::memcpy(p + done * unit, p, (count - done) * unit);
 }
+
+// `count` words from p, `step` words apart: the pixels of a line piece, along a row or a column.
+void storeRun(std::uint32_t* p, std::size_t count, std::ptrdiff_t step, std::uint32_t w) {
+    if (step == 1) {
+        std::fill_n(p, count, w);
+        return;
+    }
+    for (; count >= 4; count -= 4, p += 4 * step) {
+        p[0] = w;
+        p[step] = w;
+        p[2 * step] = w;
+        p[3 * step] = w;
+    }
+    for (; count > 0; --count, p += step) *p = w;
+}
 }  // namespace
 
 void Bitmap::fillRow(int y, int x0, int x1, std::uint32_t colour) {
     if (x0 >= x1) return;
     const std::size_t n = static_cast<std::size_t>(x1 - x0);
     if (format_ == PixelFormat::Bgra32) {
-        row32(y)[x0] = word(colour);
-        spread(row(y) + static_cast<std::size_t>(x0) * 4, n, 4);
+        const std::size_t at = static_cast<std::size_t>(y) * (stride_ / 4) + x0;
+        words_[at] = word(colour);
+        spread(rawRow(y) + static_cast<std::size_t>(x0) * 4, n, 4);
+        drew(at, n, 1);
         return;
     }
-    std::uint8_t* p = row(y) + static_cast<std::size_t>(x0) * 3;
+    std::uint8_t* p = rawRow(y) + static_cast<std::size_t>(x0) * 3;
     p[0] = static_cast<std::uint8_t>(colour >> 16);
     p[1] = static_cast<std::uint8_t>(colour >> 8);
     p[2] = static_cast<std::uint8_t>(colour);
     spread(p, n, 3);
 }
 
-void Bitmap::clear(std::uint32_t colour) { fillRect(0, 0, width_, height_, colour); }
+void Bitmap::clear(std::uint32_t colour) {
+    const std::uint32_t w = word(colour);
+    if (tracked_ && w == cleanWord_) {
+        // Everything else already holds the colour: only the drawn words are put back.
+        std::uint32_t* words = words_.data();
+        for (std::size_t i = 0; i < runCount_; ++i) {
+            const Run& r = drawn_[i];
+            storeRun(words + r.start, r.count, r.step, w);
+        }
+        runCount_ = 0;
+        return;
+    }
+    untrack();
+    fillRect(0, 0, width_, height_, colour);
+    // Followed in 32-bit bitmaps, whose words fit the pieces' 32-bit offsets.
+    const std::size_t words = words_.size();
+    tracked_ = format_ == PixelFormat::Bgra32 && words < (std::size_t{1} << 31);
+    if (tracked_) drawn_.resize(std::clamp<std::size_t>(words / 8, 64, 4096));
+    runCount_ = 0;
+    cleanWord_ = w;
+}
 
 void Bitmap::fillRect(int x, int y, int width, int height, std::uint32_t colour) {
     // 64-bit ends: a huge width must not wrap round into the bitmap.
@@ -84,8 +124,11 @@ void Bitmap::fillRect(int x, int y, int width, int height, std::uint32_t colour)
     // The other rows are copies of the first.
     const std::size_t offset = static_cast<std::size_t>(x0) * bytesPerPixel();
     const std::size_t bytes = static_cast<std::size_t>(x1 - x0) * bytesPerPixel();
-    const std::uint8_t* first = row(static_cast<int>(y0)) + offset;
-    for (long long yy = y0 + 1; yy < y1; ++yy) std::memcpy(row(static_cast<int>(yy)) + offset, first, bytes);
+    const std::uint8_t* first = rawRow(static_cast<int>(y0)) + offset;
+    for (long long yy = y0 + 1; yy < y1; ++yy) {
+        std::memcpy(rawRow(static_cast<int>(yy)) + offset, first, bytes);
+        if (tracked_) drew(static_cast<std::size_t>(yy) * (stride_ / 4) + static_cast<std::size_t>(x0), static_cast<std::size_t>(x1 - x0), 1);
+    }
 }
 
 namespace {
@@ -148,7 +191,8 @@ void Bitmap::line(int x0, int y0, int x1, int y1, std::uint32_t colour) {
                 // Along a row or down a column, up or down.
                 std::uint32_t* p = words_.data() + (xMajor ? n * rowWords + m : m * rowWords + n);
                 const long long step = xMajor ? s : s * rowWords;
-                for (long long k = 0; k < run; ++k) p[k * step] = w;
+                storeRun(p, static_cast<std::size_t>(run), static_cast<std::ptrdiff_t>(step), w);
+                drew(static_cast<std::size_t>(p - words_.data()), static_cast<std::size_t>(run), static_cast<std::ptrdiff_t>(step));
             } else {
                 for (long long k = 0; k < run; ++k) {
                     const long long mk = m + k * s;

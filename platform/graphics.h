@@ -38,12 +38,19 @@ public:
     int bytesPerPixel() const { return format_ == PixelFormat::Bgra32 ? 4 : 3; }
     bool empty() const { return width_ <= 0 || height_ <= 0; }
 
-    std::uint8_t* row(int y) { return reinterpret_cast<std::uint8_t*>(words_.data()) + static_cast<std::size_t>(y) * stride_; }
+    // Writing through a row pointer is not followed: the next clear fills the whole bitmap.
+    std::uint8_t* row(int y) {
+        untrack();
+        return rawRow(y);
+    }
     const std::uint8_t* row(int y) const {
         return reinterpret_cast<const std::uint8_t*>(words_.data()) + static_cast<std::size_t>(y) * stride_;
     }
     // The row as 0xAARRGGBB words; 32-bit bitmaps only.
-    std::uint32_t* row32(int y) { return words_.data() + static_cast<std::size_t>(y) * (stride_ / 4); }
+    std::uint32_t* row32(int y) {
+        untrack();
+        return words_.data() + static_cast<std::size_t>(y) * (stride_ / 4);
+    }
     const std::uint32_t* row32(int y) const { return words_.data() + static_cast<std::size_t>(y) * (stride_ / 4); }
 
     bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
@@ -53,7 +60,8 @@ public:
     std::uint8_t alpha(int x, int y) const;
     void setPixel(int x, int y, std::uint32_t colour, std::uint8_t alpha = 255);
 
-    // Drawing writes opaque pixels (alpha 255).
+    // Drawing writes opaque pixels (alpha 255). A clear in the colour of the last one rewrites only
+    // what was drawn since, when that is known (a plot cleared and redrawn many times a second).
     void clear(std::uint32_t colour);
     void fillRect(int x, int y, int width, int height, std::uint32_t colour);
     // Like the desktop's LineTo: from (x0, y0) up to but not including (x1, y1), so that the
@@ -74,12 +82,35 @@ public:
 
 private:
     void fillRow(int y, int x0, int x1, std::uint32_t colour);
+    std::uint8_t* rawRow(int y) { return reinterpret_cast<std::uint8_t*>(words_.data()) + static_cast<std::size_t>(y) * stride_; }
+    // Notes words written since the last clear: `count` words from `start`, `step` words apart.
+    void drew(std::size_t start, std::size_t count, std::ptrdiff_t step) {
+        if (!tracked_) return;
+        // Past this many pieces a whole fill is as quick, and the list stays small.
+        if (runCount_ == drawn_.size()) {
+            untrack();
+            return;
+        }
+        drawn_[runCount_++] = {static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(count), static_cast<std::int32_t>(step)};
+    }
+    void untrack() { tracked_ = false; }
+
+    struct Run {
+        std::uint32_t start;
+        std::uint32_t count;
+        std::int32_t step;
+    };
 
     int width_ = 0;
     int height_ = 0;
     int stride_ = 0;
     PixelFormat format_ = PixelFormat::Bgra32;
     std::vector<std::uint32_t> words_;  // word storage keeps 32-bit rows aligned
+    // While tracked (32-bit bitmaps after a clear), every word outside drawn_ holds cleanWord_.
+    bool tracked_ = false;
+    std::uint32_t cleanWord_ = 0;
+    std::vector<Run> drawn_;  // room for as many pieces as are worth noting
+    std::size_t runCount_ = 0;
 };
 
 }  // namespace platform

@@ -421,13 +421,15 @@ void FrmBeatsWindow::VScroll5_Change() { VScroll2.setMin(VScroll5.Value()); }
 // ---- Kick-bass detector and automatic level -----------------------------------------------
 
 void FrmBeatsWindow::beat_Change() {
+    // Runs for every point of every plot: the texts are made once.
+    static const std::string kBeatCaption = "beat", kBeatText = "Beat", kNone, kQuiet = "leise gerade";
     const double y = vb::Val(beat.Text());
     if (y <= VScroll3.Value()) {
-        Label1 = "beat";
-        Text5 = "Beat";
+        Label1 = kBeatCaption;
+        Text5 = kBeatText;
     } else {
-        Label1 = "";
-        Text5 = "";
+        Label1 = kNone;
+        Text5 = kNone;
     }
     if (Check1.Value() == 1) {
         if (y >= 220) timerlauter.setEnabled(true);
@@ -436,9 +438,8 @@ void FrmBeatsWindow::beat_Change() {
         // A level past the slider's end is refused; the rest still runs.
         if (y <= -1) tryStmt([&] { VScroll2.setValue(VScroll2.Value() + 750LL); });
     }
-    tryStmt([&] {
-        if (y > text8Value()) Text7 = "leise gerade";
-    });
+    // Reading the limit cannot fail, so only the write needs the error skipping.
+    if (y > text8Value()) tryStmt([&] { Text7 = kQuiet; });
 }
 
 double FrmBeatsWindow::text8Value() {

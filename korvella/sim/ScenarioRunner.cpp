@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <ostream>
 #include <sstream>
+#include <string_view>
 
 #include "dmxc-standin/DmxcStandin.h"
 #include "forms/application.h"
@@ -117,7 +118,9 @@ public:
     Watcher(Printer& p, platform::WindowRegistry& windows) : p_(p), windows_(windows) {}
     void controlChanged(forms::Control& c, forms::Prop prop) override {
         // Design values set while a window is being built are no change.
-        if (prop == forms::Prop::Text && c.name() == "Text1" && c.form() && c.form()->name() == "frmBeats" && c.form()->isLoaded() &&
+        // (Names compared as views: every change of every control passes here.)
+        using namespace std::string_view_literals;
+        if (prop == forms::Prop::Text && c.name() == "Text1"sv && c.form() && c.form()->name() == "frmBeats"sv && c.form()->isLoaded() &&
             c.kind() == forms::Kind::TextBox)
             p_.line("beat", static_cast<forms::TextBox&>(c).Text());
     }

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -41,6 +42,41 @@ TEST(Rounding, CLngAndCIntRoundTiesToEven) {
     EXPECT_EQ(vb::CInt(-32768.5), -32768); // ties to even keep it in range
     EXPECT_EQ(vb::CLng(2147483647.4), 2147483647);
     EXPECT_EQ(vb::CLng(-2147483648.0), -2147483647 - 1);
+}
+
+// CLng reads numbers near the long range without the general rounding; both must agree on
+// every value, overflow included: ties, near-ties, both signs, the range's ends.
+TEST(Rounding, CLngMatchesTheGeneralRoundingAndRange) {
+    auto general = [](double x) -> std::int64_t {
+        const double r = vb::roundHalfEven(x);
+        if (std::isnan(r) || r < -2147483648.0 || r > 2147483647.0) return INT64_MIN;  // overflow
+        return static_cast<std::int64_t>(r);
+    };
+    auto fast = [](double x) -> std::int64_t {
+        try {
+            return vb::CLng(x);
+        } catch (const platform::VbError& e) {
+            EXPECT_EQ(e.number(), 6);
+            return INT64_MIN;
+        }
+    };
+    std::vector<double> values = {0.0, -0.0, 0.5, -0.5, 1.5, -1.5, 2.5, -2.5, 0.49999999999999994, -0.49999999999999994,
+                                  2147483647.0, 2147483647.4, 2147483647.5, 2147483647.6, 2147483648.0, 2147483648.5,
+                                  -2147483648.0, -2147483648.4, -2147483648.5, -2147483648.6, -2147483649.0,
+                                  4294967296.5, -4294967296.5, 1e300, -1e300,
+                                  std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                                  std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::denorm_min()};
+    std::mt19937_64 rng(11);
+    for (int i = 0; i < 200000; ++i) {
+        const double whole = static_cast<double>(static_cast<std::int64_t>(rng() % 4400000000ULL) - 2200000000LL);
+        switch (i % 4) {
+        case 0: values.push_back(whole + 0.5); break;
+        case 1: values.push_back(std::nextafter(whole + 0.5, i % 8 == 1 ? 1e10 : -1e10)); break;
+        case 2: values.push_back(whole / 1024.0 + std::ldexp(static_cast<double>(rng() % 1024), -10)); break;
+        default: values.push_back(std::ldexp(static_cast<double>(static_cast<std::int64_t>(rng())), -static_cast<int>(rng() % 64))); break;
+        }
+    }
+    for (double x : values) ASSERT_EQ(fast(x), general(x)) << std::hexfloat << x;
 }
 
 TEST(Rounding, OutOfRangeRaisesOverflow) {

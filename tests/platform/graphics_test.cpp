@@ -191,5 +191,50 @@ TEST(Bitmap, PolylineDrawsEachJointOnceAndNotTheLastPoint) {
     EXPECT_EQ(lit(b).size(), 12u);
 }
 
+// A clear in the colour of the one before puts back only what was drawn since; every way of
+// drawing, overflowing the list of drawn pieces, writing through row pointers, copies, resizing
+// and a change of colour must still leave exactly what a fill of every pixel leaves.
+TEST(Bitmap, ClearsAfterDrawingEqualAFillOfEveryPixel) {
+    unsigned seed = 7;
+    auto next = [&](int lo, int hi) {
+        seed = seed * 1103515245u + 12345u;
+        return lo + static_cast<int>((seed >> 8) % static_cast<unsigned>(hi - lo + 1));
+    };
+    auto filledWith = [](const Bitmap& b, std::uint32_t colour) {
+        for (int y = 0; y < b.height(); ++y)
+            for (int x = 0; x < b.width(); ++x)
+                if (b.pixel(x, y) != colour || b.alpha(x, y) != 255) return false;
+        return true;
+    };
+    const std::uint32_t colours[] = {0xC0C0C0, 0xC0C0C0, 0xC0C0C0, 0x000000, 0xC0C0C0};
+    for (PixelFormat format : {PixelFormat::Bgra32, PixelFormat::Bgr24}) {
+        Bitmap b(61, 37, format);
+        for (int round = 0; round < 400; ++round) {
+            const std::uint32_t colour = colours[round % 5];
+            b.clear(colour);
+            ASSERT_TRUE(filledWith(b, colour)) << "round " << round;
+            const int kind = round % 8;
+            const int pieces = kind == 7 ? 2000 : next(0, 40);  // kind 7 overflows the list
+            for (int n = 0; n < pieces; ++n) {
+                const std::uint32_t ink = static_cast<std::uint32_t>(next(0, 0xFFFFFF));
+                switch (next(0, kind == 6 ? 4 : 3)) {
+                case 0: b.line(next(-80, 140), next(-80, 120), next(-80, 140), next(-80, 120), ink); break;
+                case 1: b.setPixel(next(-2, 62), next(-2, 38), ink, static_cast<std::uint8_t>(next(0, 255))); break;
+                case 2: b.fillRect(next(-10, 60), next(-10, 36), next(0, 30), next(0, 20), ink); break;
+                case 3: b.polyline({{next(0, 60), next(0, 36)}, {next(0, 60), next(0, 36)}, {next(0, 60), next(0, 36)}}, ink); break;
+                default: b.row(next(0, 36))[next(0, 60 * 3)] = 0x5A; break;  // not a drawing call
+                }
+            }
+            if (kind == 5) {
+                Bitmap copy = b;
+                copy.clear(colour);
+                ASSERT_TRUE(filledWith(copy, colour)) << "copy, round " << round;
+            }
+            if (kind == 4 && round % 3 == 0) b.resize(61 - round % 2, 37);
+            if (kind == 4 && round % 3 == 1) b.resize(61, 37);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace platform
