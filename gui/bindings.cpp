@@ -809,6 +809,37 @@ void drawSunkenBorder(QPainter& p, const QRect& r) {
     p.drawLine(x1 - 1, y0 + 1, x1 - 1, y1 - 1);
 }
 
+// The image the painter draws into, when an image's rows can go into it as they are (what
+// drawImage does for a same-format image, without a clip for each of the many rectangles of an
+// update region); `at` is where the widget's origin lies in it.
+QImage* sameFormatTarget(const QPainter& p, const QImage& source, QPoint& at) {
+    // The device the painter's engine draws into: the window's image while the view paints,
+    // another device when a widget is grabbed.
+    QPaintDevice* device = p.paintEngine() ? p.paintEngine()->paintDevice() : nullptr;
+    if (source.isNull() || !device || device->devType() != QInternal::Image) return nullptr;
+    auto* image = static_cast<QImage*>(device);
+    const QTransform t = p.deviceTransform();
+    // Shared pixels would be copied by the first write, away from the painter's.
+    if (image->format() != source.format() || !image->isDetached() || image->devicePixelRatio() != 1.0 ||
+        t.type() > QTransform::TxTranslate || t.dx() != std::round(t.dx()) || t.dy() != std::round(t.dy()))
+        return nullptr;
+    at = QPoint(static_cast<int>(t.dx()), static_cast<int>(t.dy()));
+    return image;
+}
+
+// Copies the source rectangle of `from` to the target rectangle (of the same size) of `to`, as
+// far as it lies inside `to`; both images have the same format.
+void copyRows(const QImage& from, const QRect& source, QImage& to, const QRect& target) {
+    const QRect dest = target & to.rect();
+    if (dest.isEmpty()) return;
+    const QPoint shift = source.topLeft() - target.topLeft();
+    const std::size_t depth = static_cast<std::size_t>(to.depth() / 8);
+    const std::size_t bytes = static_cast<std::size_t>(dest.width()) * depth;
+    for (int y = dest.top(); y <= dest.bottom(); ++y)
+        std::memcpy(to.scanLine(y) + static_cast<std::size_t>(dest.left()) * depth,
+                    from.constScanLine(y + shift.y()) + static_cast<std::size_t>(dest.left() + shift.x()) * depth, bytes);
+}
+
 // Painting widgets draw their update region one rectangle at a time, each under its own clip:
 // Qt copies an image straight in under a rectangular clip, but under a clip of several
 // rectangles (a region with siblings lying over the widget, as the projector's buttons lie over
@@ -833,13 +864,27 @@ protected:
         const QImage image = imageOf(b->image());
         const QRect picture = image.rect().translated(border, border);
         const QColor back = toQColor(b->BackColor());
-        for (const QRect& r : e->region()) {
-            p.setClipRect(r);
+        QPoint at;
+        QImage* screen = sameFormatTarget(p, image, at);
+        const QRegion& region = e->region();
+        for (const QRect& r : region) {
+            if (const QRect part = r & picture; !part.isEmpty()) {
+                if (screen) {
+                    copyRows(image, part.translated(-picture.topLeft()), *screen, part.translated(at));
+                } else {
+                    p.setClipRect(r);
+                    p.drawImage(part.topLeft(), image, part.translated(-picture.topLeft()));
+                }
+            }
+            if (picture.contains(r)) continue;
             // The back colour where the picture leaves room.
+            p.setClipRect(r);
             for (const QRect& room : QRegion(r).subtracted(picture)) p.fillRect(room, back);
-            if (const QRect part = r & picture; !part.isEmpty())
-                p.drawImage(part.topLeft(), image, part.translated(-picture.topLeft()));
-            if (border) drawSunkenBorder(p, rect());
+        }
+        // The border last, over the picture, once and only where the update reaches it.
+        if (border && !region.subtracted(rect().adjusted(2, 2, -2, -2)).isEmpty()) {
+            p.setClipRegion(region);
+            drawSunkenBorder(p, rect());
         }
     }
 
@@ -916,7 +961,7 @@ protected:
         const QColor back = toQColor(binding->control().BackColor());
         const QImage image = imageOf(frame);
         QPoint at;
-        QImage* screen = sameFormatImage(p, image, at);
+        QImage* screen = sameFormatTarget(p, image, at);
         for (const QRect& r : e->region()) {
             if (const QRect part = r & image.rect(); !part.isEmpty()) {
                 if (screen) {
@@ -931,35 +976,6 @@ protected:
             p.setClipRect(r);
             for (const QRect& room : QRegion(r).subtracted(image.rect())) p.fillRect(room, back);
         }
-    }
-
-private:
-    // The image the painter draws into, when the frame's rows can go into it as they are (what
-    // drawImage does for this format, without a clip for each of the many rectangles of a frame
-    // that changed in part); `at` is where the widget's origin lies in it.
-    static QImage* sameFormatImage(const QPainter& p, const QImage& frame, QPoint& at) {
-        // The device the painter's engine draws into: the window's image while the view paints,
-        // another device when a widget is grabbed.
-        QPaintDevice* device = p.paintEngine() ? p.paintEngine()->paintDevice() : nullptr;
-        if (frame.isNull() || !device || device->devType() != QInternal::Image) return nullptr;
-        auto* image = static_cast<QImage*>(device);
-        const QTransform t = p.deviceTransform();
-        // Shared pixels would be copied by the first write, away from the painter's.
-        if (image->format() != frame.format() || !image->isDetached() || image->devicePixelRatio() != 1.0 ||
-            t.type() > QTransform::TxTranslate ||
-            t.dx() != std::round(t.dx()) || t.dy() != std::round(t.dy()))
-            return nullptr;
-        at = QPoint(static_cast<int>(t.dx()), static_cast<int>(t.dy()));
-        return image;
-    }
-    static void copyRows(const QImage& from, const QRect& source, QImage& to, const QRect& target) {
-        const QRect dest = target & to.rect();
-        if (dest.isEmpty()) return;
-        const QPoint shift = source.topLeft() - target.topLeft();
-        const std::size_t bytes = static_cast<std::size_t>(dest.width()) * 4;
-        for (int y = dest.top(); y <= dest.bottom(); ++y)
-            std::memcpy(to.scanLine(y) + static_cast<std::size_t>(dest.left()) * 4,
-                        from.constScanLine(y + shift.y()) + static_cast<std::size_t>(dest.left() + shift.x()) * 4, bytes);
     }
 };
 

@@ -2,6 +2,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -699,6 +700,86 @@ TEST_F(ViewTest, RapidChangesReachTheWidgetOnceAFrame) {
     }
     EXPECT_NE(view->widget(f.Label1), nullptr);
     advance(gui::View::kFrameMs);
+}
+
+// A plot window as the beat window is: a bordered box redrawn every capture block, a text box
+// lying in it, a label and a lamp changing with the beat, and a hidden window whose text runs.
+class PlotForm : public Form {
+public:
+    PlotForm() : Form("PlotForm", "Plot") {
+        Move(600, 600, 9000, 6000);
+        Start.Move(120, 4200, 1215, 375);
+        Plot.Move(120, 120, 15 * 300, 15 * 160);
+        Plot.setScaleMode(3);
+        Plot.setBackColor(RGB(192, 192, 192));
+        Value.Move(15 * 3, 15 * 3, 15 * 40, 15 * 18);
+        Beat.Move(5000, 120, 1500, 255);
+        Lamp.Move(5000, 600, 300, 300);
+        Lamp.setBackColor(RGB(0, 0, 175));
+    }
+    CommandButton Start{this, "Start", "Start"};
+    PictureBox Plot{this, "Plot"};
+    TextBox Value{this, "Value", &Plot};
+    Label Beat{this, "Beat"};
+    Label Lamp{this, "Lamp"};
+};
+FormSlot<PlotForm> plotForm("PlotForm");
+
+class Counter : public Form {
+public:
+    Counter() : Form("Counter", "Zaehler") { Text1.Move(120, 120, 1500, 315); }
+    TextBox Text1{this, "Text1"};
+};
+FormSlot<Counter> counter("Counter");
+
+// Where the window as the screen holds it differs from the window drawn afresh.
+std::vector<QPoint> staleOnScreen(QWidget* window) {
+    const QImage screen = QGuiApplication::primaryScreen()->grabWindow(window->winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage fresh = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    std::vector<QPoint> stale;
+    if (screen.size() != fresh.size()) return {QPoint(-1, -1)};
+    for (int y = 0; y < fresh.height(); ++y)
+        for (int x = 0; x < fresh.width(); ++x)
+            if (screen.pixel(x, y) != fresh.pixel(x, y)) stale.emplace_back(x, y);
+    return stale;
+}
+
+TEST_F(ViewTest, AWindowRedrawnInPartsEveryFrameShowsWhatAFullRedrawShows) {
+    PlotForm& f = plotForm();
+    f.Show();
+    counter().Show();
+    counter->Hide();
+    advance(gui::View::kFrameMs);
+    QWidget* window = view->window(f);
+    auto* hiddenText = widget<QLineEdit>(counter->Text1);
+    ASSERT_NE(hiddenText, nullptr);
+    std::vector<double> history(150, 0.0);
+    for (int block = 0; block < 120; ++block) {
+        // A kick every 12 blocks, falling off after it.
+        history.erase(history.begin());
+        history.push_back(block % 12 == 0 ? 140.0 : history.back() * 0.6);
+        std::vector<platform::Point> points;
+        for (int i = 0; i < 150; ++i) points.push_back({i * 2, 150 - static_cast<int>(history[static_cast<std::size_t>(i)])});
+        f.Plot.Cls();
+        f.Plot.image().polyline(points, RGB(0, 0, 0));
+        f.Plot.Refresh();
+        f.Plot.Line(300, 20, 0, 20, RGB(255, 0, 0));
+        f.Plot.Line(300, 90, 0, 90, RGB(0, 255, 0));
+        f.Value.setText(std::to_string(points.back().y));
+        f.Beat.setCaption(history.back() > 100 ? "beat" : "");
+        f.Lamp.setBackColor(block % 2 ? RGB(0, 0, 175) : RGB(0, 0, 255));
+        counter->Text1.setText(std::to_string(block));
+        advance(gui::View::kFrameMs + block % 3 * 7);
+        const std::vector<QPoint> stale = staleOnScreen(window);
+        ASSERT_TRUE(stale.empty()) << "block " << block << ": " << stale.size() << " pixels, first at " << stale[0].x()
+                                   << "," << stale[0].y();
+    }
+    // The hidden window's box shows its text as soon as it is looked at or shown.
+    EXPECT_EQ(widget<QLineEdit>(counter->Text1)->text(), "119");
+    counter->Text1.setText("vorbei");
+    counter->Show();
+    advance(1);
+    EXPECT_EQ(hiddenText->text(), "vorbei");
 }
 
 TEST_F(ViewTest, TheLoopStaysOursAndQtEventsArriveInItsPump) {
