@@ -753,6 +753,7 @@ TEST_F(ViewTest, AWindowRedrawnInPartsEveryFrameShowsWhatAFullRedrawShows) {
     QWidget* window = view->window(f);
     auto* hiddenText = widget<QLineEdit>(counter->Text1);
     ASSERT_NE(hiddenText, nullptr);
+    const QString before = hiddenText->text();
     std::vector<double> history(150, 0.0);
     for (int block = 0; block < 120; ++block) {
         // A kick every 12 blocks, falling off after it.
@@ -774,12 +775,22 @@ TEST_F(ViewTest, AWindowRedrawnInPartsEveryFrameShowsWhatAFullRedrawShows) {
         ASSERT_TRUE(stale.empty()) << "block " << block << ": " << stale.size() << " pixels, first at " << stale[0].x()
                                    << "," << stale[0].y();
     }
-    // The hidden window's box shows its text as soon as it is looked at or shown.
+    // The hidden window's box is not written at the frames; it shows its text as soon as it is
+    // looked at or shown, and a minimised window as soon as it comes back.
+    EXPECT_EQ(hiddenText->text(), before);
     EXPECT_EQ(widget<QLineEdit>(counter->Text1)->text(), "119");
     counter->Text1.setText("vorbei");
     counter->Show();
-    advance(1);
     EXPECT_EQ(hiddenText->text(), "vorbei");
+    counter->setWindowState(1);
+    advance(gui::View::kFrameMs);
+    counter->Text1.setText("klein");
+    advance(gui::View::kFrameMs);
+    EXPECT_EQ(hiddenText->text(), "vorbei");
+    counter->setWindowState(0);
+    EXPECT_EQ(hiddenText->text(), "klein");
+    advance(1);
+    EXPECT_TRUE(staleOnScreen(view->window(counter())).empty());
 }
 
 TEST_F(ViewTest, TheLoopStaysOursAndQtEventsArriveInItsPump) {
