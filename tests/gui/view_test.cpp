@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -791,6 +792,54 @@ TEST_F(ViewTest, AWindowRedrawnInPartsEveryFrameShowsWhatAFullRedrawShows) {
     EXPECT_EQ(hiddenText->text(), "klein");
     advance(1);
     EXPECT_TRUE(staleOnScreen(view->window(counter())).empty());
+}
+
+// The picture box's sunken border, against the same frame drawn with lines, on the screen and
+// drawn afresh, whole and after an update reaching only a corner of it.
+TEST_F(ViewTest, APictureBoxHasItsSunkenBorderOnTheScreenAsDrawnAfresh) {
+    TestForm& f = shown();
+    f.Picture1.Move(4000, 1300, 15 * 37, 15 * 23);
+    f.Picture1.setBackColor(RGB(10, 20, 30));
+    f.Picture1.Cls();
+    advance(gui::View::kFrameMs);
+    QWidget* pic = view->widget(f.Picture1);
+    QImage reference(pic->size(), QImage::Format_RGB32);
+    reference.fill(Qt::black);
+    {
+        QPainter p(&reference);
+        const int x1 = reference.width() - 1, y1 = reference.height() - 1;
+        p.setPen(QColor(128, 128, 128));
+        p.drawLine(0, 0, x1 - 1, 0);
+        p.drawLine(0, 0, 0, y1 - 1);
+        p.setPen(QColor(64, 64, 64));
+        p.drawLine(1, 1, x1 - 2, 1);
+        p.drawLine(1, 1, 1, y1 - 2);
+        p.setPen(QColor(255, 255, 255));
+        p.drawLine(0, y1, x1, y1);
+        p.drawLine(x1, 0, x1, y1);
+        p.setPen(QColor(192, 192, 192));
+        p.drawLine(1, y1 - 1, x1 - 1, y1 - 1);
+        p.drawLine(x1 - 1, 1, x1 - 1, y1 - 1);
+    }
+    auto sameBorder = [&](const QImage& shown, QPoint at) {
+        for (int y = 0; y < reference.height(); ++y)
+            for (int x = 0; x < reference.width(); ++x) {
+                const bool ring = x < 2 || y < 2 || x >= reference.width() - 2 || y >= reference.height() - 2;
+                if (ring && shown.pixel(at.x() + x, at.y() + y) != reference.pixel(x, y)) {
+                    ADD_FAILURE() << "border pixel " << x << "," << y;
+                    return false;
+                }
+            }
+        return true;
+    };
+    QWidget* window = view->window(f);
+    const QPoint at = pic->mapTo(window, QPoint(0, 0));
+    EXPECT_TRUE(sameBorder(pic->grab().toImage(), QPoint(0, 0)));
+    EXPECT_TRUE(sameBorder(QGuiApplication::primaryScreen()->grabWindow(window->winId()).toImage(), at));
+    pic->update(QRect(reference.width() - 5, reference.height() - 5, 5, 5));
+    advance(1);
+    EXPECT_TRUE(sameBorder(QGuiApplication::primaryScreen()->grabWindow(window->winId()).toImage(), at));
+    EXPECT_TRUE(staleOnScreen(window).empty());
 }
 
 TEST_F(ViewTest, TheLoopStaysOursAndQtEventsArriveInItsPump) {
