@@ -31,10 +31,14 @@ Control* Form::control(const std::string& name) const {
     return nullptr;
 }
 
-void Form::addControl(Control* c) { controls_.push_back(c); }
+void Form::addControl(Control* c) {
+    controls_.push_back(c);
+    ++controlsSerial_;
+}
 
 void Form::removeControl(Control* c) {
     std::erase(controls_, c);
+    ++controlsSerial_;
     if (focused_ == c) focused_ = nullptr;
 }
 

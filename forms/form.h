@@ -23,6 +23,8 @@ public:
     HWND hWnd() const { return hwnd_; }
     // Every control, in creation order.
     const std::vector<Control*>& Controls() const { return controls_; }
+    // Moves on whenever a control is added or removed: Controls() is unchanged while it stays.
+    std::uint64_t controlsSerial() const { return controlsSerial_; }
     Control* control(const std::string& name) const;
 
     const std::string& Caption() const { return caption_; }
@@ -104,6 +106,7 @@ private:
     std::string caption_;
     HWND hwnd_ = 0;
     std::vector<Control*> controls_;
+    std::uint64_t controlsSerial_ = 0;
     Control* focused_ = nullptr;
     double left_ = 0, top_ = 0, width_ = 4800, height_ = 3600;
     double restoreLeft_ = 0, restoreTop_ = 0, restoreWidth_ = 0, restoreHeight_ = 0;

@@ -19,6 +19,8 @@
 #include <QRegion>
 #include <QScrollBar>
 #include <QStyle>
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -793,20 +795,62 @@ private:
 
 // ---- PictureBox ----
 
-void drawSunkenBorder(QPainter& p, const QRect& r) {
+// The 2-pixel sunken border inside a rectangle: one-pixel strips in the order they are drawn,
+// later ones over earlier ones at the corners.
+struct BorderStrip {
+    QRect rect;
+    QRgb colour;
+};
+std::array<BorderStrip, 8> sunkenBorder(const QRect& r) {
     const int x0 = r.left(), y0 = r.top(), x1 = r.right(), y1 = r.bottom();
-    p.setPen(QColor(128, 128, 128));
-    p.drawLine(x0, y0, x1 - 1, y0);
-    p.drawLine(x0, y0, x0, y1 - 1);
-    p.setPen(QColor(64, 64, 64));
-    p.drawLine(x0 + 1, y0 + 1, x1 - 2, y0 + 1);
-    p.drawLine(x0 + 1, y0 + 1, x0 + 1, y1 - 2);
-    p.setPen(QColor(255, 255, 255));
-    p.drawLine(x0, y1, x1, y1);
-    p.drawLine(x1, y0, x1, y1);
-    p.setPen(QColor(192, 192, 192));
-    p.drawLine(x0 + 1, y1 - 1, x1 - 1, y1 - 1);
-    p.drawLine(x1 - 1, y0 + 1, x1 - 1, y1 - 1);
+    return {{{QRect(QPoint(x0, y0), QPoint(x1 - 1, y0)), qRgb(128, 128, 128)},
+             {QRect(QPoint(x0, y0), QPoint(x0, y1 - 1)), qRgb(128, 128, 128)},
+             {QRect(QPoint(x0 + 1, y0 + 1), QPoint(x1 - 2, y0 + 1)), qRgb(64, 64, 64)},
+             {QRect(QPoint(x0 + 1, y0 + 1), QPoint(x0 + 1, y1 - 2)), qRgb(64, 64, 64)},
+             {QRect(QPoint(x0, y1), QPoint(x1, y1)), qRgb(255, 255, 255)},
+             {QRect(QPoint(x1, y0), QPoint(x1, y1)), qRgb(255, 255, 255)},
+             {QRect(QPoint(x0 + 1, y1 - 1), QPoint(x1 - 1, y1 - 1)), qRgb(192, 192, 192)},
+             {QRect(QPoint(x1 - 1, y0 + 1), QPoint(x1 - 1, y1 - 1)), qRgb(192, 192, 192)}}};
+}
+
+// The image the painter draws into, when an image's rows can go into it as they are (what
+// drawImage does for a same-format image, without a clip for each of the many rectangles of an
+// update region); `at` is where the widget's origin lies in it.
+QImage* sameFormatTarget(const QPainter& p, const QImage& source, QPoint& at) {
+    // The device the painter's engine draws into: the window's image while the view paints,
+    // another device when a widget is grabbed.
+    QPaintDevice* device = p.paintEngine() ? p.paintEngine()->paintDevice() : nullptr;
+    if (source.isNull() || !device || device->devType() != QInternal::Image) return nullptr;
+    auto* image = static_cast<QImage*>(device);
+    const QTransform t = p.deviceTransform();
+    // Shared pixels would be copied by the first write, away from the painter's.
+    if (image->format() != source.format() || !image->isDetached() || image->devicePixelRatio() != 1.0 ||
+        t.type() > QTransform::TxTranslate || t.dx() != std::round(t.dx()) || t.dy() != std::round(t.dy()))
+        return nullptr;
+    at = QPoint(static_cast<int>(t.dx()), static_cast<int>(t.dy()));
+    return image;
+}
+
+// Copies the source rectangle of `from` to the target rectangle (of the same size) of `to`, as
+// far as it lies inside `to`; both images have the same format.
+void copyRows(const QImage& from, const QRect& source, QImage& to, const QRect& target) {
+    const QRect dest = target & to.rect();
+    if (dest.isEmpty()) return;
+    const QPoint shift = source.topLeft() - target.topLeft();
+    const std::size_t depth = static_cast<std::size_t>(to.depth() / 8);
+    const std::size_t bytes = static_cast<std::size_t>(dest.width()) * depth;
+    for (int y = dest.top(); y <= dest.bottom(); ++y)
+        std::memcpy(to.scanLine(y) + static_cast<std::size_t>(dest.left()) * depth,
+                    from.constScanLine(y + shift.y()) + static_cast<std::size_t>(dest.left() + shift.x()) * depth, bytes);
+}
+
+// Fills a rectangle of a 32-bit image with an opaque colour.
+void fillRows(QImage& to, const QRect& target, QRgb colour) {
+    const QRect dest = target & to.rect();
+    for (int y = dest.top(); y <= dest.bottom(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(to.scanLine(y));
+        std::fill(row + dest.left(), row + dest.right() + 1, colour | 0xFF000000u);
+    }
 }
 
 // Painting widgets draw their update region one rectangle at a time, each under its own clip:
@@ -833,13 +877,37 @@ protected:
         const QImage image = imageOf(b->image());
         const QRect picture = image.rect().translated(border, border);
         const QColor back = toQColor(b->BackColor());
-        for (const QRect& r : e->region()) {
-            p.setClipRect(r);
+        QPoint at;
+        QImage* screen = sameFormatTarget(p, image, at);
+        const QRegion& region = e->region();
+        for (const QRect& r : region) {
+            if (const QRect part = r & picture; !part.isEmpty()) {
+                if (screen) {
+                    copyRows(image, part.translated(-picture.topLeft()), *screen, part.translated(at));
+                } else {
+                    p.setClipRect(r);
+                    p.drawImage(part.topLeft(), image, part.translated(-picture.topLeft()));
+                }
+            }
+            if (picture.contains(r)) continue;
             // The back colour where the picture leaves room.
+            p.setClipRect(r);
             for (const QRect& room : QRegion(r).subtracted(picture)) p.fillRect(room, back);
-            if (const QRect part = r & picture; !part.isEmpty())
-                p.drawImage(part.topLeft(), image, part.translated(-picture.topLeft()));
-            if (border) drawSunkenBorder(p, rect());
+        }
+        // The border last, over the picture, only where the update reaches it: strips filled
+        // (a line under a clip costs many times more).
+        if (!border) return;
+        for (const QRect& r : region) {
+            for (const BorderStrip& strip : sunkenBorder(rect())) {
+                const QRect part = strip.rect & r;
+                if (part.isEmpty()) continue;
+                if (screen && screen->depth() == 32) {
+                    fillRows(*screen, part.translated(at), strip.colour);
+                } else {
+                    p.setClipRect(r);
+                    p.fillRect(part, QColor::fromRgb(strip.colour));
+                }
+            }
         }
     }
 
@@ -916,7 +984,7 @@ protected:
         const QColor back = toQColor(binding->control().BackColor());
         const QImage image = imageOf(frame);
         QPoint at;
-        QImage* screen = sameFormatImage(p, image, at);
+        QImage* screen = sameFormatTarget(p, image, at);
         for (const QRect& r : e->region()) {
             if (const QRect part = r & image.rect(); !part.isEmpty()) {
                 if (screen) {
@@ -931,35 +999,6 @@ protected:
             p.setClipRect(r);
             for (const QRect& room : QRegion(r).subtracted(image.rect())) p.fillRect(room, back);
         }
-    }
-
-private:
-    // The image the painter draws into, when the frame's rows can go into it as they are (what
-    // drawImage does for this format, without a clip for each of the many rectangles of a frame
-    // that changed in part); `at` is where the widget's origin lies in it.
-    static QImage* sameFormatImage(const QPainter& p, const QImage& frame, QPoint& at) {
-        // The device the painter's engine draws into: the window's image while the view paints,
-        // another device when a widget is grabbed.
-        QPaintDevice* device = p.paintEngine() ? p.paintEngine()->paintDevice() : nullptr;
-        if (frame.isNull() || !device || device->devType() != QInternal::Image) return nullptr;
-        auto* image = static_cast<QImage*>(device);
-        const QTransform t = p.deviceTransform();
-        // Shared pixels would be copied by the first write, away from the painter's.
-        if (image->format() != frame.format() || !image->isDetached() || image->devicePixelRatio() != 1.0 ||
-            t.type() > QTransform::TxTranslate ||
-            t.dx() != std::round(t.dx()) || t.dy() != std::round(t.dy()))
-            return nullptr;
-        at = QPoint(static_cast<int>(t.dx()), static_cast<int>(t.dy()));
-        return image;
-    }
-    static void copyRows(const QImage& from, const QRect& source, QImage& to, const QRect& target) {
-        const QRect dest = target & to.rect();
-        if (dest.isEmpty()) return;
-        const QPoint shift = source.topLeft() - target.topLeft();
-        const std::size_t bytes = static_cast<std::size_t>(dest.width()) * 4;
-        for (int y = dest.top(); y <= dest.bottom(); ++y)
-            std::memcpy(to.scanLine(y) + static_cast<std::size_t>(dest.left()) * 4,
-                        from.constScanLine(y + shift.y()) + static_cast<std::size_t>(dest.left() + shift.x()) * 4, bytes);
     }
 };
 

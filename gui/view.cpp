@@ -103,6 +103,8 @@ public:
     // Writes the property changes held back since the last time into the widgets.
     void applyPending();
     bool hasPending() const { return !pending_.empty(); }
+    // Whether the window can show anything now (not hidden, not minimised).
+    bool onScreen() const { return window->isVisible() && !window->isMinimized(); }
     // Follows controls made or dropped after the form was loaded.
     void reconcile();
     void renderFrames(std::int64_t nowNs);
@@ -138,6 +140,7 @@ private:
 
     View::Impl& view_;
     std::vector<forms::Control*> known_;
+    std::uint64_t knownSerial_ = 0;
     std::unordered_map<const forms::Control*, std::unique_ptr<Binding>> bindings_;
     std::unordered_map<const forms::Control*, QAction*> actions_;
     std::unique_ptr<QObject> menuContext_;
@@ -191,10 +194,14 @@ struct View::Impl {
         auto it = forms.find(f);
         return it == forms.end() ? nullptr : it->second.get();
     }
-    void applyPending() {
-        if (std::none_of(forms.begin(), forms.end(), [](auto& entry) { return entry.second->hasPending(); })) return;
+    // onScreenOnly: the frame's writes, which leave the windows that show nothing (hidden or
+    // minimised) waiting until they show again or their widgets are looked at.
+    void applyPending(bool onScreenOnly = false) {
+        auto due = [onScreenOnly](const FormView& fv) { return fv.hasPending() && (!onScreenOnly || fv.onScreen()); };
+        if (std::none_of(forms.begin(), forms.end(), [&](auto& entry) { return due(*entry.second); })) return;
         std::vector<const forms::Form*> keys;
-        for (auto& [f, fv] : forms) keys.push_back(f);
+        for (auto& [f, fv] : forms)
+            if (due(*fv)) keys.push_back(f);
         // A widget written may hand a value back to the runtime; a form gone meanwhile is skipped.
         for (const forms::Form* f : keys)
             if (FormView* fv = find(f)) fv->applyPending();
@@ -267,6 +274,7 @@ bool FormView::owns(platform::HWND hwnd) const {
 
 void FormView::build() {
     known_ = form.Controls();
+    knownSerial_ = form.controlsSerial();
     for (auto* c : known_) makeBinding(*c);
     buildMenus();
     restack();
@@ -428,6 +436,9 @@ void FormView::applyPending(const forms::Control* c) {
 }
 
 void FormView::reconcile() {
+    // Asked at every pump: the form's serial says at once that nothing was added or removed.
+    if (form.controlsSerial() == knownSerial_) return;
+    knownSerial_ = form.controlsSerial();
     const std::vector<forms::Control*>& now = form.Controls();
     if (now == known_) return;
     std::unordered_set<const forms::Control*> live(now.begin(), now.end());
@@ -472,6 +483,8 @@ void FormView::syncForm(Prop prop) {
         break;
     case Prop::WindowState:
         if (form.WindowState() == 2) fullScreenOn_ = screenOfWindow();
+        // A window coming back from the taskbar starts with its controls as they are now.
+        if (form.Visible() && form.WindowState() != 1) applyPending();
         applyVisibility();
         break;
     case Prop::ZOrder:
@@ -789,7 +802,7 @@ void View::pump() {
         d.nextFrameMs = d.nextFrameMs < 0 || now - d.nextFrameMs >= kFrameMs ? now + kFrameMs : d.nextFrameMs + kFrameMs;
         {
             platform::cpumeter::Scope meter(platform::cpumeter::Part::ViewUpdates);
-            d.applyPending();
+            d.applyPending(true);
         }
         platform::cpumeter::Scope meter(platform::cpumeter::Part::ProjectorRendering);
         std::vector<FormView*> views;

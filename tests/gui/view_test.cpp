@@ -2,11 +2,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -699,6 +701,145 @@ TEST_F(ViewTest, RapidChangesReachTheWidgetOnceAFrame) {
     }
     EXPECT_NE(view->widget(f.Label1), nullptr);
     advance(gui::View::kFrameMs);
+}
+
+// A plot window as the beat window is: a bordered box redrawn every capture block, a text box
+// lying in it, a label and a lamp changing with the beat, and a hidden window whose text runs.
+class PlotForm : public Form {
+public:
+    PlotForm() : Form("PlotForm", "Plot") {
+        Move(600, 600, 9000, 6000);
+        Start.Move(120, 4200, 1215, 375);
+        Plot.Move(120, 120, 15 * 300, 15 * 160);
+        Plot.setScaleMode(3);
+        Plot.setBackColor(RGB(192, 192, 192));
+        Value.Move(15 * 3, 15 * 3, 15 * 40, 15 * 18);
+        Beat.Move(5000, 120, 1500, 255);
+        Lamp.Move(5000, 600, 300, 300);
+        Lamp.setBackColor(RGB(0, 0, 175));
+    }
+    CommandButton Start{this, "Start", "Start"};
+    PictureBox Plot{this, "Plot"};
+    TextBox Value{this, "Value", &Plot};
+    Label Beat{this, "Beat"};
+    Label Lamp{this, "Lamp"};
+};
+FormSlot<PlotForm> plotForm("PlotForm");
+
+class Counter : public Form {
+public:
+    Counter() : Form("Counter", "Zaehler") { Text1.Move(120, 120, 1500, 315); }
+    TextBox Text1{this, "Text1"};
+};
+FormSlot<Counter> counter("Counter");
+
+// Where the window as the screen holds it differs from the window drawn afresh.
+std::vector<QPoint> staleOnScreen(QWidget* window) {
+    const QImage screen = QGuiApplication::primaryScreen()->grabWindow(window->winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage fresh = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    std::vector<QPoint> stale;
+    if (screen.size() != fresh.size()) return {QPoint(-1, -1)};
+    for (int y = 0; y < fresh.height(); ++y)
+        for (int x = 0; x < fresh.width(); ++x)
+            if (screen.pixel(x, y) != fresh.pixel(x, y)) stale.emplace_back(x, y);
+    return stale;
+}
+
+TEST_F(ViewTest, AWindowRedrawnInPartsEveryFrameShowsWhatAFullRedrawShows) {
+    PlotForm& f = plotForm();
+    f.Show();
+    counter().Show();
+    counter->Hide();
+    advance(gui::View::kFrameMs);
+    QWidget* window = view->window(f);
+    auto* hiddenText = widget<QLineEdit>(counter->Text1);
+    ASSERT_NE(hiddenText, nullptr);
+    const QString before = hiddenText->text();
+    std::vector<double> history(150, 0.0);
+    for (int block = 0; block < 120; ++block) {
+        // A kick every 12 blocks, falling off after it.
+        history.erase(history.begin());
+        history.push_back(block % 12 == 0 ? 140.0 : history.back() * 0.6);
+        std::vector<platform::Point> points;
+        for (int i = 0; i < 150; ++i) points.push_back({i * 2, 150 - static_cast<int>(history[static_cast<std::size_t>(i)])});
+        f.Plot.Cls();
+        f.Plot.image().polyline(points, RGB(0, 0, 0));
+        f.Plot.Refresh();
+        f.Plot.Line(300, 20, 0, 20, RGB(255, 0, 0));
+        f.Plot.Line(300, 90, 0, 90, RGB(0, 255, 0));
+        f.Value.setText(std::to_string(points.back().y));
+        f.Beat.setCaption(history.back() > 100 ? "beat" : "");
+        f.Lamp.setBackColor(block % 2 ? RGB(0, 0, 175) : RGB(0, 0, 255));
+        counter->Text1.setText(std::to_string(block));
+        advance(gui::View::kFrameMs + block % 3 * 7);
+        const std::vector<QPoint> stale = staleOnScreen(window);
+        ASSERT_TRUE(stale.empty()) << "block " << block << ": " << stale.size() << " pixels, first at " << stale[0].x()
+                                   << "," << stale[0].y();
+    }
+    // The hidden window's box is not written at the frames; it shows its text as soon as it is
+    // looked at or shown, and a minimised window as soon as it comes back.
+    EXPECT_EQ(hiddenText->text(), before);
+    EXPECT_EQ(widget<QLineEdit>(counter->Text1)->text(), "119");
+    counter->Text1.setText("vorbei");
+    counter->Show();
+    EXPECT_EQ(hiddenText->text(), "vorbei");
+    counter->setWindowState(1);
+    advance(gui::View::kFrameMs);
+    counter->Text1.setText("klein");
+    advance(gui::View::kFrameMs);
+    EXPECT_EQ(hiddenText->text(), "vorbei");
+    counter->setWindowState(0);
+    EXPECT_EQ(hiddenText->text(), "klein");
+    advance(1);
+    EXPECT_TRUE(staleOnScreen(view->window(counter())).empty());
+}
+
+// The picture box's sunken border, against the same frame drawn with lines, on the screen and
+// drawn afresh, whole and after an update reaching only a corner of it.
+TEST_F(ViewTest, APictureBoxHasItsSunkenBorderOnTheScreenAsDrawnAfresh) {
+    TestForm& f = shown();
+    f.Picture1.Move(4000, 1300, 15 * 37, 15 * 23);
+    f.Picture1.setBackColor(RGB(10, 20, 30));
+    f.Picture1.Cls();
+    advance(gui::View::kFrameMs);
+    QWidget* pic = view->widget(f.Picture1);
+    QImage reference(pic->size(), QImage::Format_RGB32);
+    reference.fill(Qt::black);
+    {
+        QPainter p(&reference);
+        const int x1 = reference.width() - 1, y1 = reference.height() - 1;
+        p.setPen(QColor(128, 128, 128));
+        p.drawLine(0, 0, x1 - 1, 0);
+        p.drawLine(0, 0, 0, y1 - 1);
+        p.setPen(QColor(64, 64, 64));
+        p.drawLine(1, 1, x1 - 2, 1);
+        p.drawLine(1, 1, 1, y1 - 2);
+        p.setPen(QColor(255, 255, 255));
+        p.drawLine(0, y1, x1, y1);
+        p.drawLine(x1, 0, x1, y1);
+        p.setPen(QColor(192, 192, 192));
+        p.drawLine(1, y1 - 1, x1 - 1, y1 - 1);
+        p.drawLine(x1 - 1, 1, x1 - 1, y1 - 1);
+    }
+    auto sameBorder = [&](const QImage& shown, QPoint at) {
+        for (int y = 0; y < reference.height(); ++y)
+            for (int x = 0; x < reference.width(); ++x) {
+                const bool ring = x < 2 || y < 2 || x >= reference.width() - 2 || y >= reference.height() - 2;
+                if (ring && shown.pixel(at.x() + x, at.y() + y) != reference.pixel(x, y)) {
+                    ADD_FAILURE() << "border pixel " << x << "," << y;
+                    return false;
+                }
+            }
+        return true;
+    };
+    QWidget* window = view->window(f);
+    const QPoint at = pic->mapTo(window, QPoint(0, 0));
+    EXPECT_TRUE(sameBorder(pic->grab().toImage(), QPoint(0, 0)));
+    EXPECT_TRUE(sameBorder(QGuiApplication::primaryScreen()->grabWindow(window->winId()).toImage(), at));
+    pic->update(QRect(reference.width() - 5, reference.height() - 5, 5, 5));
+    advance(1);
+    EXPECT_TRUE(sameBorder(QGuiApplication::primaryScreen()->grabWindow(window->winId()).toImage(), at));
+    EXPECT_TRUE(staleOnScreen(window).empty());
 }
 
 TEST_F(ViewTest, TheLoopStaysOursAndQtEventsArriveInItsPump) {
