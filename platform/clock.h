@@ -34,6 +34,12 @@ public:
     void sleepMs(int ms) override;
     void sleepUntilNs(std::int64_t ns) override;
     bool isVirtual() const override { return false; }
+
+    // Sleeps until the monotonic clock reaches deadlineNs, or until another thread has changed
+    // word from seen and calls wake on it; may also return early on a signal. One system call and
+    // no lock, which is why the loop sleeps this way.
+    static void waitUntilNs(std::atomic<std::uint32_t>& word, std::uint32_t seen, std::int64_t deadlineNs);
+    static void wake(std::atomic<std::uint32_t>& word);
 };
 
 // Virtual time for tests and the headless runner. Sources scheduled on it (the virtual audio

@@ -1,12 +1,6 @@
 #include "platform/eventloop.h"
 
-#include <linux/futex.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <climits>
-#include <ctime>
 #include <limits>
 #include <stdexcept>
 
@@ -38,25 +32,6 @@ constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
 // Only the user-interface thread enters the program's code.
 bool g_ended = false;
 int g_entryDepth = 0;
-
-// The real loop sleeps on a futex word rather than a condition variable: one system call per
-// wake-up and no mutex to take back afterwards. The deadline is absolute on the monotonic clock
-// (the real clock's), so a late wake-up never pushes the next one later.
-static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t) &&
-              std::atomic<std::uint32_t>::is_always_lock_free);
-
-std::uint32_t* futexWord(std::atomic<std::uint32_t>& word) { return reinterpret_cast<std::uint32_t*>(&word); }
-
-void futexWaitUntil(std::atomic<std::uint32_t>& word, std::uint32_t seen, std::int64_t deadlineNs) {
-    timespec at{};
-    at.tv_sec = static_cast<time_t>(deadlineNs / 1'000'000'000);
-    at.tv_nsec = static_cast<long>(deadlineNs % 1'000'000'000);
-    syscall(SYS_futex, futexWord(word), FUTEX_WAIT_BITSET_PRIVATE, seen, &at, nullptr, FUTEX_BITSET_MATCH_ANY);
-}
-
-void futexWakeAll(std::atomic<std::uint32_t>& word) {
-    syscall(SYS_futex, futexWord(word), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
-}
 }  // namespace
 
 void setProgramEnded(bool ended) { g_ended = ended; }
@@ -172,13 +147,13 @@ void EventLoop::wake() {
     // Paired with sleepUntil: either the sleeper sees what was posted before it sleeps, or the
     // changed word makes its futex wait return at once, or it is asleep and woken here.
     wakeWord_.fetch_add(1);
-    if (sleeping_.load()) futexWakeAll(wakeWord_);
+    if (sleeping_.load()) RealClock::wake(wakeWord_);
 }
 
 void EventLoop::sleepUntil(std::int64_t deadlineNs) {
     const std::uint32_t seen = wakeWord_.load();
     sleeping_.store(true);
-    if (nothingPosted() && !quit_.load()) futexWaitUntil(wakeWord_, seen, deadlineNs);
+    if (nothingPosted() && !quit_.load()) RealClock::waitUntilNs(wakeWord_, seen, deadlineNs);
     sleeping_.store(false);
 }
 
