@@ -1,35 +1,10 @@
 #include "platform/clock.h"
 
-#include <linux/futex.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <climits>
 #include <limits>
 #include <thread>
 
 namespace platform {
-
-namespace {
-// A futex wait with an absolute deadline on the monotonic clock, so a late wake-up never pushes
-// the next one later.
-static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t) &&
-              std::atomic<std::uint32_t>::is_always_lock_free);
-
-std::uint32_t* futexWord(std::atomic<std::uint32_t>& word) { return reinterpret_cast<std::uint32_t*>(&word); }
-}  // namespace
-
-void RealClock::waitUntilNs(std::atomic<std::uint32_t>& word, std::uint32_t seen, std::int64_t deadlineNs) {
-    timespec at{};
-    at.tv_sec = static_cast<time_t>(deadlineNs / 1'000'000'000);
-    at.tv_nsec = static_cast<long>(deadlineNs % 1'000'000'000);
-    syscall(SYS_futex, futexWord(word), FUTEX_WAIT_BITSET_PRIVATE, seen, &at, nullptr, FUTEX_BITSET_MATCH_ANY);
-}
-
-void RealClock::wake(std::atomic<std::uint32_t>& word) {
-    syscall(SYS_futex, futexWord(word), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
-}
 
 void RealClock::sleepMs(int ms) {
     if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
