@@ -59,8 +59,8 @@ bool runAsEntry(F&& fn) {
 }
 
 // A timer of the loop. Enabling it when stopped or changing its interval starts a fresh full
-// interval (enabling it while it runs changes nothing);
-// interval 0 never ticks; a tick that falls due while its own handler runs is dropped.
+// interval (enabling it while it runs changes nothing); interval 0 never ticks; a tick falling due
+// while its own handler runs (real clock: or a later one of the same pump) is dropped.
 class LoopTimer {
 public:
     explicit LoopTimer(std::function<void()> onTick, EventLoop* loop = nullptr);
