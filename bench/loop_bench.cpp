@@ -1,17 +1,22 @@
 // The real-clock loop idling with the program's typical timer load: six 1 ms timers and eight
 // 5 ms timers whose handlers do nothing, against a plain 1 ms sleep loop as the baseline.
 //
-// The machine is shared, so one long run of each after the other is at the mercy of whatever else
-// runs meanwhile. The two run side by side instead, each on its own thread, in rounds; the median
-// of the rounds' ratios is the figure, with the lowest and highest beside it. Each share is its
-// thread's CPU time over wall time; wake-ups are its context switches, so a loop that only costs
-// more because it wakes more often shows as such.
+// Like with like: the plain loop sleeps the way the loop does (a futex wait to an absolute
+// deadline on the monotonic clock) and to the same instants (each next whole millisecond), so
+// both make one system call per wake-up and wake equally often; what is left between them is what
+// the loop does per wake-up. The machine is shared, so one long run of each after the other is at
+// the mercy of whatever else runs meanwhile. The two run side by side instead, each on its own
+// thread, in rounds; the median of the rounds' ratios is the figure, with the lowest and highest
+// beside it. Each share is its thread's CPU time over wall time; wake-ups are its context
+// switches.
 //
 // Usage: loop_bench [seconds per side, default 10] [rounds, default 5]
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -84,8 +89,14 @@ int main(int argc, char** argv) {
     const double slice = seconds / rounds;
 
     auto plainLoop = [slice] {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(slice);
-        while (std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        constexpr std::int64_t kMs = 1'000'000;
+        std::atomic<std::uint32_t> word{0};  // nobody wakes it: each wait runs to its deadline
+        const std::int64_t end = platform::RealClock::steadyNowNs() + static_cast<std::int64_t>(slice * 1e9);
+        for (;;) {
+            const std::int64_t now = platform::RealClock::steadyNowNs();
+            if (now >= end) break;
+            platform::RealClock::waitUntilNs(word, 0, (now / kMs + 1) * kMs);
+        }
     };
 
     platform::EventLoop loop(std::make_unique<platform::RealClock>());

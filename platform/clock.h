@@ -1,6 +1,11 @@
 // Monotonic clocks: the machine's own, or a virtual one that only moves when told to.
 #pragma once
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <climits>
 #include <ctime>
 #include <cstdint>
 #include <functional>
@@ -34,6 +39,28 @@ public:
     void sleepMs(int ms) override;
     void sleepUntilNs(std::int64_t ns) override;
     bool isVirtual() const override { return false; }
+
+    // Sleeps until the monotonic clock reaches deadlineNs, or until another thread has changed
+    // word from seen and calls wake on it; may also return early on a signal. One system call and
+    // no lock, which is why the loop sleeps this way. A futex wait with an absolute deadline, so a
+    // late wake-up never pushes the next one later; inline, so the loop's wake-up path makes no
+    // call through the library's tables.
+    static void waitUntilNs(std::atomic<std::uint32_t>& word, std::uint32_t seen, std::int64_t deadlineNs) {
+        timespec at{};
+        at.tv_sec = static_cast<time_t>(deadlineNs / 1'000'000'000);
+        at.tv_nsec = static_cast<long>(deadlineNs % 1'000'000'000);
+        syscall(SYS_futex, futexWord(word), FUTEX_WAIT_BITSET_PRIVATE, seen, &at, nullptr, FUTEX_BITSET_MATCH_ANY);
+    }
+    static void wake(std::atomic<std::uint32_t>& word) {
+        syscall(SYS_futex, futexWord(word), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
+    }
+
+private:
+    static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t) &&
+                  std::atomic<std::uint32_t>::is_always_lock_free);
+    static std::uint32_t* futexWord(std::atomic<std::uint32_t>& word) {
+        return reinterpret_cast<std::uint32_t*>(&word);
+    }
 };
 
 // Virtual time for tests and the headless runner. Sources scheduled on it (the virtual audio

@@ -1,12 +1,6 @@
 #include "platform/eventloop.h"
 
-#include <linux/futex.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <climits>
-#include <ctime>
 #include <limits>
 #include <stdexcept>
 
@@ -19,12 +13,15 @@ struct alignas(64) LoopTimer::State {
     std::int64_t dueNs = 0;
     std::uint64_t restarts = 0;  // counts restarts, so a handler that restarts its own timer keeps that phase
     int interval = 0;
-    std::uint32_t slot = 0;      // index in the loop's timers_
+    std::uint32_t slot = 0;      // index in the loop's keys_ and slots_
     bool enabled = false;
     bool inTick = false;
     bool alive = true;           // false once its LoopTimer is gone
     bool replaced = false;       // a new handler waits in pendingTick until the running one returns
-    std::int32_t pins = 0;       // pumps holding it in their list of due timers
+    // Real time: its next due time was reckoned from the pump's start; the pump checks it against
+    // the clock once its handlers have run (see runDue).
+    bool settle = false;
+    std::int16_t pins = 0;       // pumps holding it in their list of due timers
     EventLoop* loop = nullptr;   // cleared when the loop goes first
     std::function<void()> pendingTick;
 
@@ -38,25 +35,6 @@ constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
 // Only the user-interface thread enters the program's code.
 bool g_ended = false;
 int g_entryDepth = 0;
-
-// The real loop sleeps on a futex word rather than a condition variable: one system call per
-// wake-up and no mutex to take back afterwards. The deadline is absolute on the monotonic clock
-// (the real clock's), so a late wake-up never pushes the next one later.
-static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t) &&
-              std::atomic<std::uint32_t>::is_always_lock_free);
-
-std::uint32_t* futexWord(std::atomic<std::uint32_t>& word) { return reinterpret_cast<std::uint32_t*>(&word); }
-
-void futexWaitUntil(std::atomic<std::uint32_t>& word, std::uint32_t seen, std::int64_t deadlineNs) {
-    timespec at{};
-    at.tv_sec = static_cast<time_t>(deadlineNs / 1'000'000'000);
-    at.tv_nsec = static_cast<long>(deadlineNs % 1'000'000'000);
-    syscall(SYS_futex, futexWord(word), FUTEX_WAIT_BITSET_PRIVATE, seen, &at, nullptr, FUTEX_BITSET_MATCH_ANY);
-}
-
-void futexWakeAll(std::atomic<std::uint32_t>& word) {
-    syscall(SYS_futex, futexWord(word), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
-}
 }  // namespace
 
 void setProgramEnded(bool ended) { g_ended = ended; }
@@ -99,6 +77,7 @@ void LoopTimer::setInterval(int ms) {
     if (EventLoop* loop = state_->loop) {
         state_->dueNs = loop->nowNs() + static_cast<std::int64_t>(state_->interval) * kNsPerMs;
         ++state_->restarts;
+        state_->settle = false;
         loop->rearm(*state_);
         loop->wake();
     }
@@ -116,6 +95,7 @@ void LoopTimer::setEnabled(bool on) {
     if (on) {
         state_->dueNs = loop->nowNs() + static_cast<std::int64_t>(state_->interval) * kNsPerMs;
         ++state_->restarts;
+        state_->settle = false;
     }
     loop->rearm(*state_);
     if (on) loop->wake();
@@ -135,14 +115,14 @@ void LoopTimer::setHandler(std::function<void()> onTick) {
 }
 
 EventLoop::EventLoop(std::unique_ptr<Clock> clock)
-    : clock_(std::move(clock)),
-      virtual_(dynamic_cast<VirtualClock*>(clock_.get())),
-      real_(dynamic_cast<RealClock*>(clock_.get()) != nullptr) {}
+    : clock_(std::move(clock)), virtual_(dynamic_cast<VirtualClock*>(clock_.get())) {
+    real_ = dynamic_cast<RealClock*>(clock_.get()) != nullptr;
+}
 
 
 EventLoop::~EventLoop() {
     if (g_current == this) g_current = nullptr;
-    for (auto& slot : timers_) slot.state->loop = nullptr;
+    for (auto* t : slots_) t->loop = nullptr;
 }
 
 EventLoop& EventLoop::current() {
@@ -172,13 +152,13 @@ void EventLoop::wake() {
     // Paired with sleepUntil: either the sleeper sees what was posted before it sleeps, or the
     // changed word makes its futex wait return at once, or it is asleep and woken here.
     wakeWord_.fetch_add(1);
-    if (sleeping_.load()) futexWakeAll(wakeWord_);
+    if (sleeping_.load()) RealClock::wake(wakeWord_);
 }
 
 void EventLoop::sleepUntil(std::int64_t deadlineNs) {
     const std::uint32_t seen = wakeWord_.load();
     sleeping_.store(true);
-    if (nothingPosted() && !quit_.load()) futexWaitUntil(wakeWord_, seen, deadlineNs);
+    if (nothingPosted() && !quit_.load()) RealClock::waitUntilNs(wakeWord_, seen, deadlineNs);
     sleeping_.store(false);
 }
 
@@ -188,26 +168,35 @@ void EventLoop::addTimer(const std::shared_ptr<LoopTimer::State>& t) {
     if (deadTimers_ > 0) {
         std::size_t kept = 0;
         deadTimers_ = 0;
-        for (auto& slot : timers_) {
-            if (!slot.state->alive) {
-                if (slot.state->pins == 0) continue;
+        for (std::size_t i = 0; i < slots_.size(); ++i) {
+            LoopTimer::State* s = slots_[i];
+            if (!s->alive) {
+                if (s->pins == 0) continue;
                 ++deadTimers_;
             }
-            slot.state->slot = static_cast<std::uint32_t>(kept);
-            if (&timers_[kept] != &slot) timers_[kept] = std::move(slot);
+            s->slot = static_cast<std::uint32_t>(kept);
+            if (kept != i) {
+                keys_[kept] = keys_[i];
+                slots_[kept] = s;
+                owned_[kept] = std::move(owned_[i]);
+            }
             ++kept;
         }
-        timers_.resize(kept);
+        keys_.resize(kept);
+        slots_.resize(kept);
+        owned_.resize(kept);
     }
     t->loop = this;
-    t->slot = static_cast<std::uint32_t>(timers_.size());
-    timers_.push_back(TimerSlot{kNever, t});
+    t->slot = static_cast<std::uint32_t>(slots_.size());
+    keys_.push_back(kNever);
+    slots_.push_back(t.get());
+    owned_.push_back(t);
     rearm(*t);
 }
 
 void EventLoop::rearm(LoopTimer::State& t) {
     const std::int64_t key = t.armed() ? t.dueNs : kNever;
-    timers_[t.slot].key = key;
+    keys_[t.slot] = key;
     if (key < nextDue_) nextDue_ = key;
 }
 
@@ -217,7 +206,7 @@ void EventLoop::dropTimer(LoopTimer::State& t) {
 }
 
 void EventLoop::runIdleHook() {
-    if (idleHook_) idleHook_();
+    if (hasIdleHook_) idleHook_();
 }
 
 int EventLoop::doEvents() {
@@ -234,7 +223,7 @@ int EventLoop::pump() {
         ~DepthGuard() { --loop->depth_; }
     } guard{this};
 
-    if (inputPump_) {
+    if (hasInputPump_) {
         inputPump_();
         // The view catches the end inside the toolkit's calls; the unwind goes on from here.
         unwindIfEnded();
@@ -245,6 +234,10 @@ int EventLoop::pump() {
 
 int EventLoop::runPosted() {
     if (nothingPosted()) return 0;
+    return runQueued();
+}
+
+int EventLoop::runQueued() {
     // Only what was posted before this pump; later posts wait for the next one.
     const std::uint64_t last = postSeq_.load(std::memory_order_acquire);
     int ran = 0;
@@ -268,42 +261,61 @@ int EventLoop::runDueTimers() {
     const std::int64_t start = clockNs();
     lastNowNs_ = start;
     if (start < nextDue_) return 0;
-    // The due timers, listed before any of them runs (a handler's own pump lists its own). A
-    // list on the stack serves the usual handful; more spill to the heap.
-    struct DueList {
-        LoopTimer::State* inlined[32];
-        std::vector<LoopTimer::State*> spilled;
-        std::size_t size = 0;
+    return runDue(start);
+}
+
+namespace {
+// The due timers of one pump, listed before any of them runs (a handler's own pump lists its
+// own). A list on the stack serves the usual handful; more spill to the heap.
+struct DueList {
+    static constexpr std::size_t kInline = 32;
+    LoopTimer::State* inlined[kInline];
+    std::vector<LoopTimer::State*> spilled;
+    std::size_t size = 0;
+    LoopTimer::State* operator[](std::size_t i) const { return size <= kInline ? inlined[i] : spilled[i]; }
+    void add(LoopTimer::State* t) {
+        ++t->pins;  // not dropped from the loop's slots while listed here
+        if (size < kInline) [[likely]] {
+            inlined[size++] = t;
+            return;
+        }
+        spill(t);
+    }
+    [[gnu::cold, gnu::noinline]] void spill(LoopTimer::State* t) {
+        if (size == kInline) spilled.assign(inlined, inlined + kInline);
+        spilled.push_back(t);
+        ++size;
+    }
+};
+}  // namespace
+
+int EventLoop::runDue(std::int64_t start) {
+    struct Listed {
+        DueList due;
         bool finished = false;
         EventLoop* loop;
-        explicit DueList(EventLoop* l) : loop(l) {}
-        DueList(const DueList&) = delete;
-        DueList& operator=(const DueList&) = delete;
-        LoopTimer::State* operator[](std::size_t i) const { return size <= 32 ? inlined[i] : spilled[i]; }
-        void add(LoopTimer::State* t) {
-            ++t->pins;  // not dropped from the loop's slots while listed here
-            if (size < 32) {
-                inlined[size++] = t;
-                return;
-            }
-            if (size == 32) spilled.assign(inlined, inlined + 32);
-            spilled.push_back(t);
-            ++size;
-        }
-        ~DueList() {
-            for (std::size_t i = 0; i < size; ++i) --(*this)[i]->pins;
+        explicit Listed(EventLoop* l) : loop(l) {}
+        Listed(const Listed&) = delete;
+        Listed& operator=(const Listed&) = delete;
+        ~Listed() {
+            for (std::size_t i = 0; i < due.size; ++i) --due[i]->pins;
             // Unwound before every due timer ran: look through them all again next time.
             if (!finished) loop->nextDue_ = std::numeric_limits<std::int64_t>::min();
         }
-    } due(this);
+    } listed(this);
+    DueList& due = listed.due;
     std::int64_t next = kNever;
-    for (auto& slot : timers_) {
-        if (slot.key <= start) {
-            __builtin_prefetch(slot.state.get(), 1);
-            due.add(slot.state.get());
+    const std::size_t count = keys_.size();
+    const std::int64_t* keys = keys_.data();
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::int64_t key = keys[i];
+        if (key <= start) {
+            LoopTimer::State* t = slots_[i];
+            __builtin_prefetch(t, 1);
+            due.add(t);
+        } else if (key < next) {
+            next = key;
         }
-        else if (slot.key < next)
-            next = slot.key;
     }
     nextDue_ = next;  // the due ones come back in as their handlers return
 
@@ -311,6 +323,7 @@ int EventLoop::runDueTimers() {
     std::int64_t now = start;
     for (std::size_t i = 0; i < due.size; ++i) {
         LoopTimer::State* t = due[i];
+        t->settle = false;
         // An earlier handler of this pump may have stopped or restarted it.
         if (!t->armed()) continue;
         if (now < t->dueNs) {
@@ -325,7 +338,7 @@ int EventLoop::runDueTimers() {
             LoopTimer::State* s;
             ~TickGuard() {
                 s->inTick = false;
-                if (s->replaced) {
+                if (s->replaced) [[unlikely]] {
                     s->onTick = std::move(s->pendingTick);
                     s->pendingTick = nullptr;
                     s->replaced = false;
@@ -335,16 +348,33 @@ int EventLoop::runDueTimers() {
         } tickGuard{this, t};
         t->onTick();
         ++ran;
-        now = clockNs();
         // The timer keeps its beat while its handler is shorter than the interval; ticks that fell
         // due while it ran are dropped, and the count starts again when it returns. A handler
-        // that restarted its own timer keeps that start.
+        // that restarted its own timer keeps that start. Virtual time is read after each handler
+        // (it moves only when a handler waits). Real time is read once more after all of them:
+        // until then the next tick is reckoned from the pump's start and marked to be settled.
+        if (!real_) now = clockNs();
         if (t->restarts == restarts) {
             const std::int64_t step = static_cast<std::int64_t>(t->interval) * kNsPerMs;
             t->dueNs = t->dueNs + step > now ? t->dueNs + step : now + step;
+            t->settle = real_;
         }
     }
-    due.finished = true;
+    listed.finished = true;
+    if (real_ && ran > 0) {
+        // A next tick that has passed by now fell due while a handler of this pump ran: dropped,
+        // the count starts again from here.
+        now = clockNs();
+        for (std::size_t i = 0; i < due.size; ++i) {
+            LoopTimer::State* t = due[i];
+            if (!t->settle) continue;
+            t->settle = false;
+            if (t->dueNs <= now && t->armed()) {
+                t->dueNs = now + static_cast<std::int64_t>(t->interval) * kNsPerMs;
+                rearm(*t);
+            }
+        }
+    }
     lastNowNs_ = now;
     return ran;
 }
@@ -360,7 +390,7 @@ void EventLoop::advance(int ms) {
 
 std::int64_t EventLoop::nextDueNs() const {
     std::int64_t next = kNever;
-    for (const auto& slot : timers_) next = std::min(next, slot.key);
+    for (const std::int64_t key : keys_) next = std::min(next, key);
     return next;
 }
 
@@ -375,7 +405,7 @@ void EventLoop::run() {
         // Real time: the pump's last look at the clock will do; if it is a little behind, a
         // deadline that has just passed costs one wake-up that returns at once.
         const std::int64_t now = virtual_ ? clockNs() : lastNowNs_;
-        if (inputPump_) wakeAt = std::min(wakeAt, now + static_cast<std::int64_t>(inputPeriodMs_) * kNsPerMs);
+        if (hasInputPump_) wakeAt = std::min(wakeAt, now + static_cast<std::int64_t>(inputPeriodMs_) * kNsPerMs);
         if (virtual_) {
             // Headless runs on virtual time: jump to the next thing that can happen.
             if (wakeAt == kNever) {
@@ -400,6 +430,9 @@ void EventLoop::quit() {
     wake();
 }
 
-void EventLoop::setInputPump(std::function<void()> pump) { inputPump_ = std::move(pump); }
+void EventLoop::setInputPump(std::function<void()> pump) {
+    inputPump_ = std::move(pump);
+    hasInputPump_ = static_cast<bool>(inputPump_);
+}
 
 }  // namespace platform

@@ -332,4 +332,28 @@ TEST(RealLoopTest, TimersOfDifferentPhasesKeepTheirCount) {
     EXPECT_LE(c, 20);
 }
 
+TEST(RealLoopTest, TicksFallingDueWhileAnyHandlerOfThePumpRunsAreDropped) {
+    // A 2 ms timer beside one whose handler takes 6 ms: the short one's ticks that fall due while
+    // the long handler runs are dropped, not fired late right after it, so both keep in step.
+    EventLoop loop(std::make_unique<platform::RealClock>());
+    EventLoop::setCurrent(&loop);
+    int quick = 0, slow = 0;
+    LoopTimer tq([&] { ++quick; });
+    LoopTimer ts([&] {
+        ++slow;
+        std::this_thread::sleep_for(std::chrono::milliseconds(6));
+    });
+    tq.setInterval(2);
+    ts.setInterval(2);
+    tq.setEnabled(true);
+    ts.setEnabled(true);
+    LoopTimer stop([&] { loop.quit(); });
+    stop.setInterval(80);
+    stop.setEnabled(true);
+    loop.run();
+    EventLoop::setCurrent(nullptr);
+    EXPECT_GE(slow, 3);
+    EXPECT_LE(quick, slow + 1);
+}
+
 }  // namespace
