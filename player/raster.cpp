@@ -6,6 +6,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 namespace player {
 
@@ -16,7 +19,40 @@ constexpr double kCoordLimit = 1e7;
 double sane(double v) { return std::clamp(v, -kCoordLimit, kCoordLimit); }
 }  // namespace
 
+#if defined(__x86_64__) && defined(__GNUC__)
+namespace {
+// Eight pixels a store where the processor has AVX2 (decided once, at run time).
+__attribute__((target("avx2"))) void fillWordsAvx2(std::uint32_t* p, int n, std::uint32_t word) {
+    int i = 0;
+    const __m256i w = _mm256_set1_epi32(static_cast<int>(word));
+    for (; i + 16 <= n; i += 16) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i), w);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i + 8), w);
+    }
+    if (i + 8 <= n) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i), w);
+        i += 8;
+    }
+    if (i + 4 <= n) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), _mm256_castsi256_si128(w));
+        i += 4;
+    }
+    for (; i < n; ++i) p[i] = word;
+}
+const bool kAvx2 = [] {
+    __builtin_cpu_init();  // this runs among the library's constructors
+    return __builtin_cpu_supports("avx2") != 0;
+}();
+}  // namespace
+#endif
+
 void fillWords(std::uint32_t* p, int n, std::uint32_t word) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (kAvx2 && n >= 8) {
+        fillWordsAvx2(p, n, word);
+        return;
+    }
+#endif
     int i = 0;
 #if defined(__SSE2__)
     const __m128i w = _mm_set1_epi32(static_cast<int>(word));
