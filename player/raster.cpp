@@ -6,6 +6,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 namespace player {
 
@@ -16,7 +19,40 @@ constexpr double kCoordLimit = 1e7;
 double sane(double v) { return std::clamp(v, -kCoordLimit, kCoordLimit); }
 }  // namespace
 
+#if defined(__x86_64__) && defined(__GNUC__)
+namespace {
+// Eight pixels a store where the processor has AVX2 (decided once, at run time).
+__attribute__((target("avx2"))) void fillWordsAvx2(std::uint32_t* p, int n, std::uint32_t word) {
+    int i = 0;
+    const __m256i w = _mm256_set1_epi32(static_cast<int>(word));
+    for (; i + 16 <= n; i += 16) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i), w);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i + 8), w);
+    }
+    if (i + 8 <= n) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i), w);
+        i += 8;
+    }
+    if (i + 4 <= n) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), _mm256_castsi256_si128(w));
+        i += 4;
+    }
+    for (; i < n; ++i) p[i] = word;
+}
+const bool kAvx2 = [] {
+    __builtin_cpu_init();  // this runs among the library's constructors
+    return __builtin_cpu_supports("avx2") != 0;
+}();
+}  // namespace
+#endif
+
 void fillWords(std::uint32_t* p, int n, std::uint32_t word) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (kAvx2 && n >= 8) {
+        fillWordsAvx2(p, n, word);
+        return;
+    }
+#endif
     int i = 0;
 #if defined(__SSE2__)
     const __m128i w = _mm_set1_epi32(static_cast<int>(word));
@@ -134,8 +170,19 @@ void ScanFiller::fill(platform::Bitmap& target, Rgba colour, std::vector<Span>* 
             const Edge& e = edges_[i];
             crossings_.push_back({e.x0 + (yc - e.y0) * e.slope, e.dir});
         }
-        std::sort(crossings_.begin(), crossings_.end(),
-                  [](const Crossing& l, const Crossing& r) { return l.x < r.x || (l.x == r.x && l.dir < r.dir); });
+        // A row crosses few edges, mostly already in order from the row before: insertion sort.
+        // Crossings that compare equal are equal in every field, so any sort gives the same row.
+        const auto before = [](const Crossing& l, const Crossing& r) { return l.x < r.x || (l.x == r.x && l.dir < r.dir); };
+        if (crossings_.size() <= 32) {
+            for (std::size_t i = 1; i < crossings_.size(); ++i) {
+                const Crossing c = crossings_[i];
+                std::size_t j = i;
+                for (; j > 0 && before(c, crossings_[j - 1]); --j) crossings_[j] = crossings_[j - 1];
+                crossings_[j] = c;
+            }
+        } else {
+            std::sort(crossings_.begin(), crossings_.end(), before);
+        }
         int winding = 0;
         double start = 0;
         for (const Crossing& c : crossings_) {
@@ -156,9 +203,23 @@ void ScanFiller::fill(platform::Bitmap& target, Rgba colour, std::vector<Span>* 
     reset();
 }
 
+const std::vector<Pt>& ScanFiller::unitCircle(int k) {
+    // The same cosines and sines as computed for each corner, once per corner count.
+    if (circleK_ != k) {
+        unitCircle_.resize(static_cast<std::size_t>(k));
+        for (int j = 0; j < k; ++j) {
+            const double t = -2 * std::numbers::pi * j / k;
+            unitCircle_[static_cast<std::size_t>(j)] = {std::cos(t), std::sin(t)};
+        }
+        circleK_ = k;
+    }
+    return unitCircle_;
+}
+
 void addStroke(ScanFiller& filler, const std::vector<Pt>& points, double width) {
     const double hw = std::max(width, 1.0) / 2;
-    std::vector<Pt> quad(4);
+    std::vector<Pt>& quad = filler.scratch();
+    quad.resize(4);
     for (std::size_t i = 1; i < points.size(); ++i) {
         const Pt p = points[i - 1], q = points[i];
         const double dx = q.x - p.x, dy = q.y - p.y, len = std::hypot(dx, dy);
@@ -173,13 +234,12 @@ void addStroke(ScanFiller& filler, const std::vector<Pt>& points, double width) 
     if (hw < 1.5) return;  // corners of hairlines do not show
     // Round joins and caps, turning the same way as the bands so that overlaps add up.
     const int k = std::clamp(static_cast<int>(std::ceil(std::numbers::pi * std::sqrt(2 * hw))), 8, 64);
-    std::vector<Pt> circle(k);
+    const std::vector<Pt>& unit = filler.unitCircle(k);
+    std::vector<Pt>& circle = filler.scratch();
+    circle.resize(static_cast<std::size_t>(k));
     for (std::size_t i = 0; i < points.size(); ++i) {
         if (i > 0 && points[i].x == points[i - 1].x && points[i].y == points[i - 1].y) continue;
-        for (int j = 0; j < k; ++j) {
-            const double t = -2 * std::numbers::pi * j / k;
-            circle[j] = {points[i].x + hw * std::cos(t), points[i].y + hw * std::sin(t)};
-        }
+        for (int j = 0; j < k; ++j) circle[j] = {points[i].x + hw * unit[j].x, points[i].y + hw * unit[j].y};
         filler.addPolygon(circle);
     }
 }

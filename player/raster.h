@@ -35,6 +35,10 @@ public:
     // `drawn` when given.
     void fill(platform::Bitmap& target, Rgba colour, std::vector<Span>* drawn = nullptr);
 
+    // Buffers for addStroke, kept between shapes.
+    std::vector<Pt>& scratch() { return scratch_; }
+    const std::vector<Pt>& unitCircle(int k);
+
 private:
     struct Edge {
         double x0, y0, slope;  // x at y0 and dx/dy
@@ -48,6 +52,8 @@ private:
     std::vector<Edge> edges_;
     std::vector<int> active_;
     std::vector<Crossing> crossings_;
+    std::vector<Pt> scratch_, unitCircle_;
+    int circleK_ = 0;
 };
 
 // Adds the outline of a stroked polyline (width in pixels) to a filler: a band per segment and,

@@ -176,7 +176,7 @@ struct RenderCtx {
     platform::Bitmap& target;
     ScanFiller& filler;
     int budget;
-    std::vector<Pt> points;
+    std::vector<Pt>& points;
     std::vector<Span>* drawn;
 };
 
@@ -304,7 +304,7 @@ std::optional<std::uint32_t> SwfPlayback::background() const {
 }
 
 void SwfPlayback::render(platform::Bitmap& target, const Affine& stageToDevice, std::vector<Span>* drawn) {
-    RenderCtx rc{*movie_, target, filler_, kMaxShapesPerRender, {}, drawn};
+    RenderCtx rc{*movie_, target, filler_, kMaxShapesPerRender, points_, drawn};
     renderList(rc, *root_, stageToDevice, ColorTransform{});
 }
 

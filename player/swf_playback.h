@@ -50,6 +50,7 @@ private:
     std::unique_ptr<Timeline> root_;
     int liveSprites_ = 0;
     ScanFiller filler_;
+    std::vector<Pt> points_;  // a stroke's points in pixels, kept between renders
 };
 
 }  // namespace player
