@@ -1,3 +1,4 @@
-# Sound devices (PortAudio), sound files (libsndfile) and rate conversion (libsamplerate).
-pkg_check_modules(KORVELLA_AUDIO REQUIRED IMPORTED_TARGET portaudio-2.0 sndfile samplerate)
+# Sound devices (PortAudio), sound files (libsndfile), rate conversion (libsamplerate) and the
+# converted-file cache's checksums (zlib).
+pkg_check_modules(KORVELLA_AUDIO REQUIRED IMPORTED_TARGET portaudio-2.0 sndfile samplerate zlib)
 target_link_libraries(korvella_platform PRIVATE PkgConfig::KORVELLA_AUDIO)

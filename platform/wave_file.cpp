@@ -12,6 +12,7 @@
 #include <deque>
 #include <filesystem>
 #include <sstream>
+#include <optional>
 #include <thread>
 
 #if defined(__SSE2__)
@@ -19,6 +20,7 @@
 #endif
 
 #include "platform/wave_clocked.h"
+#include "platform/wave_file_cache.h"
 
 namespace platform {
 
@@ -92,6 +94,9 @@ public:
             error = "Sound file cannot be read: " + path + " (" + sf_strerror(nullptr) + ")";
             return MMSYSERR_NODRIVER;
         }
+        path_ = path;
+        rate_ = rate;
+        fileFrames_ = static_cast<std::uint64_t>(info.frames);
         fileChannels_ = info.channels;
         channels_ = channels;
         loop_ = loop;
@@ -116,82 +121,28 @@ public:
         const int major = info.format & SF_FORMAT_TYPEMASK;
         direct_ = !src_ && fileChannels_ == channels_ && (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 &&
                   (major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX || major == SF_FORMAT_AIFF || major == SF_FORMAT_AU);
+        if (direct_) return MMSYSERR_NOERROR;
         const auto outCap = static_cast<std::size_t>(kChunkFrames * std::max(1.0, ratio_)) + 64;
         outBuf_.resize(outCap * static_cast<std::size_t>(channels_));
-        // The rate is converted ahead in a streaming pass on a thread of its own, so that the
-        // 1 ms path only copies. The converter sees the same chunks in the same order as it
-        // would here, so the samples are the same.
-        if (src_) worker_ = std::thread([this] { convertAhead(); });
+        // Kept once converted, except when looping: the converter then runs on over the file's end
+        // into its start, so each pass gives other samples.
+        cacheable_ = !loop_ && (src_ || fileChannels_ != channels_);
+        // Everything else is made ahead in a streaming pass on a thread of its own, so that the
+        // 1 ms path only copies. The converter sees the same chunks in the same order as it would
+        // there, so the samples are the same.
+        worker_ = std::thread([this] { produce(); });
         return MMSYSERR_NOERROR;
     }
 
     // Always fills frames: after the end of the file (or a read failure) with silence.
     void read(std::int16_t* out, std::size_t frames) {
-        const auto ch = static_cast<std::size_t>(channels_);
-        if (worker_.joinable()) return readConverted(out, frames);
         if (direct_) return readDirect(out, frames);
-        while (frames > 0) {
-            if (outAvail_ > 0) {
-                const std::size_t n = std::min(frames, outAvail_);
-                floatsToShorts(outBuf_.data() + outPos_ * ch, out, n * ch);
-                out += n * ch;
-                frames -= n;
-                outPos_ += n;
-                outAvail_ -= n;
-                continue;
-            }
-            if (finished_ || !refill()) {
-                std::fill(out, out + frames * ch, std::int16_t{0});
-                return;
-            }
-        }
-    }
-
-private:
-    // The converter's side: chunks of converted frames queued up to kAheadFrames ahead.
-    void convertAhead() {
-        const auto ch = static_cast<std::size_t>(channels_);
-        for (;;) {
-            {
-                std::unique_lock lock(readyMutex_);
-                readyCv_.wait(lock, [&] { return stop_ || readyFrames_ < kAheadFrames; });
-                if (stop_) return;
-            }
-            const bool more = refill();
-            {
-                std::lock_guard lock(readyMutex_);
-                if (!more) {
-                    converterDone_ = true;
-                } else if (outAvail_ > 0) {
-                    // The filled buffer itself goes to the caller; the next one is one it has
-                    // finished with, or a new one.
-                    const std::size_t cap = outBuf_.size();
-                    outBuf_.resize(outAvail_ * ch);
-                    readyFrames_ += outAvail_;
-                    ready_.push_back(std::move(outBuf_));
-                    if (spare_.empty()) {
-                        outBuf_ = std::vector<float>(cap);
-                    } else {
-                        outBuf_ = std::move(spare_.back());
-                        spare_.pop_back();
-                        outBuf_.resize(cap);
-                    }
-                }
-            }
-            outAvail_ = 0;
-            readyCv_.notify_all();
-            if (!more) return;
-        }
-    }
-
-    // The caller's side: takes the converted frames in order; silence once they have run out.
-    void readConverted(std::int16_t* out, std::size_t frames) {
         const auto ch = static_cast<std::size_t>(channels_);
         while (frames > 0) {
             const std::size_t have = current_.size() / ch - currentPos_;
             if (have > 0) {
                 const std::size_t n = std::min(frames, have);
-                floatsToShorts(current_.data() + currentPos_ * ch, out, n * ch);
+                std::memcpy(out, current_.data() + currentPos_ * ch, n * ch * sizeof(std::int16_t));
                 out += n * ch;
                 frames -= n;
                 currentPos_ += n;
@@ -199,7 +150,7 @@ private:
             }
             {
                 std::unique_lock lock(readyMutex_);
-                readyCv_.wait(lock, [&] { return !ready_.empty() || converterDone_; });
+                readyCv_.wait(lock, [&] { return !ready_.empty() || producerDone_; });
                 if (ready_.empty()) {
                     std::fill(out, out + frames * ch, std::int16_t{0});
                     return;
@@ -212,6 +163,100 @@ private:
             }
             readyCv_.notify_all();
         }
+    }
+
+private:
+    // The producing thread: the kept samples when the cache has this conversion, else the
+    // conversion, kept when it has run to the file's end.
+    void produce() {
+        std::size_t delivered = 0;
+        const std::optional<wave_file_cache::Key> key =
+            cacheable_ ? wave_file_cache::keyFor(path_, rate_, channels_) : std::nullopt;
+        bool kept = false;
+        if (key) {
+            if (auto entry = wave_file_cache::Reader::open(*key, channels_)) {
+                if (fromCache(*entry, delivered)) return;
+                // A read failure after the entry passed its checks: converted from the start, the
+                // frames already delivered skipped.
+                kept = true;
+            }
+        }
+        std::optional<wave_file_cache::Writer> writer =
+            key && !kept ? wave_file_cache::Writer::begin(*key, channels_) : std::nullopt;
+        const auto ch = static_cast<std::size_t>(channels_);
+        for (;;) {
+            if (!waitForRoom()) return;
+            if (!refill()) break;
+            if (outAvail_ == 0) continue;
+            std::vector<std::int16_t> buf = takeBuffer(outAvail_ * ch);
+            floatsToShorts(outBuf_.data(), buf.data(), outAvail_ * ch);
+            if (writer) writer->append(buf.data(), outAvail_);
+            const std::size_t skip = std::min(delivered, outAvail_);
+            delivered -= skip;
+            buf.erase(buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(skip * ch));
+            outAvail_ = 0;
+            if (!buf.empty()) push(std::move(buf));
+        }
+        finish();
+        // Kept only when the whole file went through and it did not change meanwhile.
+        if (writer && !convertFailed_ && framesRead_ == fileFrames_ && wave_file_cache::sourceUnchanged(path_, *key))
+            writer->commit();
+    }
+
+    // Delivers a checked cache entry; false on a read failure (`delivered` frames went out).
+    bool fromCache(wave_file_cache::Reader& entry, std::size_t& delivered) {
+        const auto ch = static_cast<std::size_t>(channels_);
+        for (;;) {
+            if (!waitForRoom()) return true;
+            std::vector<std::int16_t> buf = takeBuffer(kCacheChunkFrames * ch);
+            std::size_t got = 0;
+            if (!entry.read(buf.data(), kCacheChunkFrames, got)) return false;
+            if (got == 0) {
+                finish();
+                return true;
+            }
+            buf.resize(got * ch);
+            delivered += got;
+            push(std::move(buf));
+        }
+    }
+
+    // False when the reader is going.
+    bool waitForRoom() {
+        std::unique_lock lock(readyMutex_);
+        readyCv_.wait(lock, [&] { return stop_ || readyFrames_ < kAheadFrames; });
+        return !stop_;
+    }
+
+    // A buffer of `samples` samples: one the caller has finished with, or a new one.
+    std::vector<std::int16_t> takeBuffer(std::size_t samples) {
+        std::vector<std::int16_t> buf;
+        {
+            std::lock_guard lock(readyMutex_);
+            if (!spare_.empty()) {
+                buf = std::move(spare_.back());
+                spare_.pop_back();
+            }
+        }
+        buf.resize(samples);
+        return buf;
+    }
+
+    void push(std::vector<std::int16_t>&& buf) {
+        {
+            std::lock_guard lock(readyMutex_);
+            readyFrames_ += buf.size() / static_cast<std::size_t>(channels_);
+            ready_.push_back(std::move(buf));
+        }
+        readyCv_.notify_all();
+    }
+
+    void finish() {
+        {
+            std::lock_guard lock(readyMutex_);
+            producerDone_ = true;
+        }
+        readyCv_.notify_all();
     }
 
     // The 16-bit file read straight into the caller's frames, over its end again when looping.
@@ -269,16 +314,12 @@ private:
         }
     }
 
-    // Makes output available; false when nothing more will come.
+    // Makes output available in outBuf_; false when nothing more will come.
     bool refill() {
         if (inAvail_ == 0 && !fileEnded_) readChunk();
         const auto ch = static_cast<std::size_t>(channels_);
-        outPos_ = 0;
         if (!src_) {
-            if (inAvail_ == 0) {
-                finished_ = true;
-                return false;
-            }
+            if (inAvail_ == 0) return false;
             std::copy(inBuf_.begin(), inBuf_.begin() + static_cast<std::ptrdiff_t>(inAvail_ * ch), outBuf_.begin());
             outAvail_ = inAvail_;
             inAvail_ = 0;
@@ -292,42 +333,44 @@ private:
         d.end_of_input = fileEnded_ ? 1 : 0;
         d.src_ratio = ratio_;
         if (src_process(src_, &d) != 0) {
-            finished_ = true;
+            convertFailed_ = true;
             return false;
         }
         inPos_ += static_cast<std::size_t>(d.input_frames_used);
         inAvail_ -= static_cast<std::size_t>(d.input_frames_used);
         outAvail_ = static_cast<std::size_t>(d.output_frames_gen);
-        if (outAvail_ == 0 && fileEnded_ && inAvail_ == 0) {
-            finished_ = true;
-            return false;
-        }
-        return true;
+        return !(outAvail_ == 0 && fileEnded_ && inAvail_ == 0);
     }
 
+    std::string path_;
+    std::uint32_t rate_ = 0;
     SNDFILE* file_ = nullptr;
     SRC_STATE* src_ = nullptr;
     double ratio_ = 1.0;
+    std::uint64_t fileFrames_ = 0;
     int fileChannels_ = 1;
     int channels_ = 1;
     bool loop_ = false;
     bool fileEnded_ = false;
-    bool finished_ = false;
+    bool finished_ = false;  // the direct path's end
     bool direct_ = false;
+    bool cacheable_ = false;
+    bool convertFailed_ = false;
     std::uint64_t framesRead_ = 0;
     std::vector<float> fileBuf_, inBuf_, outBuf_;
-    std::size_t inPos_ = 0, inAvail_ = 0, outPos_ = 0, outAvail_ = 0;
+    std::size_t inPos_ = 0, inAvail_ = 0, outAvail_ = 0;
 
     // About 2.6 s at 50 kHz: enough that the caller never waits once it has started.
     static constexpr std::size_t kAheadFrames = std::size_t{1} << 17;
+    static constexpr std::size_t kCacheChunkFrames = 16384;
     std::mutex readyMutex_;
     std::condition_variable readyCv_;
-    std::deque<std::vector<float>> ready_;
-    std::vector<std::vector<float>> spare_;  // buffers the caller is done with, for the converter
+    std::deque<std::vector<std::int16_t>> ready_;
+    std::vector<std::vector<std::int16_t>> spare_;  // buffers the caller is done with, for the producer
     std::size_t readyFrames_ = 0;
-    bool converterDone_ = false;
+    bool producerDone_ = false;
     bool stop_ = false;
-    std::vector<float> current_;
+    std::vector<std::int16_t> current_;
     std::size_t currentPos_ = 0;
     std::thread worker_;  // last: started when everything above is in place
 };

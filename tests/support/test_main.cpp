@@ -1,5 +1,5 @@
 // Every test program starts here: headless Qt, no system audio devices, and a fresh settings and
-// program folder of its own, so tests never touch the user's files or each other's.
+// program folder (and cache folder) of its own, so tests never touch the user's files or each other's.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
     const char* dir = mkdtemp(tmpl.data());
     if (dir) {
         setenv("XDG_CONFIG_HOME", (std::string(dir) + "/config").c_str(), 1);
+        setenv("XDG_CACHE_HOME", (std::string(dir) + "/cache").c_str(), 1);
         setenv("KORVELLA_HOME", (std::string(dir) + "/home").c_str(), 1);
     }
     ::testing::InitGoogleTest(&argc, argv);
