@@ -25,7 +25,6 @@ namespace {
 constexpr std::uint32_t kFormatVersion = 1;
 constexpr char kMagic[8] = {'K', 'V', 'C', 'O', 'N', 'V', '1', '6'};
 constexpr const char* kExtension = ".k16";
-constexpr std::size_t kMaxKeyText = 4096;
 // A temporary file this old was left by a run that ended while writing it.
 constexpr auto kStaleTemp = std::chrono::hours(1);
 
@@ -39,6 +38,16 @@ void noteOnce(const std::string& why) {
 
 std::uint32_t crc(std::uint32_t c, const void* data, std::size_t n) {
     return static_cast<std::uint32_t>(crc32_z(c, static_cast<const Bytef*>(data), n));
+}
+
+// The crc32 and byte count of what is left of the file; false on a read failure.
+bool crcOfRest(std::FILE* f, std::uint32_t& sum, std::uintmax_t& bytes) {
+    std::vector<unsigned char> buf(std::size_t{1} << 20);
+    for (std::size_t n; (n = std::fread(buf.data(), 1, buf.size(), f)) > 0;) {
+        sum = crc(sum, buf.data(), n);
+        bytes += n;
+    }
+    return std::ferror(f) == 0;
 }
 
 void put32(std::string& s, std::uint32_t v) {
@@ -95,14 +104,9 @@ std::optional<Key> keyFor(const std::string& source, std::uint32_t rate, int cha
         std::fclose(f);
         return std::nullopt;
     }
-    std::vector<unsigned char> buf(std::size_t{1} << 20);
     std::uint32_t sum = 0;
     std::uintmax_t size = 0;
-    for (std::size_t n; (n = std::fread(buf.data(), 1, buf.size(), f)) > 0;) {
-        sum = crc(sum, buf.data(), n);
-        size += n;
-    }
-    const bool readError = std::ferror(f) != 0;
+    const bool readError = !crcOfRest(f, sum, size);
     std::fclose(f);
     Key k;
     k.sourceSize = size;
@@ -146,7 +150,7 @@ std::optional<Reader> Reader::open(const Key& key, int channels) {
     // Everything up to the key, then the key, then the rest of the header.
     unsigned char head[16];
     if (std::fread(head, 1, sizeof head, f) != sizeof head || std::memcmp(head, kMagic, sizeof kMagic) != 0 ||
-        get(head + 8, 4) != kFormatVersion || get(head + 12, 4) != key.text.size() || key.text.size() > kMaxKeyText)
+        get(head + 8, 4) != kFormatVersion || get(head + 12, 4) != key.text.size())
         return reject();
     std::string text(key.text.size(), '\0');
     unsigned char tail[20];
@@ -156,23 +160,17 @@ std::optional<Reader> Reader::open(const Key& key, int channels) {
     const auto fileChannels = static_cast<int>(get(tail, 4));
     const std::uint64_t frames = get(tail + 4, 8);
     const auto dataCrc = static_cast<std::uint32_t>(get(tail + 12, 4));
+    // The header as it would be written with these values: its checksum is the stored one.
     const std::string expected = header(key.text, fileChannels, frames, dataCrc);
     struct stat st {};
-    if (fileChannels != channels || get(tail + 16, 4) != get(reinterpret_cast<const unsigned char*>(expected.data()) +
-                                                                 expected.size() - 4,
-                                                             4) ||
-        ::fstat(::fileno(f), &st) != 0 || frames > (std::uint64_t{1} << 40) ||
+    if (fileChannels != channels || std::memcmp(tail + 16, expected.data() + expected.size() - 4, 4) != 0 ||
+        frames > (std::uint64_t{1} << 40) || ::fstat(::fileno(f), &st) != 0 ||
         static_cast<std::uint64_t>(st.st_size) != expected.size() + frames * static_cast<std::uint64_t>(channels) * 2)
         return reject();
     // The samples' checksum before any is delivered.
-    std::vector<unsigned char> buf(std::size_t{1} << 20);
     std::uint32_t sum = 0;
-    std::uint64_t bytes = 0;
-    for (std::size_t n; (n = std::fread(buf.data(), 1, buf.size(), f)) > 0;) {
-        sum = crc(sum, buf.data(), n);
-        bytes += n;
-    }
-    if (std::ferror(f) || sum != dataCrc || bytes != frames * static_cast<std::uint64_t>(channels) * 2 ||
+    std::uintmax_t bytes = 0;
+    if (!crcOfRest(f, sum, bytes) || sum != dataCrc || bytes != frames * static_cast<std::uint64_t>(channels) * 2 ||
         std::fseek(f, static_cast<long>(expected.size()), SEEK_SET) != 0)
         return reject();
     ::futimens(::fileno(f), nullptr);  // its last use, for trimming
