@@ -11,8 +11,8 @@
 #include <cstring>
 #include <deque>
 #include <filesystem>
-#include <sstream>
 #include <optional>
+#include <sstream>
 #include <thread>
 
 #if defined(__SSE2__)
@@ -127,8 +127,7 @@ public:
         // Kept once converted, except when looping: the converter then runs on over the file's end
         // into its start, so each pass gives other samples.
         cacheable_ = !loop_ && (src_ || fileChannels_ != channels_);
-        // Everything else is made ahead in a streaming pass on a thread of its own, so that the
-        // 1 ms path only copies. The converter sees the same chunks in the same order as it would
+        // Made ahead in a streaming pass on a thread of its own, so that the 1 ms path only copies. The converter sees the same chunks in the same order as it would
         // there, so the samples are the same.
         worker_ = std::thread([this] { produce(); });
         return MMSYSERR_NOERROR;

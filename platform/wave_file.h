@@ -6,7 +6,8 @@
 //   than asked is mixed down (the average of its channels for mono, so that nothing panned to one
 //   side is lost).
 // - Rate: converted to the asked rate with libsamplerate; a file at the asked rate is delivered
-//   sample for sample.
+//   sample for sample. A converted or mixed file is kept converted in the cache folder and read
+//   from there the next time (wave_file_cache.h); not a looping one.
 // - Time: the file's first sample is taken at waveInStart; from then on it runs at the real
 //   rate whether buffers are queued or not (what finds no buffer is lost, as with a microphone).
 //   waveInStop holds the file where it is; the next start goes on from there.
