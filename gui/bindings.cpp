@@ -958,12 +958,27 @@ private:
 
 class PictureBinding final : public Binding {
 public:
-    PictureBinding(forms::PictureBox& box, QWidget* parent) : Binding(box, new PictureWidget(parent)) {}
+    PictureBinding(forms::PictureBox& box, QWidget* parent) : Binding(box, new PictureWidget(parent)), box_(box) {}
 
 private:
     void syncKind(Prop prop) override {
-        if (prop == Prop::Picture || prop == Prop::Colors || prop == Prop::Geometry) widget()->update();
+        if (prop != Prop::Picture && prop != Prop::Colors && prop != Prop::Geometry) return;
+        // A new picture repaints only the tiles drawn on since the last one (a plot redrawn 50
+        // times a second changes a thin band); the rest of the screen already shows it.
+        const bool known = box_.image().takeChanges(changed_);
+        if (prop != Prop::Picture || !known) return widget()->update();
+        if (changed_.empty()) return;
+        const int border = box_.BorderStyle ? 2 : 0;
+        rects_.clear();
+        for (const platform::PixelArea& a : changed_) rects_.emplace_back(a.x + border, a.y + border, a.width, a.height);
+        QRegion region;
+        region.setRects(rects_.data(), static_cast<int>(rects_.size()));
+        widget()->update(region);
     }
+
+    forms::PictureBox& box_;
+    std::vector<platform::PixelArea> changed_;
+    std::vector<QRect> rects_;
 };
 
 // ---- HostedControl ----

@@ -17,6 +17,7 @@ void Bitmap::resize(int width, int height, PixelFormat format) {
     format_ = format;
     stride_ = (width * bytesPerPixel() + 3) & ~3;
     untrack();
+    changes_.all = true;
     words_.assign(static_cast<std::size_t>(stride_ / 4) * static_cast<std::size_t>(height), 0);
     if (format == PixelFormat::Bgra32) std::fill(words_.begin(), words_.end(), 0xFF000000u);
 }
@@ -39,8 +40,10 @@ void Bitmap::setPixel(int x, int y, std::uint32_t colour, std::uint8_t alpha) {
         const std::size_t at = static_cast<std::size_t>(y) * (stride_ / 4) + x;
         words_[at] = word(colour, alpha);
         drew(at, 1, 1);
+        changed(x, y, x + 1, y + 1);
         return;
     }
+    changed(x, y, x + 1, y + 1);
     std::uint8_t* p = rawRow(y) + x * 3;
     p[0] = static_cast<std::uint8_t>(colour >> 16);
     p[1] = static_cast<std::uint8_t>(colour >> 8);
@@ -77,6 +80,7 @@ void storeRun(std::uint32_t* p, std::size_t count, std::ptrdiff_t step, std::uin
 
 void Bitmap::fillRow(int y, int x0, int x1, std::uint32_t colour) {
     if (x0 >= x1) return;
+    changed(x0, y, x1, y + 1);
     const std::size_t n = static_cast<std::size_t>(x1 - x0);
     if (format_ == PixelFormat::Bgra32) {
         const std::size_t at = static_cast<std::size_t>(y) * (stride_ / 4) + x0;
@@ -100,11 +104,13 @@ void Bitmap::clear(std::uint32_t colour) {
         for (std::size_t i = 0; i < runCount_; ++i) {
             const Run& r = drawn_[i];
             storeRun(words + r.start, r.count, r.step, w);
+            if (changes_.followed && !changes_.all) changedRun(r.start, r.count, r.step);
         }
         runCount_ = 0;
         return;
     }
     untrack();
+    changes_.all = true;
     fillRect(0, 0, width_, height_, colour);
     // Followed in 32-bit bitmaps, whose words fit the pieces' 32-bit offsets.
     const std::size_t words = words_.size();
@@ -121,6 +127,7 @@ void Bitmap::fillRect(int x, int y, int width, int height, std::uint32_t colour)
     const long long y1 = std::min<long long>(static_cast<long long>(y) + std::max(height, 0), height_);
     if (x0 >= x1 || y0 >= y1) return;
     fillRow(static_cast<int>(y0), static_cast<int>(x0), static_cast<int>(x1), colour);
+    changed(x0, y0, x1, y1);
     // The other rows are copies of the first.
     const std::size_t offset = static_cast<std::size_t>(x0) * bytesPerPixel();
     const std::size_t bytes = static_cast<std::size_t>(x1 - x0) * bytesPerPixel();
@@ -193,6 +200,13 @@ void Bitmap::line(int x0, int y0, int x1, int y1, std::uint32_t colour) {
                 const long long step = xMajor ? s : s * rowWords;
                 storeRun(p, static_cast<std::size_t>(run), static_cast<std::ptrdiff_t>(step), w);
                 drew(static_cast<std::size_t>(p - words_.data()), static_cast<std::size_t>(run), static_cast<std::ptrdiff_t>(step));
+                if (changes_.followed && !changes_.all) {
+                    const long long mEnd = m + (run - 1) * s, mLo = std::min(m, mEnd), mHi = std::max(m, mEnd) + 1;
+                    if (xMajor)
+                        changes_.mark(mLo, n, mHi, n + 1);
+                    else
+                        changes_.mark(n, mLo, n + 1, mHi);
+                }
             } else {
                 for (long long k = 0; k < run; ++k) {
                     const long long mk = m + k * s;
@@ -210,6 +224,59 @@ void Bitmap::line(int x0, int y0, int x1, int y1, std::uint32_t colour) {
             --q;
         }
     }
+}
+
+void Bitmap::changedRun(std::size_t start, std::size_t count, std::ptrdiff_t step) {
+    if (count == 0) return;
+    const std::size_t rowWords = static_cast<std::size_t>(stride_ / 4);
+    const std::size_t last = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(start) + static_cast<std::ptrdiff_t>(count - 1) * step);
+    const long long xa = static_cast<long long>(start % rowWords), ya = static_cast<long long>(start / rowWords);
+    const long long xb = static_cast<long long>(last % rowWords), yb = static_cast<long long>(last / rowWords);
+    changes_.mark(std::min(xa, xb), std::min(ya, yb), std::max(xa, xb) + 1, std::max(ya, yb) + 1);
+}
+
+void Bitmap::Changes::mark(long long x0, long long y0, long long x1, long long y1) {
+    if (x0 >= x1 || y0 >= y1) return;
+    const long long tx0 = x0 / kChangeTileWidth, tx1 = (x1 - 1) / kChangeTileWidth;
+    const long long ty0 = y0 / kChangeTileHeight, ty1 = (y1 - 1) / kChangeTileHeight;
+    for (long long ty = ty0; ty <= ty1; ++ty) {
+        const std::size_t at = static_cast<std::size_t>(ty * across + tx0);
+        if (at >= tiles.size()) return;
+        std::memset(tiles.data() + at, 1, static_cast<std::size_t>(std::min<long long>(tx1 - tx0 + 1, across - tx0)));
+    }
+}
+
+bool Bitmap::takeChanges(std::vector<PixelArea>& out) const {
+    out.clear();
+    const int across = (width_ + kChangeTileWidth - 1) / kChangeTileWidth;
+    const int down = (height_ + kChangeTileHeight - 1) / kChangeTileHeight;
+    const std::size_t tiles = static_cast<std::size_t>(across) * static_cast<std::size_t>(down);
+    const bool known = changes_.followed && !changes_.all && changes_.across == across && changes_.tiles.size() == tiles;
+    if (known) {
+        // Each row of tiles as runs of changed tiles, one area each.
+        for (int ty = 0; ty < down; ++ty) {
+            const std::uint8_t* row = changes_.tiles.data() + static_cast<std::size_t>(ty) * across;
+            const int y = ty * kChangeTileHeight, h = std::min(kChangeTileHeight, height_ - y);
+            for (int tx = 0; tx < across;) {
+                if (!row[tx]) {
+                    ++tx;
+                    continue;
+                }
+                int end = tx + 1;
+                while (end < across && row[end]) ++end;
+                const int x = tx * kChangeTileWidth;
+                out.push_back({x, y, std::min(end * kChangeTileWidth, width_) - x, h});
+                tx = end;
+            }
+        }
+        std::fill(changes_.tiles.begin(), changes_.tiles.end(), 0);
+    } else {
+        changes_.across = across;
+        changes_.tiles.assign(tiles, 0);
+    }
+    changes_.followed = true;
+    changes_.all = false;
+    return known;
 }
 
 void Bitmap::polyline(const std::vector<Point>& points, std::uint32_t colour) {
