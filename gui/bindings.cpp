@@ -969,8 +969,17 @@ private:
         if (prop != Prop::Picture || !known) return widget()->update();
         if (changed_.empty()) return;
         const int border = box_.BorderStyle ? 2 : 0;
+        // Pieces of a row of tiles lying a few tiles apart are repainted as one: each piece costs
+        // a copy call per pixel row, more than the pixels between them.
+        constexpr int kJoinPx = 3 * platform::Bitmap::kChangeTileWidth;
         rects_.clear();
-        for (const platform::PixelArea& a : changed_) rects_.emplace_back(a.x + border, a.y + border, a.width, a.height);
+        for (const platform::PixelArea& a : changed_) {
+            const QRect r(a.x + border, a.y + border, a.width, a.height);
+            if (!rects_.empty() && rects_.back().top() == r.top() && r.left() - rects_.back().right() - 1 <= kJoinPx)
+                rects_.back().setRight(r.right());
+            else
+                rects_.push_back(r);
+        }
         QRegion region;
         region.setRects(rects_.data(), static_cast<int>(rects_.size()));
         widget()->update(region);
