@@ -22,6 +22,28 @@ void Bitmap::resize(int width, int height, PixelFormat format) {
     if (format == PixelFormat::Bgra32) std::fill(words_.begin(), words_.end(), 0xFF000000u);
 }
 
+// Called for every piece drawn while a view follows the bitmap: kept in this file to be inlined.
+inline void Bitmap::Changes::mark(long long x0, long long y0, long long x1, long long y1) {
+    if (x0 >= x1 || y0 >= y1) return;
+    const int tx0 = static_cast<int>(x0 / kChangeTileWidth), tx1 = static_cast<int>((x1 - 1) / kChangeTileWidth);
+    const int ty0 = static_cast<int>(y0 / kChangeTileHeight), ty1 = static_cast<int>((y1 - 1) / kChangeTileHeight);
+    if (static_cast<std::size_t>(ty1 + 1) * static_cast<std::size_t>(across) > tiles.size() || tx1 >= across) return;
+    for (int ty = ty0; ty <= ty1; ++ty) {
+        std::uint8_t* row = tiles.data() + static_cast<std::size_t>(ty) * static_cast<std::size_t>(across);
+        for (int tx = tx0; tx <= tx1; ++tx) row[tx] = 1;
+    }
+}
+
+void Bitmap::changedRun(std::size_t start, std::size_t count, std::ptrdiff_t step) {
+    if (count == 0) return;
+    // Offsets of tracked bitmaps fit 32 bits (see clear), and a 32-bit division is the quicker.
+    const std::uint32_t rowWords = static_cast<std::uint32_t>(stride_ / 4);
+    const auto first = static_cast<std::uint32_t>(start);
+    const auto last = static_cast<std::uint32_t>(static_cast<std::ptrdiff_t>(start) + static_cast<std::ptrdiff_t>(count - 1) * step);
+    const long long xa = first % rowWords, ya = first / rowWords, xb = last % rowWords, yb = last / rowWords;
+    changes_.mark(std::min(xa, xb), std::min(ya, yb), std::max(xa, xb) + 1, std::max(ya, yb) + 1);
+}
+
 std::uint32_t Bitmap::pixel(int x, int y) const {
     if (!contains(x, y)) return 0;
     if (format_ == PixelFormat::Bgra32) return colourOf(row32(y)[x]);
@@ -223,26 +245,6 @@ void Bitmap::line(int x0, int y0, int x1, int y1, std::uint32_t colour) {
             r += den;
             --q;
         }
-    }
-}
-
-void Bitmap::changedRun(std::size_t start, std::size_t count, std::ptrdiff_t step) {
-    if (count == 0) return;
-    const std::size_t rowWords = static_cast<std::size_t>(stride_ / 4);
-    const std::size_t last = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(start) + static_cast<std::ptrdiff_t>(count - 1) * step);
-    const long long xa = static_cast<long long>(start % rowWords), ya = static_cast<long long>(start / rowWords);
-    const long long xb = static_cast<long long>(last % rowWords), yb = static_cast<long long>(last / rowWords);
-    changes_.mark(std::min(xa, xb), std::min(ya, yb), std::max(xa, xb) + 1, std::max(ya, yb) + 1);
-}
-
-void Bitmap::Changes::mark(long long x0, long long y0, long long x1, long long y1) {
-    if (x0 >= x1 || y0 >= y1) return;
-    const long long tx0 = x0 / kChangeTileWidth, tx1 = (x1 - 1) / kChangeTileWidth;
-    const long long ty0 = y0 / kChangeTileHeight, ty1 = (y1 - 1) / kChangeTileHeight;
-    for (long long ty = ty0; ty <= ty1; ++ty) {
-        const std::size_t at = static_cast<std::size_t>(ty * across + tx0);
-        if (at >= tiles.size()) return;
-        std::memset(tiles.data() + at, 1, static_cast<std::size_t>(std::min<long long>(tx1 - tx0 + 1, across - tx0)));
     }
 }
 
