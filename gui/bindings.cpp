@@ -958,12 +958,36 @@ private:
 
 class PictureBinding final : public Binding {
 public:
-    PictureBinding(forms::PictureBox& box, QWidget* parent) : Binding(box, new PictureWidget(parent)) {}
+    PictureBinding(forms::PictureBox& box, QWidget* parent) : Binding(box, new PictureWidget(parent)), box_(box) {}
 
 private:
     void syncKind(Prop prop) override {
-        if (prop == Prop::Picture || prop == Prop::Colors || prop == Prop::Geometry) widget()->update();
+        if (prop != Prop::Picture && prop != Prop::Colors && prop != Prop::Geometry) return;
+        // A new picture repaints only the tiles drawn on since the last one (a plot redrawn 50
+        // times a second changes a thin band); the rest of the screen already shows it.
+        const bool known = box_.image().takeChanges(changed_);
+        if (prop != Prop::Picture || !known) return widget()->update();
+        if (changed_.empty()) return;
+        const int border = box_.BorderStyle ? 2 : 0;
+        // Pieces of a row of tiles lying a few tiles apart are repainted as one: each piece costs
+        // a copy call per pixel row, more than the pixels between them.
+        constexpr int kJoinPx = 3 * platform::Bitmap::kChangeTileWidth;
+        rects_.clear();
+        for (const platform::PixelArea& a : changed_) {
+            const QRect r(a.x + border, a.y + border, a.width, a.height);
+            if (!rects_.empty() && rects_.back().top() == r.top() && r.left() - rects_.back().right() - 1 <= kJoinPx)
+                rects_.back().setRight(r.right());
+            else
+                rects_.push_back(r);
+        }
+        QRegion region;
+        region.setRects(rects_.data(), static_cast<int>(rects_.size()));
+        widget()->update(region);
     }
+
+    forms::PictureBox& box_;
+    std::vector<platform::PixelArea> changed_;
+    std::vector<QRect> rects_;
 };
 
 // ---- HostedControl ----

@@ -17,8 +17,31 @@ void Bitmap::resize(int width, int height, PixelFormat format) {
     format_ = format;
     stride_ = (width * bytesPerPixel() + 3) & ~3;
     untrack();
+    changes_.all = true;
     words_.assign(static_cast<std::size_t>(stride_ / 4) * static_cast<std::size_t>(height), 0);
     if (format == PixelFormat::Bgra32) std::fill(words_.begin(), words_.end(), 0xFF000000u);
+}
+
+// Called for every piece drawn while a view follows the bitmap: kept in this file to be inlined.
+inline void Bitmap::Changes::mark(long long x0, long long y0, long long x1, long long y1) {
+    if (x0 >= x1 || y0 >= y1) return;
+    const int tx0 = static_cast<int>(x0 / kChangeTileWidth), tx1 = static_cast<int>((x1 - 1) / kChangeTileWidth);
+    const int ty0 = static_cast<int>(y0 / kChangeTileHeight), ty1 = static_cast<int>((y1 - 1) / kChangeTileHeight);
+    if (static_cast<std::size_t>(ty1 + 1) * static_cast<std::size_t>(across) > tiles.size() || tx1 >= across) return;
+    for (int ty = ty0; ty <= ty1; ++ty) {
+        std::uint8_t* row = tiles.data() + static_cast<std::size_t>(ty) * static_cast<std::size_t>(across);
+        for (int tx = tx0; tx <= tx1; ++tx) row[tx] = 1;
+    }
+}
+
+void Bitmap::changedRun(std::size_t start, std::size_t count, std::ptrdiff_t step) {
+    if (count == 0) return;
+    // Offsets of tracked bitmaps fit 32 bits (see clear), and a 32-bit division is the quicker.
+    const std::uint32_t rowWords = static_cast<std::uint32_t>(stride_ / 4);
+    const auto first = static_cast<std::uint32_t>(start);
+    const auto last = static_cast<std::uint32_t>(static_cast<std::ptrdiff_t>(start) + static_cast<std::ptrdiff_t>(count - 1) * step);
+    const long long xa = first % rowWords, ya = first / rowWords, xb = last % rowWords, yb = last / rowWords;
+    changes_.mark(std::min(xa, xb), std::min(ya, yb), std::max(xa, xb) + 1, std::max(ya, yb) + 1);
 }
 
 std::uint32_t Bitmap::pixel(int x, int y) const {
@@ -39,8 +62,10 @@ void Bitmap::setPixel(int x, int y, std::uint32_t colour, std::uint8_t alpha) {
         const std::size_t at = static_cast<std::size_t>(y) * (stride_ / 4) + x;
         words_[at] = word(colour, alpha);
         drew(at, 1, 1);
+        changed(x, y, x + 1, y + 1);
         return;
     }
+    changed(x, y, x + 1, y + 1);
     std::uint8_t* p = rawRow(y) + x * 3;
     p[0] = static_cast<std::uint8_t>(colour >> 16);
     p[1] = static_cast<std::uint8_t>(colour >> 8);
@@ -77,6 +102,7 @@ void storeRun(std::uint32_t* p, std::size_t count, std::ptrdiff_t step, std::uin
 
 void Bitmap::fillRow(int y, int x0, int x1, std::uint32_t colour) {
     if (x0 >= x1) return;
+    changed(x0, y, x1, y + 1);
     const std::size_t n = static_cast<std::size_t>(x1 - x0);
     if (format_ == PixelFormat::Bgra32) {
         const std::size_t at = static_cast<std::size_t>(y) * (stride_ / 4) + x0;
@@ -100,11 +126,13 @@ void Bitmap::clear(std::uint32_t colour) {
         for (std::size_t i = 0; i < runCount_; ++i) {
             const Run& r = drawn_[i];
             storeRun(words + r.start, r.count, r.step, w);
+            if (changes_.followed && !changes_.all) changedRun(r.start, r.count, r.step);
         }
         runCount_ = 0;
         return;
     }
     untrack();
+    changes_.all = true;
     fillRect(0, 0, width_, height_, colour);
     // Followed in 32-bit bitmaps, whose words fit the pieces' 32-bit offsets.
     const std::size_t words = words_.size();
@@ -121,6 +149,7 @@ void Bitmap::fillRect(int x, int y, int width, int height, std::uint32_t colour)
     const long long y1 = std::min<long long>(static_cast<long long>(y) + std::max(height, 0), height_);
     if (x0 >= x1 || y0 >= y1) return;
     fillRow(static_cast<int>(y0), static_cast<int>(x0), static_cast<int>(x1), colour);
+    changed(x0, y0, x1, y1);
     // The other rows are copies of the first.
     const std::size_t offset = static_cast<std::size_t>(x0) * bytesPerPixel();
     const std::size_t bytes = static_cast<std::size_t>(x1 - x0) * bytesPerPixel();
@@ -193,6 +222,13 @@ void Bitmap::line(int x0, int y0, int x1, int y1, std::uint32_t colour) {
                 const long long step = xMajor ? s : s * rowWords;
                 storeRun(p, static_cast<std::size_t>(run), static_cast<std::ptrdiff_t>(step), w);
                 drew(static_cast<std::size_t>(p - words_.data()), static_cast<std::size_t>(run), static_cast<std::ptrdiff_t>(step));
+                if (changes_.followed && !changes_.all) {
+                    const long long mEnd = m + (run - 1) * s, mLo = std::min(m, mEnd), mHi = std::max(m, mEnd) + 1;
+                    if (xMajor)
+                        changes_.mark(mLo, n, mHi, n + 1);
+                    else
+                        changes_.mark(n, mLo, n + 1, mHi);
+                }
             } else {
                 for (long long k = 0; k < run; ++k) {
                     const long long mk = m + k * s;
@@ -210,6 +246,39 @@ void Bitmap::line(int x0, int y0, int x1, int y1, std::uint32_t colour) {
             --q;
         }
     }
+}
+
+bool Bitmap::takeChanges(std::vector<PixelArea>& out) const {
+    out.clear();
+    const int across = (width_ + kChangeTileWidth - 1) / kChangeTileWidth;
+    const int down = (height_ + kChangeTileHeight - 1) / kChangeTileHeight;
+    const std::size_t tiles = static_cast<std::size_t>(across) * static_cast<std::size_t>(down);
+    const bool known = changes_.followed && !changes_.all && changes_.across == across && changes_.tiles.size() == tiles;
+    if (known) {
+        // Each row of tiles as runs of changed tiles, one area each.
+        for (int ty = 0; ty < down; ++ty) {
+            const std::uint8_t* row = changes_.tiles.data() + static_cast<std::size_t>(ty) * across;
+            const int y = ty * kChangeTileHeight, h = std::min(kChangeTileHeight, height_ - y);
+            for (int tx = 0; tx < across;) {
+                if (!row[tx]) {
+                    ++tx;
+                    continue;
+                }
+                int end = tx + 1;
+                while (end < across && row[end]) ++end;
+                const int x = tx * kChangeTileWidth;
+                out.push_back({x, y, std::min(end * kChangeTileWidth, width_) - x, h});
+                tx = end;
+            }
+        }
+        std::fill(changes_.tiles.begin(), changes_.tiles.end(), 0);
+    } else {
+        changes_.across = across;
+        changes_.tiles.assign(tiles, 0);
+    }
+    changes_.followed = true;
+    changes_.all = false;
+    return known;
 }
 
 void Bitmap::polyline(const std::vector<Point>& points, std::uint32_t colour) {

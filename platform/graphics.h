@@ -20,6 +20,14 @@ struct Point {
     int y = 0;
 };
 
+// A rectangle of pixels: x and y of its top left corner, its width and height.
+struct PixelArea {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
 class Bitmap {
 public:
     Bitmap() = default;
@@ -41,6 +49,7 @@ public:
     // Writing through a row pointer is not followed: the next clear fills the whole bitmap.
     std::uint8_t* row(int y) {
         untrack();
+        changes_.all = true;
         return rawRow(y);
     }
     const std::uint8_t* row(int y) const {
@@ -49,6 +58,7 @@ public:
     // The row as 0xAARRGGBB words; 32-bit bitmaps only.
     std::uint32_t* row32(int y) {
         untrack();
+        changes_.all = true;
         return words_.data() + static_cast<std::size_t>(y) * (stride_ / 4);
     }
     const std::uint32_t* row32(int y) const { return words_.data() + static_cast<std::size_t>(y) * (stride_ / 4); }
@@ -69,6 +79,14 @@ public:
     void line(int x0, int y0, int x1, int y1, std::uint32_t colour);
     // Segments between consecutive points; the last point itself is not drawn.
     void polyline(const std::vector<Point>& points, std::uint32_t colour);
+
+    // For a view showing the bitmap: the areas (whole tiles of kChangeTileWidth x
+    // kChangeTileHeight pixels, clipped to the bitmap) whose pixels can have changed since the
+    // last call, row by row; false when that is not known (the first call, a new size, an
+    // assignment, a write through a row pointer): then any pixel can have. Writes are followed
+    // only after a first call, so a bitmap nobody shows pays nothing for it.
+    bool takeChanges(std::vector<PixelArea>& out) const;
+    static constexpr int kChangeTileWidth = 32, kChangeTileHeight = 16;
 
     // 0xAARRGGBB word of a colour, as 32-bit rows hold it.
     static std::uint32_t word(std::uint32_t colour, std::uint8_t alpha = 255) {
@@ -94,6 +112,29 @@ private:
         drawn_[runCount_++] = {static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(count), static_cast<std::int32_t>(step)};
     }
     void untrack() { tracked_ = false; }
+    // Notes pixels [x0, x1) x [y0, y1) (inside the bitmap) as changed for takeChanges.
+    void changed(long long x0, long long y0, long long x1, long long y1) {
+        if (changes_.followed && !changes_.all) changes_.mark(x0, y0, x1, y1);
+    }
+    // The words of a piece noted by drew(), as changed.
+    void changedRun(std::size_t start, std::size_t count, std::ptrdiff_t step);
+
+    // What changed since takeChanges last looked: a flag per tile. A copy of the bitmap knows
+    // nothing of what its viewer saw.
+    struct Changes {
+        Changes() = default;
+        Changes(const Changes&) {}
+        Changes& operator=(const Changes&) {
+            followed = false;
+            all = true;
+            return *this;
+        }
+        void mark(long long x0, long long y0, long long x1, long long y1);
+        bool followed = false;  // takeChanges was called: writes are noted
+        bool all = true;        // anything can have changed
+        int across = 0;         // tiles in a row
+        std::vector<std::uint8_t> tiles;
+    };
 
     struct Run {
         std::uint32_t start;
@@ -111,6 +152,7 @@ private:
     std::uint32_t cleanWord_ = 0;
     std::vector<Run> drawn_;  // room for as many pieces as are worth noting
     std::size_t runCount_ = 0;
+    mutable Changes changes_;
 };
 
 }  // namespace platform

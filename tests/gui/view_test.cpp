@@ -794,6 +794,60 @@ TEST_F(ViewTest, AWindowRedrawnInPartsEveryFrameShowsWhatAFullRedrawShows) {
     EXPECT_TRUE(staleOnScreen(view->window(counter())).empty());
 }
 
+// Whatever a program draws into a picture box between frames (lines clipped at its edges,
+// points, filled boxes, clears in the last colour and another, a picture, a write through a row,
+// a new size), the frame repaints only what changed and the window shows what a full redraw does.
+TEST_F(ViewTest, APictureBoxDrawnOnInManyWaysShowsWhatAFullRedrawShows) {
+    PlotForm& f = plotForm();
+    f.Show();
+    advance(gui::View::kFrameMs);
+    QWidget* window = view->window(f);
+    unsigned seed = 5;
+    auto next = [&](int lo, int hi) {
+        seed = seed * 1103515245u + 12345u;
+        return lo + static_cast<int>((seed >> 8) % static_cast<unsigned>(hi - lo + 1));
+    };
+    platform::Bitmap picture(40, 30);
+    picture.clear(RGB(0, 90, 0));
+    picture.line(0, 0, 39, 29, RGB(255, 255, 0));
+    for (int frame = 0; frame < 80; ++frame) {
+        const int ops = next(1, 6);
+        for (int n = 0; n < ops; ++n) {
+            const auto ink = static_cast<long long>(next(0, 0xFFFFFF));
+            switch (next(0, 11)) {
+            case 0:
+            case 1:
+            case 2: f.Plot.Line(next(-40, 340), next(-40, 200), next(-40, 340), next(-40, 200), ink); break;
+            case 3: f.Plot.LineBF(next(-10, 300), next(-10, 160), next(-10, 300), next(-10, 160), ink); break;
+            case 4: f.Plot.image().setPixel(next(0, 300), next(0, 160), static_cast<std::uint32_t>(ink)); break;
+            case 5:
+            case 6: f.Plot.Cls(); break;
+            case 7: f.Plot.setBackColor(next(0, 3) ? RGB(192, 192, 192) : RGB(40, 40, 40)); break;
+            case 8:
+                if (next(0, 8) == 0) f.Plot.setPicture(picture);
+                if (next(0, 8) == 0) f.Plot.clearPicture();
+                break;
+            case 9:
+                if (next(0, 5) == 0) f.Plot.image().row32(next(0, 150))[next(0, 290)] = 0xFF123456u;
+                break;
+            case 10:
+                if (next(0, 10) == 0) f.Plot.Move(120, 120, 15 * next(280, 300), 15 * 160);
+                break;
+            default:
+                f.Value.setText(std::to_string(frame));
+                f.Plot.image().polyline({{next(0, 300), next(0, 160)}, {next(0, 300), next(0, 160)}, {next(0, 300), next(0, 160)}},
+                                        static_cast<std::uint32_t>(ink));
+                break;
+            }
+        }
+        f.Plot.Refresh();
+        advance(gui::View::kFrameMs + frame % 2);
+        const std::vector<QPoint> stale = staleOnScreen(window);
+        ASSERT_TRUE(stale.empty()) << "frame " << frame << ": " << stale.size() << " pixels, first at " << stale[0].x() << ","
+                                   << stale[0].y();
+    }
+}
+
 // The picture box's sunken border, against the same frame drawn with lines, on the screen and
 // drawn afresh, whole and after an update reaching only a corner of it.
 TEST_F(ViewTest, APictureBoxHasItsSunkenBorderOnTheScreenAsDrawnAfresh) {

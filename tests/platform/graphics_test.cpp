@@ -236,5 +236,96 @@ TEST(Bitmap, ClearsAfterDrawingEqualAFillOfEveryPixel) {
     }
 }
 
+// A view asks what changed since it last looked and redraws only that: every pixel that differs
+// from what it saw must lie in an area it is given, whatever drew it.
+TEST(Bitmap, ChangesTakenCoverEveryPixelThatDiffers) {
+    unsigned seed = 11;
+    auto next = [&](int lo, int hi) {
+        seed = seed * 1103515245u + 12345u;
+        return lo + static_cast<int>((seed >> 8) % static_cast<unsigned>(hi - lo + 1));
+    };
+    auto inAreas = [](const std::vector<PixelArea>& areas, int x, int y) {
+        return std::any_of(areas.begin(), areas.end(), [&](const PixelArea& a) {
+            return x >= a.x && x < a.x + a.width && y >= a.y && y < a.y + a.height;
+        });
+    };
+    std::vector<PixelArea> areas;
+    for (PixelFormat format : {PixelFormat::Bgra32, PixelFormat::Bgr24}) {
+        Bitmap b(77, 41, format);
+        EXPECT_FALSE(b.takeChanges(areas)) << "the first look knows nothing";
+        ASSERT_TRUE(b.takeChanges(areas));
+        EXPECT_TRUE(areas.empty());
+        b.line(3, 2, 9, 2, 0xFF);
+        ASSERT_TRUE(b.takeChanges(areas));
+        ASSERT_EQ(areas.size(), 1u);
+        EXPECT_EQ(areas[0].x, 0);
+        EXPECT_EQ(areas[0].y, 0);
+        EXPECT_EQ(areas[0].width, Bitmap::kChangeTileWidth);
+        EXPECT_EQ(areas[0].height, Bitmap::kChangeTileHeight);
+        b.fillRect(70, 35, 20, 20, 0xFF00);
+        ASSERT_TRUE(b.takeChanges(areas));
+        ASSERT_EQ(areas.size(), 1u) << "clipped to the bitmap";
+        EXPECT_EQ(areas[0].x + areas[0].width, 77);
+        EXPECT_EQ(areas[0].y + areas[0].height, 41);
+
+        Bitmap seen = b;
+        for (int round = 0; round < 600; ++round) {
+            const std::uint32_t back = round % 7 == 6 ? 0x000000 : 0xC0C0C0;
+            const int ops = next(0, round % 9 == 8 ? 900 : 12);  // now and then more pieces than a clear notes
+            bool known = true;
+            for (int n = 0; n < ops; ++n) {
+                const std::uint32_t ink = static_cast<std::uint32_t>(next(0, 0xFFFFFF));
+                switch (next(0, 9)) {
+                case 0:
+                case 1: b.line(next(-90, 160), next(-90, 130), next(-90, 160), next(-90, 130), ink); break;
+                case 2: b.setPixel(next(-2, 78), next(-2, 42), ink, static_cast<std::uint8_t>(next(0, 255))); break;
+                case 3: b.fillRect(next(-10, 76), next(-10, 40), next(0, 30), next(0, 20), ink); break;
+                case 4: b.polyline({{next(0, 76), next(0, 40)}, {next(0, 76), next(0, 40)}, {next(0, 76), next(0, 40)}}, ink); break;
+                case 5:
+                case 6: b.clear(back); break;
+                case 7:
+                    if (next(0, 20) == 0) {
+                        b.row(next(0, 40))[next(0, 76)] ^= 0x5A;  // not a drawing call
+                        known = false;
+                    }
+                    break;
+                case 8:
+                    if (next(0, 30) == 0) {
+                        Bitmap other(77, 41, format);
+                        other.clear(ink);
+                        b = other;
+                        known = false;
+                    }
+                    break;
+                default:
+                    if (next(0, 30) == 0) {
+                        b.resize(77 - next(0, 1), 41, format);
+                        known = known && b.width() == seen.width();
+                    }
+                    break;
+                }
+            }
+            const bool told = b.takeChanges(areas);
+            if (!known) {
+                EXPECT_FALSE(told) << "round " << round;
+            }
+            if (told) {
+                ASSERT_EQ(b.width(), seen.width());
+                for (const PixelArea& a : areas) {
+                    ASSERT_TRUE(a.x >= 0 && a.y >= 0 && a.width > 0 && a.height > 0 && a.x + a.width <= b.width() &&
+                                a.y + a.height <= b.height())
+                        << "round " << round;
+                }
+                for (int y = 0; y < b.height(); ++y)
+                    for (int x = 0; x < b.width(); ++x)
+                        if (b.pixel(x, y) != seen.pixel(x, y) || b.alpha(x, y) != seen.alpha(x, y)) {
+                            ASSERT_TRUE(inAreas(areas, x, y)) << "round " << round << " pixel " << x << "," << y;
+                        }
+            }
+            seen = b;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace platform
