@@ -45,11 +45,13 @@ public:
     // no lock, which is why the loop sleeps this way. A futex wait with an absolute deadline, so a
     // late wake-up never pushes the next one later; inline, so the loop's wake-up path makes no
     // call through the library's tables.
+    // INT64_MAX: no deadline, only the wake.
     static void waitUntilNs(std::atomic<std::uint32_t>& word, std::uint32_t seen, std::int64_t deadlineNs) {
         timespec at{};
         at.tv_sec = static_cast<time_t>(deadlineNs / 1'000'000'000);
         at.tv_nsec = static_cast<long>(deadlineNs % 1'000'000'000);
-        syscall(SYS_futex, futexWord(word), FUTEX_WAIT_BITSET_PRIVATE, seen, &at, nullptr, FUTEX_BITSET_MATCH_ANY);
+        syscall(SYS_futex, futexWord(word), FUTEX_WAIT_BITSET_PRIVATE, seen, deadlineNs == INT64_MAX ? nullptr : &at,
+                nullptr, FUTEX_BITSET_MATCH_ANY);
     }
     static void wake(std::atomic<std::uint32_t>& word) {
         syscall(SYS_futex, futexWord(word), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 namespace platform {
 
@@ -136,12 +137,34 @@ void EventLoop::setCurrent(EventLoop* loop) { g_current = loop; }
 
 VirtualClock* EventLoop::virtualClock() { return virtual_; }
 
+namespace {
+thread_local int t_deferDepth = 0;
+thread_local EventLoop* t_deferredWake = nullptr;  // the loop this thread posted to since the last flush
+}  // namespace
+
+EventLoop::DeferredWakes::DeferredWakes() { ++t_deferDepth; }
+
+EventLoop::DeferredWakes::~DeferredWakes() {
+    if (--t_deferDepth == 0) flush();
+}
+
+void EventLoop::DeferredWakes::flush() {
+    if (EventLoop* loop = std::exchange(t_deferredWake, nullptr)) loop->wake();
+}
+
 void EventLoop::post(std::function<void()> fn) {
     {
         std::lock_guard lock(mutex_);
         const std::uint64_t seq = postSeq_.load(std::memory_order_relaxed) + 1;
         queue_.push_back(Posted{seq, std::move(fn)});
         postSeq_.store(seq, std::memory_order_release);
+    }
+    if (t_deferDepth > 0) {
+        if (t_deferredWake != this) {
+            DeferredWakes::flush();  // another loop's wake waits no longer
+            t_deferredWake = this;
+        }
+        return;
     }
     wake();
 }

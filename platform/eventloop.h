@@ -101,6 +101,19 @@ public:
     // Queues work for the loop thread; safe from any thread. Runs at the next pump, in order.
     void post(std::function<void()> fn);
 
+    // While one is alive on a thread, that thread's posts wake the loop only at flush() or when
+    // the last one ends: a device thread that posts while holding locks the loop's thread takes
+    // next lets go of them first, so the loop does not wake only to wait for them.
+    class DeferredWakes {
+    public:
+        DeferredWakes();
+        ~DeferredWakes();
+        DeferredWakes(const DeferredWakes&) = delete;
+        DeferredWakes& operator=(const DeferredWakes&) = delete;
+        // Wakes the loop now if this thread posted since the last flush.
+        static void flush();
+    };
+
     // The pump: lets the view deliver input, runs what was posted before the call, then each
     // enabled timer that is due, once. Returns the number of posted items and ticks run. After the
     // program's end it runs nothing (and unwinds the handler that called it).

@@ -1,6 +1,6 @@
 #include "platform/mmtimer.h"
 
-#include <chrono>
+#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <memory>
@@ -23,7 +23,10 @@ struct Timer {
     std::int64_t startNs = 0;
 
     std::mutex mutex;
-    std::condition_variable cv;
+    std::condition_variable cv;  // a kill waits on it for a running callback to return
+    // The thread sleeps on this word until the next tick; a kill bumps it. (A condition variable
+    // costs a further system call at each tick: the mutex it takes back counts as contended.)
+    std::atomic<std::uint32_t> wakeWord{0};
     bool killed = false;
     bool running = false;
     std::thread::id thread;
@@ -40,6 +43,13 @@ struct Timer {
     }
 };
 
+// Under the timer's mutex: no callback starts after this.
+void kill(Timer& t) {
+    t.killed = true;
+    t.wakeWord.fetch_add(1);
+    RealClock::wake(t.wakeWord);
+}
+
 struct Table {
     std::mutex mutex;
     std::map<UINT, std::shared_ptr<Timer>> timers;
@@ -51,8 +61,7 @@ struct Table {
             Timer* t = entry.second.get();
             if (t->virtualClock) continue;
             std::unique_lock lock(t->mutex);
-            t->killed = true;
-            t->cv.notify_all();
+            kill(*t);
             t->cv.wait(lock, [&] { return !t->running; });
         }
     }
@@ -70,18 +79,19 @@ void forget(const std::shared_ptr<Timer>& t) {
     if (it != tab.timers.end() && it->second == t) tab.timers.erase(it);
 }
 
-std::int64_t steadyNowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 void runThread(std::shared_ptr<Timer> t) {
     std::unique_lock lock(t->mutex);
     t->thread = std::this_thread::get_id();
     std::uint64_t k = 1;
     for (;;) {
-        const auto due = std::chrono::steady_clock::time_point(std::chrono::nanoseconds(t->dueOf(k)));
-        if (t->cv.wait_until(lock, due, [&] { return t->killed; })) break;
+        const std::int64_t due = t->dueOf(k);
+        while (!t->killed && RealClock::steadyNowNs() < due) {
+            const std::uint32_t seen = t->wakeWord.load();
+            lock.unlock();
+            RealClock::waitUntilNs(t->wakeWord, seen, due);
+            lock.lock();
+        }
+        if (t->killed) break;
         t->running = true;
         lock.unlock();
         t->fn(t->id);
@@ -94,7 +104,7 @@ void runThread(std::shared_ptr<Timer> t) {
             forget(t);
             return;
         }
-        k = t->nextTick(k, steadyNowNs());
+        k = t->nextTick(k, RealClock::steadyNowNs());
     }
 }
 
@@ -139,7 +149,7 @@ UINT timeSetEvent(UINT delayMs, UINT /*resolutionMs*/, std::function<void(UINT)>
         t->startNs = t->virtualClock->nowNs();
         scheduleVirtual(t, 1);
     } else {
-        t->startNs = steadyNowNs();
+        t->startNs = RealClock::steadyNowNs();
         std::thread(runThread, t).detach();
     }
     return t->id;
@@ -171,8 +181,7 @@ MMRESULT timeKillEvent(UINT id) {
         return TIMERR_NOERROR;
     }
     std::unique_lock lock(t->mutex);
-    t->killed = true;
-    t->cv.notify_all();
+    kill(*t);
     if (t->thread != std::this_thread::get_id()) t->cv.wait(lock, [&] { return !t->running; });
     return TIMERR_NOERROR;
 }

@@ -1,6 +1,6 @@
 #include "platform/wave_clocked.h"
 
-#include <chrono>
+#include <climits>
 
 #include "platform/eventloop.h"
 
@@ -8,6 +8,7 @@ namespace platform {
 
 namespace {
 constexpr std::int64_t kNsPerSecond = 1'000'000'000;
+constexpr std::int64_t kNever = INT64_MAX;
 
 Clock& fallbackClock() {
     static RealClock clock;
@@ -37,7 +38,7 @@ ClockedDriver::~ClockedDriver() {
         if (virtual_ && sourceId_ && loop && loop->virtualClock() == virtual_) virtual_->cancel(sourceId_);
         sourceId_ = 0;
     }
-    cv_.notify_all();
+    wakeThread();
     if (thread_.joinable()) thread_.join();
     shared_->driver = nullptr;
 }
@@ -77,9 +78,23 @@ void ClockedDriver::catchUpLocked(std::int64_t now) {
     }
 }
 
+std::int64_t ClockedDriver::threadDueLocked() {
+    if (quit_) return 0;
+    if (!running_) return kNever;
+    const auto ev = client_.framesToEvent();
+    return ev ? timeOfFrameLocked(pos_ + *ev) : kNever;
+}
+
+void ClockedDriver::wakeThread() {
+    wakeWord_.fetch_add(1);
+    RealClock::wake(wakeWord_);
+}
+
 void ClockedDriver::scheduleLocked() {
     if (!virtual_) {
-        cv_.notify_all();
+        // A buffer queued behind the one filling changes nothing: the thread wakes only when
+        // its next instant came earlier (or it has to stop or end).
+        if (threadDueLocked() < threadDue_) wakeThread();
         return;
     }
     if (sourceId_) virtual_->cancel(sourceId_);
@@ -101,24 +116,29 @@ void ClockedDriver::scheduleLocked() {
 }
 
 void ClockedDriver::threadMain() {
+    // The buffers it returns wake the loop once the lock is let go: the loop's thread, answering
+    // them at once, queues the next buffer and would otherwise wait here for the lock.
+    EventLoop::DeferredWakes deferred;
     std::unique_lock lock(mutex_);
     while (!quit_) {
-        if (!running_) {
-            cv_.wait(lock);
-            continue;
+        const std::int64_t due = threadDueLocked();
+        if (due != kNever) {
+            const std::int64_t now = clock_->nowNs();
+            if (now >= due) {
+                catchUpLocked(now);
+                continue;
+            }
         }
-        const auto ev = client_.framesToEvent();
-        if (!ev) {
-            cv_.wait(lock);
-            continue;
-        }
-        const std::int64_t due = timeOfFrameLocked(pos_ + *ev);
-        if (clock_->nowNs() < due) {
-            // The real clock is the steady clock, so its nanoseconds are a steady time point.
-            cv_.wait_until(lock, std::chrono::steady_clock::time_point(std::chrono::nanoseconds(due)));
-            continue;
-        }
-        catchUpLocked(clock_->nowNs());
+        // Sleeps without the lock until the instant (or for good while nothing can fall due); a
+        // change that brings it earlier bumps the word, before or during the wait.
+        threadDue_ = due;
+        const std::uint32_t seen = wakeWord_.load();
+        lock.unlock();
+        EventLoop::DeferredWakes::flush();
+        // The real clock is the steady clock that the futex deadline is measured on.
+        RealClock::waitUntilNs(wakeWord_, seen, due);
+        lock.lock();
+        threadDue_ = 0;
     }
 }
 

@@ -1,8 +1,9 @@
 // Runs a wave stream at its sample rate on the loop's clock: on the virtual clock by sources
 // scheduled at the virtual times its buffers fall due, on the real clock by a thread of its own
-// that sleeps until then. Used by the file and scripted devices and the virtual output.
+// that sleeps until then (and is woken only when its next instant comes earlier, or it has to
+// start or end). Used by the file and scripted devices and the virtual output.
 #pragma once
-#include <condition_variable>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -49,6 +50,9 @@ private:
     void catchUpLocked(std::int64_t now);
     void scheduleLocked();
     void threadMain();
+    // The instant the thread has to run next (INT64_MAX: none while nothing is queued or stopped).
+    std::int64_t threadDueLocked();
+    void wakeThread();
     std::int64_t timeOfFrameLocked(std::uint64_t frame) const;
     std::uint64_t framesDueLocked(std::int64_t now) const;
 
@@ -58,7 +62,9 @@ private:
     VirtualClock* virtual_;
     std::shared_ptr<Shared> shared_;  // the virtual sources hold it weakly
     mutable std::mutex mutex_;
-    std::condition_variable cv_;
+    // The thread sleeps on this word until its next instant; a change it must see bumps it.
+    std::atomic<std::uint32_t> wakeWord_{0};
+    std::int64_t threadDue_ = 0;  // when the sleeping thread looks again (INT64_MAX: only when woken)
     bool running_ = false;
     bool quit_ = false;
     std::int64_t t0_ = 0;

@@ -279,28 +279,69 @@ TEST_F(LoopFixture, AHandlerThatThrowsLeavesTheOtherDueTimersForTheNextPump) {
 }
 
 // Real threads and the real clock: short, with generous bounds.
-TEST(RealLoopTest, PostsAndQuitFromOtherThreadsWakeTheSleepingLoop) {
+
+// Runs a real loop asleep between the ticks of a 60 s timer while another thread does what it
+// likes (it ends the loop); returns how long the loop ran and counts the timer's ticks.
+template <class F>
+std::chrono::steady_clock::duration runAsleepBeside(F&& body, int& ticks) {
     EventLoop loop(std::make_unique<platform::RealClock>());
     EventLoop::setCurrent(&loop);
-    std::atomic<int> ran{0};
-    int ticks = 0;
-    LoopTimer slow([&] { ++ticks; });  // keeps the loop asleep for a long time between ticks
+    LoopTimer slow([&] { ++ticks; });
     slow.setInterval(60'000);
     slow.setEnabled(true);
-    std::thread other([&] {
-        for (int i = 0; i < 50; ++i) {
-            loop.post([&] { ++ran; });
-            std::this_thread::sleep_for(std::chrono::microseconds(300));
-        }
-        while (ran.load() < 50) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        loop.quit();
-    });
+    std::thread other([&] { body(loop); });
     const auto t0 = std::chrono::steady_clock::now();
     loop.run();
     const auto took = std::chrono::steady_clock::now() - t0;
     other.join();
     EventLoop::setCurrent(nullptr);
+    return took;
+}
+
+TEST(RealLoopTest, PostsAndQuitFromOtherThreadsWakeTheSleepingLoop) {
+    std::atomic<int> ran{0};
+    int ticks = 0;
+    const auto took = runAsleepBeside(
+        [&](EventLoop& loop) {
+            for (int i = 0; i < 50; ++i) {
+                loop.post([&] { ++ran; });
+                std::this_thread::sleep_for(std::chrono::microseconds(300));
+            }
+            while (ran.load() < 50) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            loop.quit();
+        },
+        ticks);
     EXPECT_EQ(ran.load(), 50);
+    EXPECT_EQ(ticks, 0);
+    EXPECT_LT(took, std::chrono::seconds(10));
+}
+
+TEST(RealLoopTest, PostsWhoseWakeWasDeferredRunOnceTheThreadLetsGo) {
+    // A device thread posts while holding its locks and wakes the loop only after: by a flush, or
+    // when its last deferring scope ends. Either way the sleeping loop runs what was posted.
+    std::atomic<int> ran{0};
+    int ticks = 0;
+    const auto took = runAsleepBeside(
+        [&](EventLoop& loop) {
+            auto waitFor = [&](int n) {
+                while (ran.load() < n) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            };
+            {
+                EventLoop::DeferredWakes outer;
+                {
+                    EventLoop::DeferredWakes inner;
+                    loop.post([&] { ++ran; });
+                }  // not the last scope: still deferred
+                loop.post([&] { ++ran; });
+                EventLoop::DeferredWakes::flush();
+                waitFor(2);
+                loop.post([&] { ++ran; });
+            }
+            waitFor(3);
+            loop.quit();
+        },
+        ticks);
+    EXPECT_EQ(ran.load(), 3);
     EXPECT_EQ(ticks, 0);
     EXPECT_LT(took, std::chrono::seconds(10));
 }
