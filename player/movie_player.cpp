@@ -200,14 +200,6 @@ bool MoviePlayer::clearKept(platform::Bitmap& target, std::uint32_t background) 
     return true;
 }
 
-bool MoviePlayer::changedSpans(std::vector<Span>& out) const {
-    if (!reused_ || !kept_.target || wholeFrame()) return false;
-    // What the render before drew (now painted over) and what this one drew.
-    out.insert(out.end(), drawing_.begin(), drawing_.end());
-    out.insert(out.end(), kept_.drawn.begin(), kept_.drawn.end());
-    return true;
-}
-
 void MoviePlayer::keep(const platform::Bitmap& target, std::uint32_t background) {
     kept_.target = nullptr;
     if (target.format() != platform::PixelFormat::Bgra32) return;

@@ -275,4 +275,41 @@ TEST_F(PlayerViewTest, TheScreenShowsEachProjectorFrameWholeThoughOnlyWhatChange
               QColor(0, 0, 0x80));
 }
 
+// Eleven small squares in the same rows, each far from the next, moving right and down: more
+// separate pieces a band of rows than the copy keeps apart, so some are copied together.
+std::vector<std::uint8_t> dots() {
+    player::SwfWriter w(720, 240, 24);
+    w.setBackground(0x101010);
+    player::ShapeBuilder s;
+    for (int i = 0; i < 11; ++i) {
+        const double x = i * 64 * 20;
+        const auto c = static_cast<std::uint8_t>(i * 20);
+        s.polygon({{x, 0}, {x + 200, 0}, {x + 200, 300 + i * 40.0}, {x, 300 + i * 40.0}}, s.addFill({c, 200, 40, 255}));
+    }
+    const int id = w.defineShape(s);
+    for (int f = 0; f < 24; ++f) {
+        const player::Affine m{1, 0, 0, 1, f * 70.0, f * 130.0};
+        if (f == 0)
+            w.place(1, id, m);
+        else
+            w.modify(1, m);
+        w.showFrame();
+    }
+    return w.finish(true);
+}
+
+TEST_F(PlayerViewTest, ManyPiecesSideBySideReachTheScreenWhole) {
+    Beamer& b = beamer();
+    b.Move(0, 0, 720 * 15, 3600);
+    b.Player.Move(0, 0, 720 * 15, 3600);
+    b.Show();
+    b.Player.player.LoadMovie(0, file("dots.swf", dots()));
+    advance(50);
+    for (int i = 0; i < 30; ++i) {
+        advance(i % 2 ? 42 : 21);
+        ASSERT_TRUE(screenShowsTheFrame(*view, loop().nowMs()));
+    }
+    EXPECT_GT(b.Player.partial, 15) << "frames copied in part";
+}
+
 }  // namespace
