@@ -25,6 +25,25 @@ bool samePixels(const Bitmap& a, const Bitmap& b) {
     return true;
 }
 
+// Every pixel that differs between the frames lies in one of the spans.
+bool changedOnlyIn(const Bitmap& before, const Bitmap& after, const std::vector<Span>& spans) {
+    if (before.width() != after.width() || before.height() != after.height()) {
+        ADD_FAILURE() << "spans given for a new size";
+        return false;
+    }
+    std::vector<std::uint8_t> marked(static_cast<std::size_t>(after.width()) * after.height(), 0);
+    for (const Span& s : spans)
+        for (int x = std::max(s.x0, 0); x < std::min(s.x1, after.width()); ++x)
+            marked[static_cast<std::size_t>(s.y) * after.width() + x] = 1;
+    for (int y = 0; y < after.height(); ++y)
+        for (int x = 0; x < after.width(); ++x)
+            if (before.row32(y)[x] != after.row32(y)[x] && !marked[static_cast<std::size_t>(y) * after.width() + x]) {
+                ADD_FAILURE() << "pixel " << x << "," << y << " changed outside the spans";
+                return false;
+            }
+    return true;
+}
+
 // The same calls on two players: one drawing into the frame it keeps, one into a new frame each
 // time as a host that keeps nothing does.
 class KeptTarget : public ::testing::Test {
@@ -41,12 +60,16 @@ protected:
         for (int t = 0; t < ms; t += 10) {
             clock.advanceNs(10 * kMs);
             Bitmap mine;
+            const Bitmap before = frame;
             const bool a = kept.render(frame, w, h), b = fresh.render(mine, w, h);
             if (a != b) return false;
             if (a && !samePixels(frame, mine)) {
                 ADD_FAILURE() << "frame at " << clock.nowNs() / kMs << " ms differs";
                 return false;
             }
+            // Where the player says which pixels can have changed, no other did.
+            std::vector<Span> spans;
+            if (a && kept.changedSpans(spans) && !changedOnlyIn(before, frame, spans)) return false;
         }
         return true;
     }
@@ -179,6 +202,25 @@ TEST(RasterSpans, BlendingSeveralPixelsAtATimeGivesTheBitsOfOneAtATime) {
             ASSERT_EQ(b.row32(0)[x], want) << "alpha " << alpha << " x " << x;
         }
     }
+}
+
+TEST(RasterSpans, LongSpansBlendedEightPixelsAtATimeGiveTheBitsOfOneAtATime) {
+    std::mt19937 rng(11);
+    Bitmap b(80, 1);
+    for (int alpha = 1; alpha < 255; ++alpha)
+        for (int x0 = 0; x0 < 8; ++x0) {
+            std::vector<std::uint32_t> before(80);
+            for (auto& w : before) w = rng();
+            std::memcpy(b.row32(0), before.data(), before.size() * 4);
+            const Rgba c{static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()),
+                         static_cast<std::uint8_t>(alpha)};
+            // Whole blocks of eight, and tails of four and of single pixels after them.
+            const int x1 = x0 + 8 + static_cast<int>(rng() % 64);
+            blendSpan(b, 0, x0, x1, c);
+            for (int x = 0; x < 80; ++x)
+                ASSERT_EQ(b.row32(0)[x], x < x0 || x >= x1 ? before[x] : blendOne(before[x], c))
+                    << "alpha " << alpha << " x " << x << " span " << x0 << ".." << x1;
+        }
 }
 
 TEST(RasterSpans, FillingWordsCoversExactlyTheCount) {
