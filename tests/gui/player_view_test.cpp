@@ -203,6 +203,19 @@ public:
 };
 FormSlot<Beamer> beamer("Beamer");
 
+// The shape moved by (dx, dy) twips a frame over 24 looping frames.
+std::vector<std::uint8_t> moving(player::SwfWriter& w, int shape, double dx, double dy) {
+    for (int f = 0; f < 24; ++f) {
+        const player::Affine m{1, 0, 0, 1, f * dx, f * dy};
+        if (f == 0)
+            w.place(1, shape, m);
+        else
+            w.modify(1, m);
+        w.showFrame();
+    }
+    return w.finish(true);
+}
+
 // Two bars, one translucent, crossing the stage in 24 frames.
 std::vector<std::uint8_t> bars() {
     player::SwfWriter w(320, 240, 24);
@@ -210,16 +223,7 @@ std::vector<std::uint8_t> bars() {
     player::ShapeBuilder s;
     s.polygon({{0, 0}, {1600, 0}, {1600, 700}, {0, 700}}, s.addFill({255, 200, 0, 255}));
     s.polygon({{0, 2400}, {3000, 2400}, {3000, 2900}, {0, 2900}}, s.addFill({0, 90, 255, 150}));
-    const int id = w.defineShape(s);
-    for (int f = 0; f < 24; ++f) {
-        const player::Affine m{1, 0, 0, 1, f * 200.0, f * 110.0};
-        if (f == 0)
-            w.place(1, id, m);
-        else
-            w.modify(1, m);
-        w.showFrame();
-    }
-    return w.finish(true);
+    return moving(w, w.defineShape(s), 200, 110);
 }
 
 // The window as the screen holds it, against the whole frame drawn afresh by the widget (the
@@ -286,16 +290,7 @@ std::vector<std::uint8_t> dots() {
         const auto c = static_cast<std::uint8_t>(i * 20);
         s.polygon({{x, 0}, {x + 200, 0}, {x + 200, 300 + i * 40.0}, {x, 300 + i * 40.0}}, s.addFill({c, 200, 40, 255}));
     }
-    const int id = w.defineShape(s);
-    for (int f = 0; f < 24; ++f) {
-        const player::Affine m{1, 0, 0, 1, f * 70.0, f * 130.0};
-        if (f == 0)
-            w.place(1, id, m);
-        else
-            w.modify(1, m);
-        w.showFrame();
-    }
-    return w.finish(true);
+    return moving(w, w.defineShape(s), 70, 130);
 }
 
 TEST_F(PlayerViewTest, ManyPiecesSideBySideReachTheScreenWhole) {
