@@ -246,18 +246,22 @@ bool paintRuns(std::vector<Run>& row, const Paint* paints, std::size_t count, st
         const std::uint32_t a = c.a, ia = 255 - a;
         const std::uint32_t src = 0xFF000000u | (static_cast<std::uint32_t>(c.r) << 16) | (c.g << 8) | c.b;
         const std::uint32_t srb = (src & 0xFF00FF) * a + 0x800080, sag = ((src >> 8) & 0xFF00FF) * a + 0x800080;
-        scratch.clear();
-        int start = 0;
-        for (const Run& r : row) {
+        // The runs before the paint and after it stay as they are (already joined).
+        std::size_t i = 0;
+        while (row[i].x1 <= p.x0) ++i;
+        scratch.assign(row.begin(), row.begin() + static_cast<std::ptrdiff_t>(i));
+        int start = i ? row[i - 1].x1 : 0;
+        for (; i < row.size() && start < p.x1; ++i) {
+            const Run& r = row[i];
             const int lo = std::max(start, p.x0), hi = std::min(r.x1, p.x1);
-            if (lo >= hi) {
-                put(r.x1, r.word);
-            } else {
-                if (start < lo) put(lo, r.word);
-                put(hi, a == 255 ? src : blendWord(r.word, ia, srb, sag));
-                if (hi < r.x1) put(r.x1, r.word);
-            }
+            if (start < lo) put(lo, r.word);
+            put(hi, a == 255 ? src : blendWord(r.word, ia, srb, sag));
+            if (hi < r.x1) put(r.x1, r.word);
             start = r.x1;
+        }
+        if (i < row.size()) {
+            put(row[i].x1, row[i].word);
+            scratch.insert(scratch.end(), row.begin() + static_cast<std::ptrdiff_t>(i) + 1, row.end());
         }
         if (scratch.size() > maxRuns) return false;
         row.swap(scratch);

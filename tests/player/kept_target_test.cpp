@@ -223,6 +223,44 @@ TEST(RasterSpans, LongSpansBlendedEightPixelsAtATimeGiveTheBitsOfOneAtATime) {
         }
 }
 
+TEST(RasterSpans, PaintsOnRunsGiveTheWordsOfBlendingThemIntoPixels) {
+    std::mt19937 rng(5);
+    const int w = 90;
+    Bitmap b(w, 1);
+    std::vector<player::Run> row, scratch;
+    for (int round = 0; round < 400; ++round) {
+        const std::uint32_t back = 0xFF000000u | (rng() & 0xFFFFFF);
+        std::fill_n(b.row32(0), w, back);
+        row.assign(1, player::Run{w, back});
+        // Overlapping paints, opaque, translucent and clear, some the same colour twice in a row.
+        std::vector<Paint> paints;
+        const int count = 1 + static_cast<int>(rng() % 12);
+        for (int k = 0; k < count; ++k) {
+            const int x0 = static_cast<int>(rng() % w), x1 = x0 + 1 + static_cast<int>(rng() % (w - x0));
+            const std::uint8_t alphas[] = {255, 255, 0, 1, 128, 254, static_cast<std::uint8_t>(rng())};
+            Rgba c{static_cast<std::uint8_t>(rng() % 3 * 120), 40, static_cast<std::uint8_t>(rng()), alphas[rng() % 7]};
+            if (k > 0 && rng() % 4 == 0) c = paints.back().colour;
+            paints.push_back({0, x0, x1, c});
+            blendSpan(b, 0, x0, x1, c);
+        }
+        ASSERT_TRUE(paintRuns(row, paints.data(), paints.size(), scratch, 1000));
+        int x = 0;
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            ASSERT_GT(row[i].x1, x) << "an empty run";
+            if (i > 0) {
+                ASSERT_NE(row[i].word, row[i - 1].word) << "neighbours of one word not joined";
+            }
+            for (; x < row[i].x1; ++x) ASSERT_EQ(row[i].word, b.row32(0)[x]) << "round " << round << " x " << x;
+        }
+        ASSERT_EQ(x, w);
+    }
+    // More runs than allowed: refused.
+    row.assign(1, player::Run{w, 0xFF000000u});
+    std::vector<Paint> stripes;
+    for (int x = 0; x < w; x += 2) stripes.push_back({0, x, x + 1, {255, 255, 255, 255}});
+    EXPECT_FALSE(paintRuns(row, stripes.data(), stripes.size(), scratch, 16));
+}
+
 TEST(RasterSpans, FillingWordsCoversExactlyTheCount) {
     std::vector<std::uint32_t> words(40, 1);
     for (int n : {0, 1, 3, 4, 5, 17}) {
