@@ -839,9 +839,11 @@ void copyRows(const QImage& from, const QRect& source, QImage& to, const QRect& 
     const QPoint shift = source.topLeft() - target.topLeft();
     const std::size_t depth = static_cast<std::size_t>(to.depth() / 8);
     const std::size_t bytes = static_cast<std::size_t>(dest.width()) * depth;
-    for (int y = dest.top(); y <= dest.bottom(); ++y)
-        std::memcpy(to.scanLine(y) + static_cast<std::size_t>(dest.left()) * depth,
-                    from.constScanLine(y + shift.y()) + static_cast<std::size_t>(dest.left() + shift.x()) * depth, bytes);
+    // Row addresses stepped by the line length: scanLine checks for sharing at every row.
+    const auto toLine = static_cast<std::ptrdiff_t>(to.bytesPerLine()), fromLine = static_cast<std::ptrdiff_t>(from.bytesPerLine());
+    uchar* out = to.bits() + dest.top() * toLine + static_cast<std::ptrdiff_t>(dest.left() * depth);
+    const uchar* in = from.constBits() + (dest.top() + shift.y()) * fromLine + static_cast<std::ptrdiff_t>((dest.left() + shift.x()) * depth);
+    for (int y = dest.top(); y <= dest.bottom(); ++y, out += toLine, in += fromLine) std::memcpy(out, in, bytes);
 }
 
 // Fills a rectangle of a 32-bit image with an opaque colour.
@@ -1069,52 +1071,83 @@ private:
     void syncKind(Prop) override {}
 
     // Spans as a region of bands of rows, each holding the spans' x ranges merged where they
-    // overlap or lie close: a few rectangles a band, each copied on its own.
-    QRegion regionOf(std::vector<forms::HostedControl::Span>& spans, int width, int height) {
-        constexpr int kBand = 16, kGap = 32;
-        // Into bands first (counting), then each band by x.
-        const int bands = (height + kBand - 1) / kBand;
-        bandStart_.assign(static_cast<std::size_t>(bands) + 1, 0);
-        std::size_t kept = 0;
-        for (const auto& s : spans)
-            if (s.y >= 0 && s.y < height && s.x0 < s.x1) spans[kept++] = s;
-        spans.resize(kept);
-        for (const auto& s : spans) ++bandStart_[static_cast<std::size_t>(s.y / kBand) + 1];
-        for (int b = 0; b < bands; ++b) bandStart_[b + 1] += bandStart_[b];
-        sorted_.resize(spans.size());
-        std::vector<std::size_t> next(bandStart_.begin(), bandStart_.end() - 1);
-        for (const auto& s : spans) sorted_[next[static_cast<std::size_t>(s.y / kBand)]++] = s;
-        for (int b = 0; b < bands; ++b)
-            std::sort(sorted_.begin() + static_cast<std::ptrdiff_t>(bandStart_[b]),
-                      sorted_.begin() + static_cast<std::ptrdiff_t>(bandStart_[b + 1]),
-                      [](const auto& l, const auto& r) { return l.x0 < r.x0; });
-        spans.swap(sorted_);
-        std::vector<QRect> rects;
-        for (std::size_t i = 0; i < spans.size();) {
-            const int band = spans[i].y / kBand;
-            const int top = band * kBand, bottom = std::min(height, top + kBand);
-            int x0 = spans[i].x0, x1 = spans[i].x1;
-            for (++i; i <= spans.size(); ++i) {
-                if (i < spans.size() && spans[i].y / kBand == band && spans[i].x0 <= x1 + kGap) {
-                    x1 = std::max(x1, spans[i].x1);
+    // overlap or lie close: a few rectangles a band, each copied on its own. One pass: a span
+    // mostly falls inside a run its band has already (the frame before drew nearly the same).
+    QRegion regionOf(const std::vector<forms::HostedControl::Span>& spans, int width, int height) {
+        constexpr int kBand = 16, kGap = 32, kRuns = 8;
+        const std::size_t bands = static_cast<std::size_t>((height + kBand - 1) / kBand);
+        runCount_.assign(bands, 0);
+        runs_.resize(bands * kRuns);
+        const auto near = [](const Run& r, int x0, int x1) { return x0 <= r.x1 + kGap && r.x0 <= x1 + kGap; };
+        // Spans come shape by shape and row by row: most lie inside the run the last one went to.
+        const Run* last = nullptr;
+        std::size_t lastBand = 0;
+        for (const auto& s : spans) {
+            const int x0 = std::max(s.x0, 0), x1 = std::min(s.x1, width);
+            if (s.y < 0 || s.y >= height || x0 >= x1) continue;
+            const std::size_t band = static_cast<std::size_t>(s.y / kBand);
+            if (last && band == lastBand && x0 >= last->x0 && x1 <= last->x1) continue;
+            Run* r = &runs_[band * kRuns];
+            int& n = runCount_[band];
+            int i = 0;
+            while (i < n && !near(r[i], x0, x1)) ++i;
+            if (i == n) {
+                if (n < kRuns) {
+                    r[n] = {x0, x1};
+                    last = &r[n++];
+                    lastBand = band;
                     continue;
                 }
-                x0 = std::clamp(x0, 0, width);
-                x1 = std::clamp(x1, 0, width);
-                if (x0 < x1 && top < bottom) rects.emplace_back(x0, top, x1 - x0, bottom - top);
-                if (i == spans.size() || spans[i].y / kBand != band) break;
-                x0 = spans[i].x0;
-                x1 = spans[i].x1;
+                // Too many runs: into the closest one (a little more is copied, nothing less).
+                int best = 0, bestGap = std::numeric_limits<int>::max();
+                for (int j = 0; j < n; ++j) {
+                    const int gap = std::max(r[j].x0 - x1, x0 - r[j].x1);
+                    if (gap < bestGap) bestGap = gap, best = j;
+                }
+                i = best;
             }
+            lastBand = band;
+            last = &r[i];
+            if (x0 >= r[i].x0 && x1 <= r[i].x1) continue;
+            r[i].x0 = std::min(r[i].x0, x0);
+            r[i].x1 = std::max(r[i].x1, x1);
+            // The wider run may now reach others: they join it.
+            for (int j = 0; j < n;) {
+                if (j == i || !near(r[j], r[i].x0, r[i].x1)) {
+                    ++j;
+                    continue;
+                }
+                r[i].x0 = std::min(r[i].x0, r[j].x0);
+                r[i].x1 = std::max(r[i].x1, r[j].x1);
+                r[j] = r[--n];
+                if (i == n) i = j;
+                j = 0;
+            }
+            last = &r[i];
+        }
+        // Rectangles ordered by band, then by x, as a region is built from.
+        rects_.clear();
+        for (std::size_t band = 0; band < bands; ++band) {
+            Run* r = &runs_[band * kRuns];
+            const int n = runCount_[band];
+            for (int k = 1; k < n; ++k)
+                for (int j = k; j > 0 && r[j].x0 < r[j - 1].x0; --j) std::swap(r[j], r[j - 1]);
+            const int top = static_cast<int>(band) * kBand, bottom = std::min(height, top + kBand);
+            for (int k = 0; k < n; ++k) rects_.emplace_back(r[k].x0, top, r[k].x1 - r[k].x0, bottom - top);
         }
         QRegion region;
-        region.setRects(rects.data(), static_cast<int>(rects.size()));
+        region.setRects(rects_.data(), static_cast<int>(rects_.size()));
         return region;
     }
 
+    struct Run {
+        int x0, x1;
+    };
     forms::HostedControl& hosted_;
-    std::vector<forms::HostedControl::Span> spans_, sorted_;
-    std::vector<std::size_t> bandStart_;
+    std::vector<forms::HostedControl::Span> spans_;
+    std::vector<Run> runs_;
+    std::vector<int> runCount_;
+    std::vector<QRect> rects_;
     bool failed_ = false;    // the last paint failed: asked again at every frame
     bool reported_ = false;  // said once
 };

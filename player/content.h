@@ -42,6 +42,11 @@ public:
     // Draws the current frame over the target; stageToDevice maps stage units to pixels. Every
     // pixel written lies in a span added to `drawn`, when given.
     virtual void render(platform::Bitmap& target, const Affine& stageToDevice, std::vector<Span>* drawn = nullptr) = 0;
+    // Adds to `paints` what render would blend into the target, in order, without drawing it.
+    // False for content drawn otherwise (pictures).
+    virtual bool record(platform::Bitmap& /*target*/, const Affine& /*stageToDevice*/, std::vector<Paint>& /*paints*/) {
+        return false;
+    }
 };
 
 // Builds the content for a file's bytes, starting its timeline at nowNs. Null, with the reason

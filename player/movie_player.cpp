@@ -182,6 +182,8 @@ void MoviePlayer::setKeepsTarget(bool keeps) {
     keepsTarget_ = keeps;
     reused_ = false;
     kept_ = Kept{};
+    byRuns_ = false;
+    runs_.target = nullptr;
 }
 
 bool MoviePlayer::clearKept(platform::Bitmap& target, std::uint32_t background) {
@@ -197,14 +199,6 @@ bool MoviePlayer::clearKept(platform::Bitmap& target, std::uint32_t background) 
         return true;
     }
     for (const Span& s : kept_.drawn) fillWords(target.row32(s.y) + s.x0, s.x1 - s.x0, word);
-    return true;
-}
-
-bool MoviePlayer::changedSpans(std::vector<Span>& out) const {
-    if (!reused_ || !kept_.target || wholeFrame()) return false;
-    // What the render before drew (now painted over) and what this one drew.
-    out.insert(out.end(), drawing_.begin(), drawing_.end());
-    out.insert(out.end(), kept_.drawn.begin(), kept_.drawn.end());
     return true;
 }
 
@@ -231,6 +225,111 @@ void MoviePlayer::keep(const platform::Bitmap& target, std::uint32_t background)
     }
 }
 
+namespace {
+// Show all: the whole stage fits, centred; the zoom narrows the view about the centre.
+bool placement(const Content& content, int width, int height, double zoom, Affine& m) {
+    const StageRect s = content.stage();
+    if (!(s.width > 0) || !(s.height > 0)) return false;
+    const double scale = std::min(width / s.width, height / s.height) / zoom;
+    m = Affine::scaling(scale, scale);
+    m.tx = width / 2.0 - (s.x + s.width / 2) * scale;
+    m.ty = height / 2.0 - (s.y + s.height / 2) * scale;
+    return true;
+}
+
+// Beyond these a picture is drawn the ordinary way.
+constexpr std::size_t kMaxPaintsPerRow = 64;
+constexpr std::size_t kMaxRunsPerRow = 512;
+}  // namespace
+
+bool MoviePlayer::runsMatch(const platform::Bitmap& target) const {
+    const Runs& r = runs_;
+    if (!r.target || r.target != &target || r.pixels != target.row(0) || r.width != target.width() ||
+        r.height != target.height())
+        return false;
+    // Nobody else painted into it: a few pixels still hold what the runs say.
+    const int w = r.width, h = r.height;
+    const int probes[][2] = {{0, 0},         {w - 1, 0},         {0, h - 1},           {w - 1, h - 1},
+                             {w / 2, h / 2}, {w / 3, h / 4},     {2 * w / 3, 3 * h / 4}};
+    for (const auto& p : probes) {
+        const Run* run = r.rows.data() + r.start[static_cast<std::size_t>(p[1])];
+        while (run->x1 <= p[0]) ++run;
+        if (target.row32(p[1])[p[0]] != run->word) return false;
+    }
+    return true;
+}
+
+bool MoviePlayer::renderRuns(platform::Bitmap& target, std::uint32_t background, std::int64_t now) {
+    const int w = target.width(), h = target.height();
+    const auto rows = static_cast<std::size_t>(h);
+    Runs& r = runs_;
+    r.paints.clear();
+    for (auto& [number, content] : layers_) {
+        content->advanceTo(now);
+        Affine m;
+        if (!placement(*content, w, h, zoom_, m)) continue;
+        if (!content->record(target, m, r.paints) || r.paints.size() > kMaxPaintsPerRow * rows) return false;
+    }
+    // The paints by row, each row's in drawing order.
+    r.rowPaints.assign(rows + 1, 0);
+    for (const Paint& p : r.paints) ++r.rowPaints[static_cast<std::size_t>(p.y) + 1];
+    for (std::size_t y = 0; y < rows; ++y) r.rowPaints[y + 1] += r.rowPaints[y];
+    r.byRow.resize(r.paints.size());
+    r.nextStart.assign(r.rowPaints.begin(), r.rowPaints.end() - 1);
+    for (const Paint& p : r.paints) r.byRow[r.nextStart[static_cast<std::size_t>(p.y)]++] = p;
+    // Each row as runs, from the background up.
+    const std::uint32_t back = platform::Bitmap::word(background);
+    r.next.clear();
+    r.nextStart.resize(rows + 1);
+    for (std::size_t y = 0; y < rows; ++y) {
+        r.nextStart[y] = r.next.size();
+        r.row.assign(1, Run{w, back});
+        const std::size_t first = r.rowPaints[y];
+        if (!paintRuns(r.row, r.byRow.data() + first, r.rowPaints[y + 1] - first, r.scratch, kMaxRunsPerRow))
+            return false;
+        r.next.insert(r.next.end(), r.row.begin(), r.row.end());
+    }
+    r.nextStart[rows] = r.next.size();
+
+    // Into the target: where the last render's runs are known to be there, only what differs.
+    const bool diff = runsMatch(target);
+    r.target = nullptr;
+    r.changed.clear();
+    for (int y = 0; y < h; ++y) {
+        std::uint32_t* px = target.row32(y);
+        const Run* b = r.next.data() + r.nextStart[static_cast<std::size_t>(y)];
+        if (!diff) {
+            for (int x = 0; x < w; ++b) {
+                fillWords(px + x, b->x1 - x, b->word);
+                x = b->x1;
+            }
+            continue;
+        }
+        const Run* a = r.rows.data() + r.start[static_cast<std::size_t>(y)];
+        for (int x = 0; x < w;) {
+            const int end = std::min(a->x1, b->x1);
+            if (a->word != b->word) {
+                fillWords(px + x, end - x, b->word);
+                if (!r.changed.empty() && r.changed.back().y == y && r.changed.back().x1 == x)
+                    r.changed.back().x1 = end;
+                else
+                    r.changed.push_back({y, x, end});
+            }
+            x = end;
+            if (a->x1 == end) ++a;
+            if (b->x1 == end) ++b;
+        }
+    }
+    r.rows.swap(r.next);
+    r.start.swap(r.nextStart);
+    r.target = &target;
+    r.pixels = target.row(0);
+    r.width = w;
+    r.height = h;
+    r.partial = diff;
+    return true;
+}
+
 bool MoviePlayer::render(platform::Bitmap& target, int width, int height) {
     if (!visible_ || width <= 0 || height <= 0) return false;
     target.resize(width, height, target.empty() ? platform::PixelFormat::Bgra32 : target.format());
@@ -243,6 +342,13 @@ bool MoviePlayer::render(platform::Bitmap& target, int width, int height) {
         background = base->background().value_or(0);
     }
     reused_ = false;
+    if (keepsTarget_ && target.format() == platform::PixelFormat::Bgra32 && renderRuns(target, background, now)) {
+        byRuns_ = true;
+        kept_.target = nullptr;  // drawn otherwise next time: from a cleared target
+        return true;
+    }
+    byRuns_ = false;
+    runs_.target = nullptr;
     const bool reused = clearKept(target, background);
     if (!reused) target.clear(background);
     // A render that does not finish leaves nothing known about the target.
@@ -252,13 +358,8 @@ bool MoviePlayer::render(platform::Bitmap& target, int width, int height) {
 
     for (auto& [number, content] : layers_) {
         content->advanceTo(now);
-        const StageRect s = content->stage();
-        if (!(s.width > 0) || !(s.height > 0)) continue;
-        // Show all: the whole stage fits, centred; the zoom narrows the view about the centre.
-        const double scale = std::min(width / s.width, height / s.height) / zoom_;
-        Affine m = Affine::scaling(scale, scale);
-        m.tx = width / 2.0 - (s.x + s.width / 2) * scale;
-        m.ty = height / 2.0 - (s.y + s.height / 2) * scale;
+        Affine m;
+        if (!placement(*content, width, height, zoom_, m)) continue;
         content->render(target, m, drawn);
     }
     if (keepsTarget_) {

@@ -67,7 +67,23 @@ public:
     // After a render into a kept target: adds the spans whose pixels can differ from what the
     // target held before it, and returns true; false when any pixel can (a first render, a new
     // target, size or background, or a render that did not finish).
-    bool changedSpans(std::vector<Span>& out) const;
+    bool changedSpans(std::vector<Span>& out) const { return changedSpansAs(out); }
+    // The same into spans of the host's own type, built from {y, x0, x1} (no copy between).
+    template <typename HostSpan>
+    bool changedSpansAs(std::vector<HostSpan>& out) const {
+        if (byRuns_) {
+            if (!runs_.partial) return false;
+            out.reserve(out.size() + runs_.changed.size());
+            for (const Span& s : runs_.changed) out.push_back(HostSpan{s.y, s.x0, s.x1});
+            return true;
+        }
+        if (!partial()) return false;
+        // What the render before drew (now painted over) and what this one drew.
+        out.reserve(out.size() + drawing_.size() + kept_.drawn.size());
+        for (const Span& s : drawing_) out.push_back(HostSpan{s.y, s.x0, s.x1});
+        for (const Span& s : kept_.drawn) out.push_back(HostSpan{s.y, s.x0, s.x1});
+        return true;
+    }
 
     // A number that changes whenever what render draws can have changed by nowNs: a layer
     // loaded or emptied, the zoom, the background colour, the visibility, or a layer's frame
@@ -131,6 +147,25 @@ private:
         return kept_.drawnPixels * 2 >= static_cast<std::int64_t>(kept_.width) * kept_.height;
     }
     void keep(const platform::Bitmap& target, std::uint32_t background);
+    bool partial() const { return reused_ && kept_.target && !wholeFrame(); }
+
+    // A kept target whose layers are all vector movies is drawn from the picture's rows as runs
+    // of one colour: only the pixels whose colour differs from the last render's are written.
+    struct Runs {
+        const platform::Bitmap* target = nullptr;  // what `rows` describe; null when nothing
+        const std::uint8_t* pixels = nullptr;
+        int width = 0, height = 0;
+        std::vector<Run> rows, next, row, scratch;
+        std::vector<std::size_t> start, nextStart;  // each row's first run, and the end
+        std::vector<Paint> paints, byRow;
+        std::vector<std::size_t> rowPaints;
+        std::vector<Span> changed;
+        bool partial = false;  // `changed` holds every pixel written
+    };
+    Runs runs_;
+    bool byRuns_ = false;  // the last render was drawn from runs
+    bool renderRuns(platform::Bitmap& target, std::uint32_t background, std::int64_t now);
+    bool runsMatch(const platform::Bitmap& target) const;
 
     void changed() { ++serial_; }
     std::uint64_t serial_ = 0;

@@ -70,6 +70,25 @@ inline std::uint32_t blendWord(std::uint32_t d, std::uint32_t ia, std::uint32_t 
     ag = (ag + ((ag >> 8) & 0xFF00FF)) & 0xFF00FF00;
     return rb | ag;
 }
+#if defined(__x86_64__) && defined(__GNUC__)
+// The blend of blendSpan eight pixels at a time (a veil over the whole picture is mostly this);
+// returns the first pixel not blended.
+__attribute__((target("avx2"))) int blendWordsAvx2(std::uint32_t* p, int x, int x1, std::uint32_t ia, std::uint32_t srb,
+                                                   std::uint32_t sag) {
+    const __m256i low = _mm256_set1_epi16(0x00FF), high = _mm256_set1_epi16(static_cast<short>(0xFF00));
+    const __m256i vi = _mm256_set1_epi16(static_cast<short>(ia));
+    const __m256i vrb = _mm256_set1_epi32(static_cast<int>(srb)), vag = _mm256_set1_epi32(static_cast<int>(sag));
+    for (; x + 8 <= x1; x += 8) {
+        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + x));
+        __m256i rb = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(d, low), vi), vrb);
+        __m256i ag = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(d, 8), vi), vag);
+        rb = _mm256_srli_epi16(_mm256_add_epi16(rb, _mm256_srli_epi16(rb, 8)), 8);
+        ag = _mm256_and_si256(_mm256_add_epi16(ag, _mm256_srli_epi16(ag, 8)), high);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + x), _mm256_or_si256(rb, ag));
+    }
+    return x;
+}
+#endif
 }  // namespace
 
 void blendSpan(platform::Bitmap& target, int y, int x0, int x1, Rgba c) {
@@ -84,9 +103,13 @@ void blendSpan(platform::Bitmap& target, int y, int x0, int x1, Rgba c) {
         }
         // Two channels per multiply; (v + 128) * 257 >> 16 is v / 255 rounded, for v <= 255 * 255.
         // Each channel's sum stays below 65536, so the same arithmetic in 16-bit lanes gives the
-        // same bits, four pixels at a time (a veil over the whole picture is one such pass).
+        // same bits, four (or, with AVX2, eight) pixels at a time (a veil over the whole picture is one
+        // such pass a row).
         const std::uint32_t srb = (src & 0xFF00FF) * a + 0x800080, sag = ((src >> 8) & 0xFF00FF) * a + 0x800080;
         int x = x0;
+#if defined(__x86_64__) && defined(__GNUC__)
+        if (kAvx2 && x1 - x0 >= 8) x = blendWordsAvx2(p, x, x1, ia, srb, sag);
+#endif
 #if defined(__SSE2__)
         const __m128i low = _mm_set1_epi16(0x00FF), high = _mm_set1_epi16(static_cast<short>(0xFF00));
         const __m128i vi = _mm_set1_epi16(static_cast<short>(ia));
@@ -194,6 +217,10 @@ void ScanFiller::fill(platform::Bitmap& target, Rgba colour, std::vector<Span>* 
                 // Pixels whose centres lie in [start, end).
                 const int x0 = static_cast<int>(std::clamp(std::ceil(start - 0.5), 0.0, static_cast<double>(width)));
                 const int x1 = static_cast<int>(std::clamp(std::ceil(c.x - 0.5), 0.0, static_cast<double>(width)));
+                if (record_) {
+                    if (x0 < x1) record_->push_back({row, x0, x1, colour});
+                    continue;
+                }
                 blendSpan(target, row, x0, x1, colour);
                 if (drawn && x0 < x1) drawn->push_back({row, x0, x1});
             }
@@ -201,6 +228,45 @@ void ScanFiller::fill(platform::Bitmap& target, Rgba colour, std::vector<Span>* 
         ++row;
     }
     reset();
+}
+
+bool paintRuns(std::vector<Run>& row, const Paint* paints, std::size_t count, std::vector<Run>& scratch,
+               std::size_t maxRuns) {
+    const auto put = [&](int x1, std::uint32_t word) {
+        if (!scratch.empty() && scratch.back().word == word)
+            scratch.back().x1 = x1;
+        else
+            scratch.push_back({x1, word});
+    };
+    for (std::size_t k = 0; k < count; ++k) {
+        const Paint& p = paints[k];
+        const Rgba c = p.colour;
+        if (c.a == 0 || p.x0 >= p.x1) continue;
+        // The words of blendSpan for a 32-bit target.
+        const std::uint32_t a = c.a, ia = 255 - a;
+        const std::uint32_t src = 0xFF000000u | (static_cast<std::uint32_t>(c.r) << 16) | (c.g << 8) | c.b;
+        const std::uint32_t srb = (src & 0xFF00FF) * a + 0x800080, sag = ((src >> 8) & 0xFF00FF) * a + 0x800080;
+        // The runs before the paint and after it stay as they are (already joined).
+        std::size_t i = 0;
+        while (row[i].x1 <= p.x0) ++i;
+        scratch.assign(row.begin(), row.begin() + static_cast<std::ptrdiff_t>(i));
+        int start = i ? row[i - 1].x1 : 0;
+        for (; i < row.size() && start < p.x1; ++i) {
+            const Run& r = row[i];
+            const int lo = std::max(start, p.x0), hi = std::min(r.x1, p.x1);
+            if (start < lo) put(lo, r.word);
+            put(hi, a == 255 ? src : blendWord(r.word, ia, srb, sag));
+            if (hi < r.x1) put(r.x1, r.word);
+            start = r.x1;
+        }
+        if (i < row.size()) {
+            put(row[i].x1, row[i].word);
+            scratch.insert(scratch.end(), row.begin() + static_cast<std::ptrdiff_t>(i) + 1, row.end());
+        }
+        if (scratch.size() > maxRuns) return false;
+        row.swap(scratch);
+    }
+    return true;
 }
 
 const std::vector<Pt>& ScanFiller::unitCircle(int k) {

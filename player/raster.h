@@ -15,6 +15,25 @@ struct Span {
     int y, x0, x1;
 };
 
+// A span to be blended with a colour, as blendSpan does it (recorded instead of drawn).
+struct Paint {
+    int y, x0, x1;
+    Rgba colour;
+};
+
+// A piece of a row of 32-bit pixels of one word, ending before x1 (it starts where the one
+// before it ends, the first at 0).
+struct Run {
+    int x1;
+    std::uint32_t word;
+};
+
+// Applies the paints of one row, in their order, to the row's runs: the words come out as
+// blendSpan's pixels would. Neighbouring runs of one word are joined. False (the row left in
+// any state) when the row would need more than maxRuns runs.
+bool paintRuns(std::vector<Run>& row, const Paint* paints, std::size_t count, std::vector<Run>& scratch,
+               std::size_t maxRuns);
+
 // Sets n 32-bit pixels to one word, several at a time.
 void fillWords(std::uint32_t* p, int n, std::uint32_t word);
 
@@ -34,6 +53,8 @@ public:
     // Fills into the target (clipped) and empties the edge list; the spans written are added to
     // `drawn` when given.
     void fill(platform::Bitmap& target, Rgba colour, std::vector<Span>* drawn = nullptr);
+    // While set, fill draws nothing and adds what it would blend to the list instead.
+    void recordInto(std::vector<Paint>* paints) { record_ = paints; }
 
     // Buffers for addStroke, kept between shapes.
     std::vector<Pt>& scratch() { return scratch_; }
@@ -54,6 +75,7 @@ private:
     std::vector<Crossing> crossings_;
     std::vector<Pt> scratch_, unitCircle_;
     int circleK_ = 0;
+    std::vector<Paint>* record_ = nullptr;
 };
 
 // Adds the outline of a stroked polyline (width in pixels) to a filler: a band per segment and,

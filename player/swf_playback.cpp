@@ -308,4 +308,14 @@ void SwfPlayback::render(platform::Bitmap& target, const Affine& stageToDevice, 
     renderList(rc, *root_, stageToDevice, ColorTransform{});
 }
 
+bool SwfPlayback::record(platform::Bitmap& target, const Affine& stageToDevice, std::vector<Paint>& paints) {
+    struct Draws {
+        ScanFiller& filler;
+        ~Draws() { filler.recordInto(nullptr); }
+    } after{filler_};
+    filler_.recordInto(&paints);
+    render(target, stageToDevice, nullptr);
+    return true;
+}
+
 }  // namespace player

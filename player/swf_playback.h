@@ -32,6 +32,7 @@ public:
     StageRect stage() const override;
     std::optional<std::uint32_t> background() const override;
     void render(platform::Bitmap& target, const Affine& stageToDevice, std::vector<Span>* drawn = nullptr) override;
+    bool record(platform::Bitmap& target, const Affine& stageToDevice, std::vector<Paint>& paints) override;
 
     const SwfMovie& movie() const { return *movie_; }
     // Time of the next frame tick.

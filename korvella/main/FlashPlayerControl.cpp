@@ -44,13 +44,7 @@ void FlashPlayerControl::paint(platform::Bitmap& target, int widthPx, int height
     paintedSerial_ = serial;
 }
 
-bool FlashPlayerControl::changedSpans(std::vector<Span>& out) const {
-    std::vector<player::Span> spans;
-    if (!player_.changedSpans(spans)) return false;
-    out.reserve(out.size() + spans.size());
-    for (const player::Span& s : spans) out.push_back({s.y, s.x0, s.x1});
-    return true;
-}
+bool FlashPlayerControl::changedSpans(std::vector<Span>& out) const { return player_.changedSpansAs(out); }
 
 bool FlashPlayerControl::needsRepaint(std::int64_t nowNs) {
     return !painted_ || player_.pictureSerial(nowNs) != paintedSerial_;

@@ -203,6 +203,19 @@ public:
 };
 FormSlot<Beamer> beamer("Beamer");
 
+// The shape moved by (dx, dy) twips a frame over 24 looping frames.
+std::vector<std::uint8_t> moving(player::SwfWriter& w, int shape, double dx, double dy) {
+    for (int f = 0; f < 24; ++f) {
+        const player::Affine m{1, 0, 0, 1, f * dx, f * dy};
+        if (f == 0)
+            w.place(1, shape, m);
+        else
+            w.modify(1, m);
+        w.showFrame();
+    }
+    return w.finish(true);
+}
+
 // Two bars, one translucent, crossing the stage in 24 frames.
 std::vector<std::uint8_t> bars() {
     player::SwfWriter w(320, 240, 24);
@@ -210,16 +223,7 @@ std::vector<std::uint8_t> bars() {
     player::ShapeBuilder s;
     s.polygon({{0, 0}, {1600, 0}, {1600, 700}, {0, 700}}, s.addFill({255, 200, 0, 255}));
     s.polygon({{0, 2400}, {3000, 2400}, {3000, 2900}, {0, 2900}}, s.addFill({0, 90, 255, 150}));
-    const int id = w.defineShape(s);
-    for (int f = 0; f < 24; ++f) {
-        const player::Affine m{1, 0, 0, 1, f * 200.0, f * 110.0};
-        if (f == 0)
-            w.place(1, id, m);
-        else
-            w.modify(1, m);
-        w.showFrame();
-    }
-    return w.finish(true);
+    return moving(w, w.defineShape(s), 200, 110);
 }
 
 // The window as the screen holds it, against the whole frame drawn afresh by the widget (the
@@ -273,6 +277,34 @@ TEST_F(PlayerViewTest, TheScreenShowsEachProjectorFrameWholeThoughOnlyWhatChange
     // The window's box still shows over the player.
     EXPECT_EQ(QGuiApplication::primaryScreen()->grabWindow(view->window(b)->winId()).toImage().pixelColor(3, 3),
               QColor(0, 0, 0x80));
+}
+
+// Eleven small squares in the same rows, each far from the next, moving right and down: more
+// separate pieces a band of rows than the copy keeps apart, so some are copied together.
+std::vector<std::uint8_t> dots() {
+    player::SwfWriter w(720, 240, 24);
+    w.setBackground(0x101010);
+    player::ShapeBuilder s;
+    for (int i = 0; i < 11; ++i) {
+        const double x = i * 64 * 20;
+        const auto c = static_cast<std::uint8_t>(i * 20);
+        s.polygon({{x, 0}, {x + 200, 0}, {x + 200, 300 + i * 40.0}, {x, 300 + i * 40.0}}, s.addFill({c, 200, 40, 255}));
+    }
+    return moving(w, w.defineShape(s), 70, 130);
+}
+
+TEST_F(PlayerViewTest, ManyPiecesSideBySideReachTheScreenWhole) {
+    Beamer& b = beamer();
+    b.Move(0, 0, 720 * 15, 3600);
+    b.Player.Move(0, 0, 720 * 15, 3600);
+    b.Show();
+    b.Player.player.LoadMovie(0, file("dots.swf", dots()));
+    advance(50);
+    for (int i = 0; i < 30; ++i) {
+        advance(i % 2 ? 42 : 21);
+        ASSERT_TRUE(screenShowsTheFrame(*view, loop().nowMs()));
+    }
+    EXPECT_GT(b.Player.partial, 15) << "frames copied in part";
 }
 
 }  // namespace

@@ -25,6 +25,25 @@ bool samePixels(const Bitmap& a, const Bitmap& b) {
     return true;
 }
 
+// Every pixel that differs between the frames lies in one of the spans.
+bool changedOnlyIn(const Bitmap& before, const Bitmap& after, const std::vector<Span>& spans) {
+    if (before.width() != after.width() || before.height() != after.height()) {
+        ADD_FAILURE() << "spans given for a new size";
+        return false;
+    }
+    std::vector<std::uint8_t> marked(static_cast<std::size_t>(after.width()) * after.height(), 0);
+    for (const Span& s : spans)
+        for (int x = std::max(s.x0, 0); x < std::min(s.x1, after.width()); ++x)
+            marked[static_cast<std::size_t>(s.y) * after.width() + x] = 1;
+    for (int y = 0; y < after.height(); ++y)
+        for (int x = 0; x < after.width(); ++x)
+            if (before.row32(y)[x] != after.row32(y)[x] && !marked[static_cast<std::size_t>(y) * after.width() + x]) {
+                ADD_FAILURE() << "pixel " << x << "," << y << " changed outside the spans";
+                return false;
+            }
+    return true;
+}
+
 // The same calls on two players: one drawing into the frame it keeps, one into a new frame each
 // time as a host that keeps nothing does.
 class KeptTarget : public ::testing::Test {
@@ -41,12 +60,16 @@ protected:
         for (int t = 0; t < ms; t += 10) {
             clock.advanceNs(10 * kMs);
             Bitmap mine;
+            const Bitmap before = frame;
             const bool a = kept.render(frame, w, h), b = fresh.render(mine, w, h);
             if (a != b) return false;
             if (a && !samePixels(frame, mine)) {
                 ADD_FAILURE() << "frame at " << clock.nowNs() / kMs << " ms differs";
                 return false;
             }
+            // Where the player says which pixels can have changed, no other did.
+            std::vector<Span> spans;
+            if (a && kept.changedSpans(spans) && !changedOnlyIn(before, frame, spans)) return false;
         }
         return true;
     }
@@ -179,6 +202,63 @@ TEST(RasterSpans, BlendingSeveralPixelsAtATimeGivesTheBitsOfOneAtATime) {
             ASSERT_EQ(b.row32(0)[x], want) << "alpha " << alpha << " x " << x;
         }
     }
+}
+
+TEST(RasterSpans, LongSpansBlendedEightPixelsAtATimeGiveTheBitsOfOneAtATime) {
+    std::mt19937 rng(11);
+    Bitmap b(80, 1);
+    for (int alpha = 1; alpha < 255; ++alpha)
+        for (int x0 = 0; x0 < 8; ++x0) {
+            std::vector<std::uint32_t> before(80);
+            for (auto& w : before) w = rng();
+            std::memcpy(b.row32(0), before.data(), before.size() * 4);
+            const Rgba c{static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()),
+                         static_cast<std::uint8_t>(alpha)};
+            // Whole blocks of eight, and tails of four and of single pixels after them.
+            const int x1 = x0 + 8 + static_cast<int>(rng() % 64);
+            blendSpan(b, 0, x0, x1, c);
+            for (int x = 0; x < 80; ++x)
+                ASSERT_EQ(b.row32(0)[x], x < x0 || x >= x1 ? before[x] : blendOne(before[x], c))
+                    << "alpha " << alpha << " x " << x << " span " << x0 << ".." << x1;
+        }
+}
+
+TEST(RasterSpans, PaintsOnRunsGiveTheWordsOfBlendingThemIntoPixels) {
+    std::mt19937 rng(5);
+    const int w = 90;
+    Bitmap b(w, 1);
+    std::vector<player::Run> row, scratch;
+    for (int round = 0; round < 400; ++round) {
+        const std::uint32_t back = 0xFF000000u | (rng() & 0xFFFFFF);
+        std::fill_n(b.row32(0), w, back);
+        row.assign(1, player::Run{w, back});
+        // Overlapping paints, opaque, translucent and clear, some the same colour twice in a row.
+        std::vector<Paint> paints;
+        const int count = 1 + static_cast<int>(rng() % 12);
+        for (int k = 0; k < count; ++k) {
+            const int x0 = static_cast<int>(rng() % w), x1 = x0 + 1 + static_cast<int>(rng() % (w - x0));
+            const std::uint8_t alphas[] = {255, 255, 0, 1, 128, 254, static_cast<std::uint8_t>(rng())};
+            Rgba c{static_cast<std::uint8_t>(rng() % 3 * 120), 40, static_cast<std::uint8_t>(rng()), alphas[rng() % 7]};
+            if (k > 0 && rng() % 4 == 0) c = paints.back().colour;
+            paints.push_back({0, x0, x1, c});
+            blendSpan(b, 0, x0, x1, c);
+        }
+        ASSERT_TRUE(paintRuns(row, paints.data(), paints.size(), scratch, 1000));
+        int x = 0;
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            ASSERT_GT(row[i].x1, x) << "an empty run";
+            if (i > 0) {
+                ASSERT_NE(row[i].word, row[i - 1].word) << "neighbours of one word not joined";
+            }
+            for (; x < row[i].x1; ++x) ASSERT_EQ(row[i].word, b.row32(0)[x]) << "round " << round << " x " << x;
+        }
+        ASSERT_EQ(x, w);
+    }
+    // More runs than allowed: refused.
+    row.assign(1, player::Run{w, 0xFF000000u});
+    std::vector<Paint> stripes;
+    for (int x = 0; x < w; x += 2) stripes.push_back({0, x, x + 1, {255, 255, 255, 255}});
+    EXPECT_FALSE(paintRuns(row, stripes.data(), stripes.size(), scratch, 16));
 }
 
 TEST(RasterSpans, FillingWordsCoversExactlyTheCount) {
