@@ -618,8 +618,11 @@ void Timer::setInterval(long long ms) {
 }
 
 void Timer::setEnabled(bool on) {
+    // Enabling a running timer changes nothing (the detector does it for most points of a plot):
+    // no notice then, as for every other property.
+    const bool was = timer_.enabled();
     timer_.setEnabled(on);
-    notify(Prop::Enabled);
+    if (timer_.enabled() != was) notify(Prop::Enabled);
 }
 
 // ---- Frame, Menu, Shape, Line ----

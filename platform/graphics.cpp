@@ -59,11 +59,19 @@ void spread(std::uint8_t* p, std::size_t count, std::size_t unit) {
     std::memcpy(p + done * unit, p, (count - done) * unit);
 }
 
+// Up to this many pixels a row is quicker stored one by one than spread by block copies.
+constexpr std::size_t kShortRow = 32;
+
 // `count` words from p, `step` words apart: the pixels of a line piece, along a row or a column.
 // (Inlined: the plot's pieces are a few pixels each, and there are a million of them a minute.)
 [[gnu::always_inline]] inline void storeRun(std::uint32_t* p, std::size_t count, std::ptrdiff_t step, std::uint32_t w) {
     if (step == 1) {
-        std::fill_n(p, count, w);
+        if (count > kShortRow) {
+            *p = w;
+            spread(reinterpret_cast<std::uint8_t*>(p), count, 4);
+        } else {
+            for (std::size_t i = 0; i < count; ++i) p[i] = w;
+        }
         return;
     }
     for (; count >= 4; count -= 4, p += 4 * step) {
@@ -74,7 +82,6 @@ void spread(std::uint8_t* p, std::size_t count, std::size_t unit) {
     }
     for (; count > 0; --count, p += step) *p = w;
 }
-constexpr std::size_t kShortRow = 32;
 }  // namespace
 
 void Bitmap::fillRow(int y, int x0, int x1, std::uint32_t colour) {
