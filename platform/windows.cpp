@@ -101,6 +101,7 @@ void WindowRegistry::destroy(HWND hwnd) {
     } else {
         std::erase(zOrder_, hwnd);
     }
+    if (w->shareBroken) --brokenShares_;
     windows_.erase(hwnd);
     changed(hwnd);
 }
@@ -196,6 +197,8 @@ void WindowRegistry::setStoredText(HWND hwnd, const std::string& text) {
     if (w->shared) {
         w->text = *w->shared;
         w->shared = nullptr;
+        w->shareBroken = true;
+        ++brokenShares_;
     }
     if (w->text == text) return;
     w->text = text;
@@ -207,13 +210,17 @@ void WindowRegistry::shareText(HWND hwnd, const std::string* text) {
     if (!w || !text || w->shared == text) return;
     // Taking up the owner's string is a change of text only when it differs.
     const bool differs = w->currentText() != *text;
+    if (w->shareBroken) {
+        w->shareBroken = false;
+        --brokenShares_;
+    }
     w->shared = text;
     w->text.clear();
     w->text.shrink_to_fit();
     if (differs) changed(hwnd);
 }
 
-bool WindowRegistry::sharedTextChanged(HWND hwnd, const std::string* text) {
+bool WindowRegistry::noteSharedTextChange(HWND hwnd, const std::string* text) {
     const Window* w = find(hwnd);
     if (!w || w->shared != text) return false;
     // The text is already the owner's: only the notices are left.

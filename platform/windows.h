@@ -139,7 +139,12 @@ public:
     // string goes. Both do nothing when the window does not share that string (sharedTextChanged
     // then returns false: the owner sets the text the general way).
     void shareText(HWND hwnd, const std::string* text);
-    bool sharedTextChanged(HWND hwnd, const std::string* text);
+    bool sharedTextChanged(HWND hwnd, const std::string* text) {
+        // Every shared text still shared and nobody following changes (the scenario runner):
+        // nothing to do, not even a look-up.
+        if (brokenShares_ == 0 && changeObservers_.empty()) return true;
+        return noteSharedTextChange(hwnd, text);
+    }
     void unshareText(HWND hwnd, const std::string* text);
     HWND getParent(HWND hwnd) const;
     bool isVisible(HWND hwnd) const;
@@ -167,6 +172,7 @@ private:
         std::string className;
         std::string text;  // unless shared
         const std::string* shared = nullptr;
+        bool shareBroken = false;  // shared once, until a text was set apart from its owner
         const std::string& currentText() const { return shared ? *shared : text; }
         HWND parent = 0;
         std::vector<HWND> children;
@@ -179,11 +185,13 @@ private:
     Window* find(HWND hwnd);
     const Window* find(HWND hwnd) const;
     void changed(HWND hwnd);
+    bool noteSharedTextChange(HWND hwnd, const std::string* text);
 
     std::unordered_map<HWND, Window> windows_;
     std::vector<HWND> zOrder_;  // top-level windows, topmost first
     std::vector<Observer*> observers_;
     std::vector<Observer*> changeObservers_;  // those of observers_ that follow changes
+    std::size_t brokenShares_ = 0;            // windows whose sharing a set text ended
     ForeignWindows* foreign_ = nullptr;
     HWND nextHandle_ = 0x10010;
 };
