@@ -9,6 +9,7 @@ namespace {
 struct AppState {
     std::string title = "Korvella";
     std::vector<FormsObserver*> observers;
+    std::vector<FormsObserver*> controlObservers;  // those of observers that follow controls
     std::function<void()> endHook;
     bool ended = false;
     int screenW = 1920, screenH = 1080;
@@ -21,9 +22,16 @@ AppState& app() {
 }  // namespace
 
 std::string& Application::title() { return app().title; }
-void Application::addObserver(FormsObserver* o) { app().observers.push_back(o); }
-void Application::removeObserver(FormsObserver* o) { std::erase(app().observers, o); }
+void Application::addObserver(FormsObserver* o) {
+    app().observers.push_back(o);
+    if (o->followsControls()) app().controlObservers.push_back(o);
+}
+void Application::removeObserver(FormsObserver* o) {
+    std::erase(app().observers, o);
+    std::erase(app().controlObservers, o);
+}
 const std::vector<FormsObserver*>& Application::observers() { return app().observers; }
+const std::vector<FormsObserver*>& Application::controlObservers() { return app().controlObservers; }
 
 void Application::End() {
     if (!app().ended) {

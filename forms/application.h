@@ -19,6 +19,9 @@ struct FormsObserver {
     virtual void formUnloaded(Form&) {}
     virtual void formChanged(Form&, Prop) {}
     virtual void controlChanged(Control&, Prop) {}
+    // False: controlChanged is never called (asked once, when added). Every change of every
+    // control passes the followers, so one that does not care stays out of the way.
+    virtual bool followsControls() const { return true; }
 };
 
 class Application {
@@ -27,6 +30,8 @@ public:
     static void addObserver(FormsObserver* o);
     static void removeObserver(FormsObserver* o);
     static const std::vector<FormsObserver*>& observers();
+    // Those of observers() that follow the controls' changes.
+    static const std::vector<FormsObserver*>& controlObservers();
 
     // End: stops at once, no unload handler runs, and no further statement of any handler: the
     // handlers on the stack unwind to the outermost entry (platform::ProgramEnded). The

@@ -104,7 +104,7 @@ void Control::SetFocus() {
 }
 
 void Control::notify(Prop p) {
-    platform::forEachObserver(Application::observers(), [&](FormsObserver* o) { o->controlChanged(*this, p); });
+    platform::forEachObserver(Application::controlObservers(), [&](FormsObserver* o) { o->controlChanged(*this, p); });
 }
 
 void Control::setWindowText(const std::string& text) {

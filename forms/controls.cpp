@@ -46,12 +46,26 @@ std::string firstChars(const std::string& s, std::size_t count) {
 TextBox::TextBox(Form* form, std::string name, Control* container)
     : Control(form, std::move(name), Kind::TextBox, true, "ThunderRT6TextBox", container) {
     setBackColor(kWindowBackground);
+    // The window's text is this box's own string: a change is not copied into the registry too.
+    if (hWnd()) platform::WindowRegistry::current().shareText(hWnd(), &text_);
+}
+
+TextBox::~TextBox() {
+    if (hWnd()) platform::WindowRegistry::current().unshareText(hWnd(), &text_);
 }
 
 void TextBox::store(const std::string& text) {
     if (text == text_) return;
     text_ = text;
-    setWindowText(text_);
+    if (hWnd()) {
+        auto& reg = platform::WindowRegistry::current();
+        // A text set on the window apart from the box (a replaced procedure passing WM_SETTEXT on)
+        // ended the sharing: the box's text goes in the general way and is shared again.
+        if (!reg.sharedTextChanged(hWnd(), &text_)) {
+            reg.setStoredText(hWnd(), text_);
+            reg.shareText(hWnd(), &text_);
+        }
+    }
     notify(Prop::Text);
     fire(onChange);
 }
@@ -604,8 +618,11 @@ void Timer::setInterval(long long ms) {
 }
 
 void Timer::setEnabled(bool on) {
+    // Enabling a running timer changes nothing (the detector does it for most points of a plot):
+    // no notice then, as for every other property.
+    const bool was = timer_.enabled();
     timer_.setEnabled(on);
-    notify(Prop::Enabled);
+    if (timer_.enabled() != was) notify(Prop::Enabled);
 }
 
 // ---- Frame, Menu, Shape, Line ----

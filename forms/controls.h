@@ -15,6 +15,7 @@ namespace forms {
 class TextBox : public Control {
 public:
     TextBox(Form* form, std::string name, Control* container = nullptr);
+    ~TextBox() override;
     const std::string& Text() const { return text_; }
     // Change runs only when the text differs. Text from code is cut to MaxLength.
     void setText(const std::string& text);

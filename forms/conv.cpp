@@ -174,6 +174,16 @@ enum class ParseStatus { Ok, NotNumeric, Overflow };
 
 // The whole-text parser behind CDbl, CLng, IsNumeric and toNumber.
 ParseStatus parseNumber(std::string_view s, double& value) {
+    // A short whole number and nothing else (a list index, a counter): at most nine digits, exact.
+    if (!s.empty() && s.size() <= 9) {
+        std::int32_t m = 0;
+        std::size_t i = 0;
+        while (i < s.size() && isDigit(s[i])) m = m * 10 + (s[i++] - '0');
+        if (i == s.size()) {
+            value = static_cast<double>(m);
+            return ParseStatus::Ok;
+        }
+    }
     while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
     while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
     if (s.empty()) return ParseStatus::NotNumeric;

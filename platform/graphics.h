@@ -100,6 +100,7 @@ public:
 
 private:
     void fillRow(int y, int x0, int x1, std::uint32_t colour);
+    void lineInside(int x0, int y0, int x1, int y1, std::uint32_t colour);
     std::uint8_t* rawRow(int y) { return reinterpret_cast<std::uint8_t*>(words_.data()) + static_cast<std::size_t>(y) * stride_; }
     // Notes words written since the last clear: `count` words from `start`, `step` words apart.
     void drew(std::size_t start, std::size_t count, std::ptrdiff_t step) {

@@ -67,7 +67,7 @@ const WindowRegistry::Window* WindowRegistry::find(HWND hwnd) const {
 }
 
 void WindowRegistry::changed(HWND hwnd) {
-    forEachObserver(observers_, [&](Observer* o) { o->windowChanged(hwnd); });
+    forEachObserver(changeObservers_, [&](Observer* o) { o->windowChanged(hwnd); });
 }
 
 HWND WindowRegistry::create(const std::string& className, const std::string& text, HWND parent, WndProc proc,
@@ -101,6 +101,7 @@ void WindowRegistry::destroy(HWND hwnd) {
     } else {
         std::erase(zOrder_, hwnd);
     }
+    if (w->shareBroken) --brokenShares_;
     windows_.erase(hwnd);
     changed(hwnd);
 }
@@ -143,7 +144,7 @@ HWND WindowRegistry::findWindow(const std::string& className, const std::string&
         const Window* w = find(h);
         if (!w) continue;
         if (!className.empty() && !equalsIgnoringCase(w->className, className)) continue;
-        if (equalsIgnoringCase(w->text, caption)) return h;
+        if (equalsIgnoringCase(w->currentText(), caption)) return h;
     }
     return foreign_ ? foreign_->findWindow(className, caption) : 0;
 }
@@ -187,14 +188,51 @@ std::string WindowRegistry::getClassName(HWND hwnd) const {
 std::string WindowRegistry::getWindowText(HWND hwnd) const {
     const Window* w = find(hwnd);
     if (!w) return foreign_ ? foreign_->getWindowText(hwnd) : std::string();
-    return w->text;
+    return w->currentText();
 }
 
 void WindowRegistry::setStoredText(HWND hwnd, const std::string& text) {
     Window* w = find(hwnd);
-    if (!w || w->text == text) return;
+    if (!w) return;
+    if (w->shared) {
+        w->text = *w->shared;
+        w->shared = nullptr;
+        w->shareBroken = true;
+        ++brokenShares_;
+    }
+    if (w->text == text) return;
     w->text = text;
     changed(hwnd);
+}
+
+void WindowRegistry::shareText(HWND hwnd, const std::string* text) {
+    Window* w = find(hwnd);
+    if (!w || !text || w->shared == text) return;
+    // Taking up the owner's string is a change of text only when it differs.
+    const bool differs = w->currentText() != *text;
+    if (w->shareBroken) {
+        w->shareBroken = false;
+        --brokenShares_;
+    }
+    w->shared = text;
+    w->text.clear();
+    w->text.shrink_to_fit();
+    if (differs) changed(hwnd);
+}
+
+bool WindowRegistry::noteSharedTextChange(HWND hwnd, const std::string* text) {
+    const Window* w = find(hwnd);
+    if (!w || w->shared != text) return false;
+    // The text is already the owner's: only the notices are left.
+    changed(hwnd);
+    return true;
+}
+
+void WindowRegistry::unshareText(HWND hwnd, const std::string* text) {
+    Window* w = find(hwnd);
+    if (!w || !text || w->shared != text) return;
+    w->text = *text;
+    w->shared = nullptr;
 }
 
 HWND WindowRegistry::getParent(HWND hwnd) const {
@@ -276,8 +314,14 @@ void* WindowRegistry::userData(HWND hwnd) const {
     return w ? w->userData : nullptr;
 }
 
-void WindowRegistry::addObserver(Observer* o) { observers_.push_back(o); }
+void WindowRegistry::addObserver(Observer* o) {
+    observers_.push_back(o);
+    if (o->followsWindowChanges()) changeObservers_.push_back(o);
+}
 
-void WindowRegistry::removeObserver(Observer* o) { std::erase(observers_, o); }
+void WindowRegistry::removeObserver(Observer* o) {
+    std::erase(observers_, o);
+    std::erase(changeObservers_, o);
+}
 
 }  // namespace platform

@@ -100,6 +100,9 @@ public:
         virtual ~Observer() = default;
         virtual void windowChanged(HWND) {}
         virtual void messageSent(HWND, UINT, WPARAM, LPARAM) {}
+        // False: windowChanged is never called (asked once, when added). A change then costs
+        // nothing when no observer follows changes.
+        virtual bool followsWindowChanges() const { return true; }
     };
 
     static WindowRegistry& current();
@@ -127,8 +130,22 @@ public:
 
     std::string getClassName(HWND hwnd) const;
     std::string getWindowText(HWND hwnd) const;
-    // Sets the stored text without sending anything (for a window's own procedure).
+    // Sets the stored text without sending anything (for a window's own procedure). Ends a
+    // shared text: the window keeps its own copy from then on.
     void setStoredText(HWND hwnd, const std::string& text);
+    // The window's text is `*text` itself from now on, a string its owner keeps (a text box's
+    // contents) and must outlive the sharing; it is not copied on each change. The owner calls
+    // sharedTextChanged after each change of it, and unshareText with the same string before the
+    // string goes. Both do nothing when the window does not share that string (sharedTextChanged
+    // then returns false: the owner sets the text the general way).
+    void shareText(HWND hwnd, const std::string* text);
+    bool sharedTextChanged(HWND hwnd, const std::string* text) {
+        // Every shared text still shared and nobody following changes (the scenario runner):
+        // nothing to do, not even a look-up.
+        if (brokenShares_ == 0 && changeObservers_.empty()) return true;
+        return noteSharedTextChange(hwnd, text);
+    }
+    void unshareText(HWND hwnd, const std::string* text);
     HWND getParent(HWND hwnd) const;
     bool isVisible(HWND hwnd) const;
     // Returns whether the window was visible before.
@@ -153,7 +170,10 @@ public:
 private:
     struct Window {
         std::string className;
-        std::string text;
+        std::string text;  // unless shared
+        const std::string* shared = nullptr;
+        bool shareBroken = false;  // shared once, until a text was set apart from its owner
+        const std::string& currentText() const { return shared ? *shared : text; }
         HWND parent = 0;
         std::vector<HWND> children;
         bool visible = false;
@@ -165,10 +185,13 @@ private:
     Window* find(HWND hwnd);
     const Window* find(HWND hwnd) const;
     void changed(HWND hwnd);
+    bool noteSharedTextChange(HWND hwnd, const std::string* text);
 
     std::unordered_map<HWND, Window> windows_;
     std::vector<HWND> zOrder_;  // top-level windows, topmost first
     std::vector<Observer*> observers_;
+    std::vector<Observer*> changeObservers_;  // those of observers_ that follow changes
+    std::size_t brokenShares_ = 0;            // windows whose sharing a set text ended
     ForeignWindows* foreign_ = nullptr;
     HWND nextHandle_ = 0x10010;
 };

@@ -83,6 +83,7 @@ private:
     // terminates when the form that holds it unloads. Its end pumps events, so it must not wait
     // for the window object itself to be freed by the runtime's idle clean-up.
     void formUnloaded(forms::Form& form) override;
+    bool followsControls() const override { return false; }
     void release();
 
     forms::Form* host_;

@@ -124,6 +124,8 @@ public:
             c.kind() == forms::Kind::TextBox)
             p_.line("beat", static_cast<forms::TextBox&>(c).Text());
     }
+    // Only the messages, never the registry's changes.
+    bool followsWindowChanges() const override { return false; }
     void messageSent(platform::HWND hwnd, platform::UINT msg, platform::WPARAM w, platform::LPARAM l) override {
         // Every window of the program keeps its form or control in the user data slot.
         if (windows_.userData(hwnd)) return;

@@ -227,6 +227,33 @@ TEST(TextToNumber, BadTextRaisesTypeMismatchOrOverflow) {
 // general scanner; every one must still be the correctly rounded double, bit for bit, as
 // from_chars reads it: short and long, with and without a point, halves, signed zeros, values
 // around 2^53 and more than 22 digits after the point.
+// Short whole numbers (list indexes, counters) are read on a path of their own: every length up to
+// and past its limit, leading zeros, against from_chars and against the same text with a blank
+// after it (which the general path reads).
+TEST(TextToNumber, ShortWholeNumbersReadAsTheGeneralPathReadsThem) {
+    std::mt19937_64 rng(77);
+    auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
+    std::vector<std::string> texts = {"0", "00", "000000000", "999999999", "1000000000", "0999999999", "2147483647"};
+    for (int i = 0; i < 20000; ++i) {
+        std::string t;
+        const int digits = 1 + static_cast<int>(rng() % 11);
+        for (int k = 0; k < digits; ++k) t += static_cast<char>('0' + rng() % 10);
+        texts.push_back(t);
+    }
+    for (const auto& t : texts) {
+        SCOPED_TRACE(t);
+        double expected = 0;
+        ASSERT_EQ(std::from_chars(t.data(), t.data() + t.size(), expected).ec, std::errc{});
+        EXPECT_EQ(bits(vb::CDbl(t)), bits(expected));
+        EXPECT_EQ(bits(vb::CDbl(t)), bits(vb::CDbl(t + " ")));
+        EXPECT_EQ(bits(vb::toNumber(t)), bits(expected));
+        if (expected <= 2147483647.0) {
+            EXPECT_EQ(vb::CLng(t), static_cast<std::int32_t>(expected));
+        }
+        EXPECT_TRUE(vb::IsNumeric(t));
+    }
+}
+
 TEST(TextToNumber, PlainDecimalsAreTheCorrectlyRoundedValue) {
     std::mt19937_64 rng(20240611);
     std::vector<std::pair<std::string, std::string>> cases;  // (whole part, fraction; "-" marks none)

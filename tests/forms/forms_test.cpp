@@ -98,6 +98,53 @@ TEST_F(FormsTest, TextWriteRunsChangeOnlyWhenTheTextDiffersAlsoThroughWmSettext)
     EXPECT_TRUE(g_log.empty());
 }
 
+// The registry reads a text box's window text from the box itself. A text set on the window apart
+// from the box (a replaced procedure handing WM_SETTEXT to the default one) is the window's until
+// the box changes again; observers that follow changes see every change, those that do not none.
+TEST_F(FormsTest, TheWindowTextFollowsTheBoxAndATextSetApartStaysUntilTheBoxChanges) {
+    auto& f = testForm();
+    struct Count : platform::WindowRegistry::Observer {
+        platform::HWND watched = 0;
+        bool follows = true;
+        int changes = 0, messages = 0;
+        void windowChanged(platform::HWND h) override { changes += h == watched; }
+        void messageSent(platform::HWND h, platform::UINT, platform::WPARAM, platform::LPARAM) override { messages += h == watched; }
+        bool followsWindowChanges() const override { return follows; }
+    } following, notFollowing;
+    const platform::HWND h = f.Text1.hWnd();
+    following.watched = notFollowing.watched = h;
+    notFollowing.follows = false;
+    for (bool withFollower : {false, true}) {
+        SCOPED_TRACE(withFollower);
+        following.changes = notFollowing.changes = 0;
+        windows().addObserver(&notFollowing);
+        if (withFollower) windows().addObserver(&following);
+        f.Text1.setText("eins");
+        EXPECT_EQ(windows().getWindowText(h), "eins");
+        f.Text1.setText("eins");  // no change
+        const platform::WndProc own = windows().setWindowProc(h, platform::defWindowProc);
+        windows().sendMessage(h, platform::WM_SETTEXT, 0, reinterpret_cast<LPARAM>("apart"));
+        EXPECT_EQ(windows().getWindowText(h), "apart");
+        EXPECT_EQ(f.Text1.Text(), "eins");
+        f.Text1.setText("zwei");
+        EXPECT_EQ(windows().getWindowText(h), "zwei");
+        windows().sendMessage(h, platform::WM_SETTEXT, 0, reinterpret_cast<LPARAM>("zwei"));  // no change
+        windows().setWindowProc(h, own);
+        f.Text1.setText("drei");
+        EXPECT_EQ(windows().getWindowText(h), "drei");
+        char buf[8] = {};
+        EXPECT_EQ(windows().sendMessage(h, platform::WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf)), 4);
+        EXPECT_STREQ(buf, "drei");
+        // eins, apart, zwei, drei
+        EXPECT_EQ(following.changes, withFollower ? 4 : 0);
+        EXPECT_EQ(notFollowing.changes, 0);
+        EXPECT_EQ(notFollowing.messages, 3 * (withFollower ? 2 : 1));
+        windows().removeObserver(&notFollowing);
+        windows().removeObserver(&following);
+        f.Text1.setText("");
+    }
+}
+
 TEST_F(FormsTest, MaxLengthCutsCodeWritesButNotRawMessages) {
     auto& f = testForm();
     f.Text1.MaxLength = 5;

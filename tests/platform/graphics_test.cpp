@@ -180,6 +180,53 @@ TEST(Bitmap, LinesLightThePixelsOfTheIdealLine) {
     }
 }
 
+// Lines with both ends inside take a path of their own in 32-bit bitmaps: every slope and
+// direction, level and upright, short and across the whole bitmap, against the ideal line and
+// against the 24-bit bitmap's pixel by pixel drawing; a clear afterwards leaves nothing behind.
+TEST(Bitmap, LinesWithBothEndsInsideLightThePixelsOfTheIdealLine) {
+    std::uint64_t seed = 99;
+    auto next = [&](int lo, int hi) {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return lo + static_cast<int>((seed >> 33) % static_cast<std::uint64_t>(hi - lo + 1));
+    };
+    Bitmap wide(47, 31, PixelFormat::Bgra32), narrow(47, 31, PixelFormat::Bgr24);
+    for (int n = 0; n < 6000; ++n) {
+        int x0 = next(0, 46), y0 = next(0, 30), x1 = next(0, 46), y1 = next(0, 30);
+        if (n % 7 == 1) y1 = y0;                       // level
+        if (n % 7 == 2) x1 = x0;                       // upright
+        if (n % 7 == 3) x1 = x0 + (y1 - y0) * (n % 2 ? 1 : -1);  // diagonal (may leave: general path)
+        if (n % 7 == 4) x1 = std::clamp(x0 + next(-4, 4), 0, 46);  // a plot's steep short piece
+        wide.clear(0xC0C0C0);
+        narrow.clear(0xC0C0C0);
+        wide.line(x0, y0, x1, y1, 0xFF);
+        narrow.line(x0, y0, x1, y1, 0xFF);
+        std::vector<Point> got;
+        for (int y = 0; y < wide.height(); ++y)
+            for (int x = 0; x < wide.width(); ++x) {
+                ASSERT_EQ(wide.pixel(x, y), narrow.pixel(x, y)) << x0 << "," << y0 << " to " << x1 << "," << y1;
+                if (wide.pixel(x, y) == 0xFFu) got.push_back({x, y});
+            }
+        const auto want = idealLine(x0, y0, x1, y1, wide.width(), wide.height());
+        ASSERT_EQ(got.size(), want.size()) << x0 << "," << y0 << " to " << x1 << "," << y1;
+        for (std::size_t i = 0; i < got.size(); ++i)
+            ASSERT_TRUE(got[i].x == want[i].x && got[i].y == want[i].y) << x0 << "," << y0 << " to " << x1 << "," << y1;
+    }
+    // A plot: a polyline across the whole bitmap, cleared and drawn again many times.
+    for (int round = 0; round < 50; ++round) {
+        wide.clear(0xC0C0C0);
+        std::vector<Point> pts;
+        for (int x = 0; x < 47; x += 3) pts.push_back({x, next(0, 30)});
+        wide.polyline(pts, 0xFF);
+        narrow.clear(0xC0C0C0);
+        narrow.polyline(pts, 0xFF);
+        for (int y = 0; y < wide.height(); ++y)
+            for (int x = 0; x < wide.width(); ++x) ASSERT_EQ(wide.pixel(x, y), narrow.pixel(x, y)) << "round " << round;
+    }
+    wide.clear(0xC0C0C0);
+    for (int y = 0; y < wide.height(); ++y)
+        for (int x = 0; x < wide.width(); ++x) ASSERT_EQ(wide.pixel(x, y), 0xC0C0C0u);
+}
+
 TEST(Bitmap, PolylineDrawsEachJointOnceAndNotTheLastPoint) {
     Bitmap b(10, 10, PixelFormat::Bgr24);
     b.polyline({{0, 0}, {4, 0}, {4, 4}, {0, 4}}, 0xFF);
