@@ -15,8 +15,8 @@
 #include "korvella/playlist/Form2.h"
 #include "korvella/track.h"
 #include "platform/error.h"
-#include "platform/files.h"
-#include "platform/wave_file.h"
+#include "platform/storage/files.h"
+#include "platform/audio/wave_file.h"
 #include "player/swf_writer.h"
 
 namespace fs = std::filesystem;

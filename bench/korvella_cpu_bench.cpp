@@ -31,7 +31,7 @@
 #include <vector>
 
 #include "korvella/track.h"
-#include "platform/wave_file.h"
+#include "platform/audio/wave_file.h"
 
 namespace {
 

@@ -24,8 +24,8 @@
 
 #include "korvella/sim/ScenarioRunner.h"
 #include "korvella/track.h"
-#include "platform/settings.h"
-#include "platform/wave_file.h"
+#include "platform/storage/settings.h"
+#include "platform/audio/wave_file.h"
 
 namespace {
 

@@ -24,7 +24,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/eventloop.h"
+#include "platform/loop/eventloop.h"
 
 namespace {
 

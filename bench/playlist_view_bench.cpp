@@ -18,8 +18,8 @@
 #include "forms/runtime.h"
 #include "gui/view.h"
 #include "korvella/windows.h"
-#include "platform/dialogs.h"
-#include "platform/files.h"
+#include "platform/windows/dialogs.h"
+#include "platform/storage/files.h"
 
 namespace {
 

@@ -39,7 +39,7 @@ function(korvella_win32_program name source)
   endforeach()
   add_custom_command(OUTPUT ${exe}
     COMMAND ${KORVELLA_MINGW_CXX} -std=c++20 -O2 -Wall -Wextra ${werror} -static -I${CMAKE_SOURCE_DIR} -o ${exe} ${source} ${libs}
-    DEPENDS ${source} ${CMAKE_SOURCE_DIR}/platform/relay_protocol.h
+    DEPENDS ${source} ${CMAKE_SOURCE_DIR}/platform/windows/relay_protocol.h
     COMMENT "Building ${name}.exe for Wine"
     VERBATIM)
   add_custom_target(${name}_exe ALL DEPENDS ${exe})

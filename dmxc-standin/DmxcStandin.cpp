@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/eventloop.h"
+#include "platform/loop/eventloop.h"
 
 namespace dmxc {
 

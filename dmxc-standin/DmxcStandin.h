@@ -28,7 +28,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/windows.h"
+#include "platform/windows/windows.h"
 
 namespace dmxc {
 

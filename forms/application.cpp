@@ -1,7 +1,7 @@
 #include "forms/application.h"
 
 #include "forms/form.h"
-#include "platform/eventloop.h"
+#include "platform/loop/eventloop.h"
 
 namespace forms {
 

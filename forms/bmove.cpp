@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/dialogs.h"
+#include "platform/windows/dialogs.h"
 
 namespace vb {
 

@@ -2,7 +2,7 @@
 
 #include "forms/application.h"
 #include "forms/form.h"
-#include "platform/observers.h"
+#include "platform/loop/observers.h"
 
 namespace forms {
 

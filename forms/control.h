@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "platform/eventloop.h"
-#include "platform/windows.h"
+#include "platform/loop/eventloop.h"
+#include "platform/windows/windows.h"
 
 namespace forms {
 

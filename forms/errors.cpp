@@ -4,8 +4,8 @@
 #include <optional>
 
 #include "forms/application.h"
-#include "platform/dialogs.h"
-#include "platform/eventloop.h"
+#include "platform/windows/dialogs.h"
+#include "platform/loop/eventloop.h"
 
 namespace forms {
 

@@ -4,7 +4,7 @@
 
 #include "forms/application.h"
 #include "forms/errors.h"
-#include "platform/observers.h"
+#include "platform/loop/observers.h"
 
 namespace forms {
 

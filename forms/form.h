@@ -6,7 +6,16 @@
 #include <string>
 #include <vector>
 
-#include "forms/controls.h"
+#include "forms/controls/buttons.h"
+#include "forms/controls/filelists.h"
+#include "forms/controls/hosted.h"
+#include "forms/controls/label.h"
+#include "forms/controls/listbox.h"
+#include "forms/controls/picturebox.h"
+#include "forms/controls/scrollbar.h"
+#include "forms/controls/shapes.h"
+#include "forms/controls/textbox.h"
+#include "forms/controls/timer.h"
 
 namespace forms {
 

@@ -3,8 +3,8 @@
 #pragma once
 #include <memory>
 
-#include "platform/eventloop.h"
-#include "platform/windows.h"
+#include "platform/loop/eventloop.h"
+#include "platform/windows/windows.h"
 
 namespace forms {
 

@@ -16,8 +16,11 @@
 #include <utility>
 #include <vector>
 
-#include "forms/controls.h"
-#include "platform/graphics.h"
+#include "forms/controls/shapes.h"
+#include "platform/graphics/graphics.h"
+
+class QKeyEvent;
+class QPainter;
 
 namespace gui::detail {
 
@@ -96,6 +99,23 @@ private:
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     int updating_ = 0;
 };
+
+// A widget of our own that reaches its binding (null once the binding is gone).
+struct Bound {
+    virtual ~Bound() = default;
+    Binding* binding = nullptr;
+};
+
+// Key preview for controls that do not type: the form sees the key first when it asks to.
+void previewKey(Binding& b, QKeyEvent* e);
+
+// The image the painter draws into, when an image's rows can go into it as they are (what
+// drawImage does for a same-format image, without a clip for each of the many rectangles of an
+// update region); `at` is where the widget's origin lies in it.
+QImage* sameFormatTarget(const QPainter& p, const QImage& source, QPoint& at);
+// Copies the source rectangle of `from` to the target rectangle (of the same size) of `to`, as
+// far as it lies inside `to`; both images have the same format.
+void copyRows(const QImage& from, const QRect& source, QImage& to, const QRect& target);
 
 // Makes the widget and binding for a control; null for controls without a widget (timers, menus).
 std::unique_ptr<Binding> makeBinding(forms::Control& control, QWidget* parent);

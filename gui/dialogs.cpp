@@ -14,9 +14,9 @@
 
 #include "forms/application.h"
 #include "gui/bindings.h"
-#include "platform/eventloop.h"
+#include "platform/loop/eventloop.h"
 #include "platform/error.h"
-#include "platform/files.h"
+#include "platform/storage/files.h"
 
 namespace gui {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/dialogs.h"
+#include "platform/windows/dialogs.h"
 
 class QWidget;
 

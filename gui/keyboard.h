@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/keyboard.h"
+#include "platform/windows/keyboard.h"
 
 namespace gui {
 

@@ -20,7 +20,7 @@
 
 #include "gui/bindings.h"
 #include "gui/keys.h"
-#include "platform/cpu_meter.h"
+#include "platform/loop/cpu_meter.h"
 
 namespace gui {
 

@@ -9,8 +9,8 @@
 
 #include "forms/application.h"
 #include "forms/form.h"
-#include "platform/eventloop.h"
-#include "platform/windows.h"
+#include "platform/loop/eventloop.h"
+#include "platform/windows/windows.h"
 
 class QAction;
 class QMenuBar;

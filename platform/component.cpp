@@ -13,7 +13,7 @@
 #include <mutex>
 
 #include "platform/error.h"
-#include "platform/settings.h"
+#include "platform/storage/settings.h"
 
 namespace platform::com {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 #include "player/geometry.h"
 #include "player/raster.h"
 

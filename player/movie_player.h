@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/graphics.h"
+#include "platform/loop/clock.h"
+#include "platform/graphics/graphics.h"
 #include "player/raster.h"
 
 namespace player {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 #include "player/geometry.h"
 
 namespace player {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "forms/bmove.h"
-#include "forms/controls.h"
+#include "forms/control.h"
 #include "wavorix/fft.h"
 #include "wavorix/messages.h"
 #include "wavorix/state.h"

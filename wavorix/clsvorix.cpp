@@ -6,11 +6,11 @@
 #include <cstring>
 #include <filesystem>
 
-#include "forms/controls.h"
+#include "forms/controls/timer.h"
 #include "forms/conv.h"
-#include "platform/eventloop.h"
-#include "platform/settings.h"
-#include "platform/wave.h"
+#include "platform/loop/eventloop.h"
+#include "platform/storage/settings.h"
+#include "platform/audio/wave.h"
 #include "wavorix/fft.h"
 #include "wavorix/modproc.h"
 #include "wavorix/recording.h"

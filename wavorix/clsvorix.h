@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/component.h"
-#include "platform/windows.h"
+#include "platform/windows/windows.h"
 
 namespace forms {
 class Label;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/windows.h"
+#include "platform/windows/windows.h"
 
 namespace wavorix {
 

@@ -4,9 +4,9 @@
 #include <map>
 #include <mutex>
 
-#include "forms/controls.h"
-#include "platform/cpu_meter.h"
-#include "platform/wave.h"
+#include "forms/control.h"
+#include "platform/loop/cpu_meter.h"
+#include "platform/audio/wave.h"
 #include "wavorix/fft.h"
 #include "wavorix/messages.h"
 #include "wavorix/recording.h"

@@ -4,9 +4,9 @@
 #pragma once
 #include <cstdint>
 
-#include "platform/mmtimer.h"
-#include "platform/wave.h"
-#include "platform/windows.h"
+#include "platform/loop/mmtimer.h"
+#include "platform/audio/wave.h"
+#include "platform/windows/windows.h"
 
 namespace wavorix::modProc {
 

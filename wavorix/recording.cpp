@@ -12,7 +12,7 @@
 
 #include "forms/bmove.h"
 #include "platform/error.h"
-#include "platform/files.h"
+#include "platform/storage/files.h"
 #include "wavorix/messages.h"
 #include "wavorix/state.h"
 #include "wavorix/trail.h"

@@ -1,7 +1,7 @@
 #include "wavorix/state.h"
 
 #include "forms/application.h"
-#include "forms/controls.h"
+#include "forms/controls/label.h"
 #include "platform/error.h"
 #include "wavorix/xtimer.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/wave.h"
-#include "platform/windows.h"
+#include "platform/audio/wave.h"
+#include "platform/windows/windows.h"
 #include "wavorix/arrays.h"
 
 namespace forms {

@@ -3,7 +3,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "platform/eventloop.h"
+#include "platform/loop/eventloop.h"
 #include "wavorix/state.h"
 
 namespace wavorix {

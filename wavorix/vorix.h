@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "forms/controls.h"
+#include "forms/controls/hosted.h"
+#include "forms/controls/label.h"
+#include "forms/controls/textbox.h"
+#include "forms/controls/timer.h"
 #include "platform/component.h"
 #include "wavorix/clsvorix.h"
 

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <string>
 
-#include "platform/dialogs.h"
+#include "platform/windows/dialogs.h"
 #include "platform/error.h"
-#include "platform/perfcounter.h"
+#include "platform/loop/perfcounter.h"
 #include "wavorix/state.h"
 
 namespace wavorix {

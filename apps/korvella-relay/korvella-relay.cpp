@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/relay_protocol.h"
+#include "platform/windows/relay_protocol.h"
 
 namespace {
 

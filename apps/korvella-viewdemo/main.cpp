@@ -18,9 +18,9 @@
 #include "gui/keyboard.h"
 #include "gui/view.h"
 #include "korvella/main/FlashPlayerControl.h"
-#include "platform/dialogs.h"
-#include "platform/files.h"
-#include "platform/keyboard.h"
+#include "platform/windows/dialogs.h"
+#include "platform/storage/files.h"
+#include "platform/windows/keyboard.h"
 #include "player/assets.h"
 
 using namespace forms;

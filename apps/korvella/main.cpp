@@ -34,12 +34,12 @@
 #include "gui/view.h"
 #include "korvella/windows.h"
 #include "platform/component.h"
-#include "platform/cpu_meter.h"
-#include "platform/dialogs.h"
-#include "platform/files.h"
-#include "platform/keyboard.h"
-#include "platform/wave.h"
-#include "platform/wine_windows.h"
+#include "platform/loop/cpu_meter.h"
+#include "platform/windows/dialogs.h"
+#include "platform/storage/files.h"
+#include "platform/windows/keyboard.h"
+#include "platform/audio/wave.h"
+#include "platform/windows/wine_windows.h"
 #include "player/assets.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "platform/component.h"
-#include "platform/settings.h"
+#include "platform/storage/settings.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "forms/conv.h"
 #include "korvella/dmxcontrol/Module1.h"
-#include "platform/windows.h"
+#include "platform/windows/windows.h"
 
 namespace korvella {
 

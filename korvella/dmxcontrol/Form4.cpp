@@ -7,8 +7,8 @@
 #include "korvella/dmxcontrol/Module1.h"
 #include "korvella/main/Warten.h"
 #include "korvella/windows.h"
-#include "platform/dialogs.h"
-#include "platform/windows.h"
+#include "platform/windows/dialogs.h"
+#include "platform/windows/windows.h"
 
 namespace korvella {
 

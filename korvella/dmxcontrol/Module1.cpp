@@ -4,7 +4,7 @@
 
 #include "forms/conv.h"
 #include "korvella/windows.h"
-#include "platform/windows.h"
+#include "platform/windows/windows.h"
 
 namespace korvella::Module1 {
 

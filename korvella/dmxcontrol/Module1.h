@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "forms/controls.h"
+#include "forms/controls/listbox.h"
 
 namespace korvella::Module1 {
 

@@ -7,9 +7,9 @@
 #include "forms/errors.h"
 #include "korvella/main/Warten.h"
 #include "korvella/windows.h"
-#include "platform/files.h"
-#include "platform/keyboard.h"
-#include "platform/settings.h"
+#include "platform/storage/files.h"
+#include "platform/windows/keyboard.h"
+#include "platform/storage/settings.h"
 
 namespace korvella {
 

@@ -1,6 +1,6 @@
 #include "korvella/main/FlashPlayerControl.h"
 
-#include "platform/eventloop.h"
+#include "platform/loop/eventloop.h"
 
 namespace korvella {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "forms/controls.h"
+#include "forms/controls/hosted.h"
 #include "player/movie_player.h"
 
 namespace korvella {

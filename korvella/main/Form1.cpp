@@ -1,7 +1,7 @@
 #include "korvella/main/Form1.h"
 
 #include "korvella/windows.h"
-#include "platform/windows.h"
+#include "platform/windows/windows.h"
 
 namespace korvella {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "forms/application.h"
-#include "forms/controls.h"
+#include "forms/controls/timer.h"
 #include "forms/form.h"
 #include "platform/error.h"
 

@@ -1,6 +1,6 @@
 #include "korvella/main/Warten.h"
 
-#include "platform/eventloop.h"
+#include "platform/loop/eventloop.h"
 
 namespace korvella {
 

@@ -8,10 +8,10 @@
 #include "forms/errors.h"
 #include "korvella/main/Warten.h"
 #include "korvella/windows.h"
-#include "platform/dialogs.h"
+#include "platform/windows/dialogs.h"
 #include "platform/error.h"
-#include "platform/graphics.h"
-#include "platform/windows.h"
+#include "platform/graphics/graphics.h"
+#include "platform/windows/windows.h"
 
 namespace korvella {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/error.h"
-#include "platform/files.h"
+#include "platform/storage/files.h"
 #include "player/picture.h"
 
 namespace korvella {

@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 namespace korvella {
 

@@ -1,6 +1,6 @@
 #include "korvella/maskpainter/CommonDialog.h"
 
-#include "platform/dialogs.h"
+#include "platform/windows/dialogs.h"
 #include "platform/error.h"
 
 namespace korvella {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "forms/control.h"
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 namespace korvella {
 

@@ -10,13 +10,13 @@
 #include "korvella/main/Warten.h"
 #include "korvella/maskpainter/Brushes.h"
 #include "korvella/maskpainter/ScreenFonts.h"
-#include "korvella/maskpainter/gdiplus.h"
+#include "platform/graphics/gdiplus.h"
 #include "korvella/maskpainter/modOcTree.h"
 #include "korvella/windows.h"
-#include "platform/dialogs.h"
+#include "platform/windows/dialogs.h"
 #include "platform/error.h"
-#include "platform/files.h"
-#include "platform/gdi.h"
+#include "platform/storage/files.h"
+#include "platform/graphics/gdi.h"
 
 namespace korvella {
 

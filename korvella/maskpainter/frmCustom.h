@@ -10,7 +10,7 @@
 
 #include "forms/form.h"
 #include "korvella/maskpainter/CommonDialog.h"
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 
 namespace korvella {
 

@@ -11,11 +11,11 @@
 #include "forms/errors.h"
 #include "korvella/main/Warten.h"
 #include "korvella/windows.h"
-#include "platform/dialogs.h"
+#include "platform/windows/dialogs.h"
 #include "platform/error.h"
-#include "platform/files.h"
-#include "platform/text.h"
-#include "platform/windows.h"
+#include "platform/storage/files.h"
+#include "platform/storage/text.h"
+#include "platform/windows/windows.h"
 
 namespace korvella {
 

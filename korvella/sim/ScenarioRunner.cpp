@@ -17,14 +17,14 @@
 #include "forms/runtime.h"
 #include "korvella/main/FlashPlayerControl.h"
 #include "korvella/windows.h"
-#include "platform/files.h"
-#include "platform/keyboard.h"
+#include "platform/storage/files.h"
+#include "platform/windows/keyboard.h"
 #include "player/assets.h"
 #include "platform/component.h"
-#include "platform/dialogs.h"
-#include "platform/wave.h"
-#include "platform/wave_file.h"
-#include "platform/windows.h"
+#include "platform/windows/dialogs.h"
+#include "platform/audio/wave.h"
+#include "platform/audio/wave_file.h"
+#include "platform/windows/windows.h"
 
 namespace korvella::sim {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 #include "player/content.h"
 #include "player/picture.h"
 #include "player/swf.h"

@@ -6,7 +6,7 @@
 #include <numeric>
 
 #include "forms/bmove.h"
-#include "platform/dialogs.h"
+#include "platform/windows/dialogs.h"
 
 using platform::ScriptedDialogs;
 

@@ -6,7 +6,7 @@
 
 #include "forms/conv.h"
 #include "forms/form.h"
-#include "platform/files.h"
+#include "platform/storage/files.h"
 #include "support/fixture.h"
 
 using namespace forms;

@@ -18,11 +18,11 @@
 
 #include "korvella/playlist/PlaylistFile.h"
 #include "platform/error.h"
-#include "platform/eventloop.h"
-#include "platform/files.h"
-#include "platform/inifile.h"
-#include "platform/wave.h"
-#include "platform/wave_file.h"
+#include "platform/loop/eventloop.h"
+#include "platform/storage/files.h"
+#include "platform/storage/inifile.h"
+#include "platform/audio/wave.h"
+#include "platform/audio/wave_file.h"
 
 namespace korvella_fuzz {
 

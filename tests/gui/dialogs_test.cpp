@@ -11,7 +11,7 @@
 #include <functional>
 
 #include "gui/dialogs.h"
-#include "platform/files.h"
+#include "platform/storage/files.h"
 #include "support.h"
 
 using namespace platform;

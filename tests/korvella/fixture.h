@@ -15,9 +15,9 @@
 #include "korvella/main/FlashPlayerControl.h"
 #include "korvella/windows.h"
 #include "platform/component.h"
-#include "platform/settings.h"
-#include "platform/wave.h"
-#include "platform/wave_scripted.h"
+#include "platform/storage/settings.h"
+#include "platform/audio/wave.h"
+#include "platform/audio/wave_scripted.h"
 #include "support/audio_fixture.h"
 #include "wavorix/state.h"
 

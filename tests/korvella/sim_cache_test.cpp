@@ -9,8 +9,8 @@
 
 #include "fixture.h"
 #include "korvella/sim/ScenarioRunner.h"
-#include "platform/wave_file.h"
-#include "platform/wave_file_cache.h"
+#include "platform/audio/wave_file.h"
+#include "platform/audio/wave_file_cache.h"
 #include "track.h"
 
 namespace korvella_test {

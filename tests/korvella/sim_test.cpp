@@ -11,8 +11,8 @@
 
 #include "fixture.h"
 #include "korvella/sim/ScenarioRunner.h"
-#include "platform/settings.h"
-#include "platform/wave_file.h"
+#include "platform/storage/settings.h"
+#include "platform/audio/wave_file.h"
 #include "track.h"
 
 namespace korvella_test {

@@ -3,7 +3,7 @@
 
 #include "fixture.h"
 #include "forms/errors.h"
-#include "platform/settings.h"
+#include "platform/storage/settings.h"
 
 #include <sys/resource.h>
 

@@ -6,7 +6,7 @@
 
 #include "forms/application.h"
 #include "operator_fixture.h"
-#include "platform/files.h"
+#include "platform/storage/files.h"
 
 namespace operator_test {
 namespace {

@@ -16,7 +16,7 @@
 
 #include <jpeglib.h>
 
-#include "platform/graphics.h"
+#include "platform/graphics/graphics.h"
 #include "player/swf_writer.h"
 
 namespace player::test {

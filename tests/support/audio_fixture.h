@@ -9,8 +9,8 @@
 #include <string>
 
 #include "platform/component.h"
-#include "platform/settings.h"
-#include "platform/wave.h"
+#include "platform/storage/settings.h"
+#include "platform/audio/wave.h"
 #include "support/fixture.h"
 #include "wavorix/state.h"
 

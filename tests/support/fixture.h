@@ -6,7 +6,7 @@
 #include "forms/application.h"
 #include "forms/errors.h"
 #include "forms/runtime.h"
-#include "platform/dialogs.h"
+#include "platform/windows/dialogs.h"
 
 namespace testsupport {
 

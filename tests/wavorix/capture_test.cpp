@@ -4,8 +4,8 @@
 
 #include <fstream>
 
-#include "forms/controls.h"
-#include "platform/mmtimer.h"
+#include "forms/controls/textbox.h"
+#include "platform/loop/mmtimer.h"
 #include "wavorix/state.h"
 #include "fixture.h"
 

@@ -5,7 +5,7 @@
 #include <dlfcn.h>
 
 #include "platform/component.h"
-#include "platform/settings.h"
+#include "platform/storage/settings.h"
 #include "fixture.h"
 
 namespace wxtest {

@@ -2,7 +2,8 @@
 // rules, the property bag, the message channel and the events by their identifiers.
 #include <gtest/gtest.h>
 
-#include "forms/controls.h"
+#include "forms/controls/textbox.h"
+#include "forms/controls/timer.h"
 #include "platform/component.h"
 #include "wavorix/clsvorix.h"
 #include "wavorix/state.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <fstream>
 
-#include "platform/wave_file.h"
+#include "platform/audio/wave_file.h"
 #include "wavorix/state.h"
 #include "fixture.h"
 

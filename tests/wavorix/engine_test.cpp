@@ -4,9 +4,10 @@
 
 #include <fstream>
 
-#include "forms/controls.h"
-#include "platform/mmtimer.h"
-#include "platform/settings.h"
+#include "forms/controls/label.h"
+#include "forms/controls/textbox.h"
+#include "platform/loop/mmtimer.h"
+#include "platform/storage/settings.h"
 #include "wavorix/clsvorix.h"
 #include "wavorix/state.h"
 #include "fixture.h"

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "platform/mmtimer.h"
+#include "platform/loop/mmtimer.h"
 #include "wavorix/state.h"
 #include "fixture.h"
 

@@ -6,7 +6,7 @@
 #include <csignal>
 #include <fstream>
 
-#include "platform/files.h"
+#include "platform/storage/files.h"
 #include "wavorix/recording.h"
 #include "wavorix/state.h"
 #include "fixture.h"

@@ -1,7 +1,7 @@
 // The stopwatch on the performance counter.
 #include <gtest/gtest.h>
 
-#include "platform/perfcounter.h"
+#include "platform/loop/perfcounter.h"
 #include "wavorix/xtimer.h"
 #include "fixture.h"
 

@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/wine_windows.h"
+#include "platform/windows/wine_windows.h"
 
 namespace wine_test {
 

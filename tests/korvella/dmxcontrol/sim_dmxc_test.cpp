@@ -6,7 +6,7 @@
 
 #include "../fixture.h"
 #include "korvella/sim/ScenarioRunner.h"
-#include "platform/wave_file.h"
+#include "platform/audio/wave_file.h"
 
 namespace korvella_test {
 namespace {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "../fixture.h"
-#include "platform/files.h"
-#include "platform/keyboard.h"
+#include "platform/storage/files.h"
+#include "platform/windows/keyboard.h"
 #include "player/content.h"
 #include "player/swf_writer.h"
 

@@ -15,7 +15,7 @@
 #include "korvella/maskpainter/modOcTree.h"
 #include "mask_fixture.h"
 #include "platform/error.h"
-#include "platform/files.h"
+#include "platform/storage/files.h"
 #include "player/picture.h"
 #include "player/player_test_util.h"
 

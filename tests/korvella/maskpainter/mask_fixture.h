@@ -13,7 +13,7 @@
 
 #include "forms/application.h"
 #include "korvella/maskpainter/ScreenFonts.h"
-#include "korvella/maskpainter/gdiplus.h"
+#include "platform/graphics/gdiplus.h"
 #include "korvella/windows.h"
 #include "support/fixture.h"
 

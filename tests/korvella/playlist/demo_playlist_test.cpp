@@ -1,6 +1,6 @@
 // The delivered demo playlist: installed into the program folder beside the sample effects, it
 // loads in the editor and shows every sample effect in turn, each held for its kick-basses.
-#include "platform/files.h"
+#include "platform/storage/files.h"
 #include "player/assets.h"
 #include "playlist_fixture.h"
 

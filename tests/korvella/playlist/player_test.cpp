@@ -1,6 +1,6 @@
 // The playlist player: one entry per tick, the timed and counted entries with the flags they set
 // for the per-beat actions, the end of a movie, DMXControl sets, zoom runs and the list's end.
-#include "platform/eventloop.h"
+#include "platform/loop/eventloop.h"
 #include "playlist_fixture.h"
 
 namespace playlist_test {

@@ -1,0 +1,321 @@
+#include "platform/audio/wave_file_cache.h"
+
+#include <samplerate.h>
+#include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace platform::wave_file_cache {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Bumped whenever what the device makes of a file changes (mixing, 16-bit rounding, layout).
+constexpr std::uint32_t kFormatVersion = 1;
+constexpr char kMagic[8] = {'K', 'V', 'C', 'O', 'N', 'V', '1', '6'};
+constexpr const char* kExtension = ".k16";
+// A temporary file this old was left by a run that ended while writing it.
+constexpr auto kStaleTemp = std::chrono::hours(1);
+
+std::atomic<std::uintmax_t> gLimit{std::uintmax_t{1} << 30};
+
+// Once per run: the first reason the cache cannot be written.
+void noteOnce(const std::string& why) {
+    static std::atomic_flag said = ATOMIC_FLAG_INIT;
+    if (!said.test_and_set()) std::fprintf(stderr, "korvella: converted sound files are not kept: %s\n", why.c_str());
+}
+
+std::uint32_t crc(std::uint32_t c, const void* data, std::size_t n) {
+    return static_cast<std::uint32_t>(crc32_z(c, static_cast<const Bytef*>(data), n));
+}
+
+// The crc32 and byte count of what is left of the file; false on a read failure.
+bool crcOfRest(std::FILE* f, std::uint32_t& sum, std::uintmax_t& bytes) {
+    std::vector<unsigned char> buf(std::size_t{1} << 20);
+    for (std::size_t n; (n = std::fread(buf.data(), 1, buf.size(), f)) > 0;) {
+        sum = crc(sum, buf.data(), n);
+        bytes += n;
+    }
+    return std::ferror(f) == 0;
+}
+
+void put32(std::string& s, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+void put64(std::string& s, std::uint64_t v) {
+    for (int i = 0; i < 8; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+std::uint64_t get(const unsigned char* p, int bytes) {
+    std::uint64_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | p[i];
+    return v;
+}
+
+// The header: magic, format version, key length, key, channels, frames, the samples' crc32, and
+// the crc32 of everything before it.
+std::string header(const std::string& keyText, int channels, std::uint64_t frames, std::uint32_t dataCrc) {
+    std::string h(kMagic, sizeof kMagic);
+    put32(h, kFormatVersion);
+    put32(h, static_cast<std::uint32_t>(keyText.size()));
+    h += keyText;
+    put32(h, static_cast<std::uint32_t>(channels));
+    put64(h, frames);
+    put32(h, dataCrc);
+    put32(h, crc(0, h.data(), h.size()));
+    return h;
+}
+
+bool isEntryName(const std::string& n) {
+    return n.size() == 16 + std::strlen(kExtension) && n.compare(16, std::string::npos, kExtension) == 0 &&
+           std::all_of(n.begin(), n.begin() + 16, [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+}
+bool isTempName(const std::string& n) {
+    const std::size_t dot = 16 + std::strlen(kExtension);
+    return n.size() == dot + 7 && n[dot] == '.' && isEntryName(n.substr(0, dot));
+}
+
+}  // namespace
+
+fs::path folder() {
+    if (const char* x = std::getenv("XDG_CACHE_HOME"); x && *x == '/') return fs::path(x) / "korvella";
+    if (const char* h = std::getenv("HOME"); h && *h) return fs::path(h) / ".cache" / "korvella";
+    return {};
+}
+
+std::uintmax_t limitBytes() { return gLimit.load(); }
+void setLimitBytes(std::uintmax_t bytes) { gLimit.store(bytes); }
+
+std::optional<Key> keyFor(const std::string& source, std::uint32_t rate, int channels) {
+    std::FILE* f = std::fopen(source.c_str(), "rb");
+    if (!f) return std::nullopt;
+    struct stat before {};
+    if (::fstat(::fileno(f), &before) != 0 || !S_ISREG(before.st_mode)) {
+        std::fclose(f);
+        return std::nullopt;
+    }
+    std::uint32_t sum = 0;
+    std::uintmax_t size = 0;
+    const bool readError = !crcOfRest(f, sum, size);
+    std::fclose(f);
+    Key k;
+    k.sourceSize = size;
+    k.sourceTimeNs = static_cast<std::int64_t>(before.st_mtim.tv_sec) * 1000000000 + before.st_mtim.tv_nsec;
+    if (readError || size != static_cast<std::uintmax_t>(before.st_size) || !sourceUnchanged(source, k))
+        return std::nullopt;
+    char line[160];
+    std::snprintf(line, sizeof line, "source crc32=%08x size=%ju mtime=%lld\nrate=%u channels=%d\n", sum, size,
+                  static_cast<long long>(k.sourceTimeNs), rate, channels);
+    k.text = line;
+    k.text += "converter=SINC_FASTEST ";
+    k.text += src_get_version();
+    k.text += "\nreader=";
+    k.text += sf_version_string();
+    k.text += std::endian::native == std::endian::little ? "\nsamples=s16le" : "\nsamples=s16be";
+    k.text += " mixed by average, rounded as src_float_to_short_array\n";
+    std::snprintf(line, sizeof line, "%08x%08x", crc(0, k.text.data(), k.text.size()),
+                  static_cast<std::uint32_t>(adler32(1, reinterpret_cast<const Bytef*>(k.text.data()),
+                                                     static_cast<uInt>(k.text.size()))));
+    k.name = std::string(line) + kExtension;
+    return k;
+}
+
+bool sourceUnchanged(const std::string& source, const Key& key) {
+    struct stat now {};
+    return ::stat(source.c_str(), &now) == 0 && static_cast<std::uintmax_t>(now.st_size) == key.sourceSize &&
+           static_cast<std::int64_t>(now.st_mtim.tv_sec) * 1000000000 + now.st_mtim.tv_nsec == key.sourceTimeNs;
+}
+
+// ---- Reader ---------------------------------------------------------------------------------
+
+std::optional<Reader> Reader::open(const Key& key, int channels) {
+    const fs::path dir = folder();
+    if (dir.empty()) return std::nullopt;
+    std::FILE* f = std::fopen((dir / key.name).c_str(), "rb");
+    if (!f) return std::nullopt;
+    auto reject = [&] {
+        std::fclose(f);
+        return std::nullopt;
+    };
+    // Everything up to the key, then the key, then the rest of the header.
+    unsigned char head[16];
+    if (std::fread(head, 1, sizeof head, f) != sizeof head || std::memcmp(head, kMagic, sizeof kMagic) != 0 ||
+        get(head + 8, 4) != kFormatVersion || get(head + 12, 4) != key.text.size())
+        return reject();
+    std::string text(key.text.size(), '\0');
+    unsigned char tail[20];
+    if (std::fread(text.data(), 1, text.size(), f) != text.size() || text != key.text ||
+        std::fread(tail, 1, sizeof tail, f) != sizeof tail)
+        return reject();
+    const auto fileChannels = static_cast<int>(get(tail, 4));
+    const std::uint64_t frames = get(tail + 4, 8);
+    const auto dataCrc = static_cast<std::uint32_t>(get(tail + 12, 4));
+    // The header as it would be written with these values: its checksum is the stored one.
+    const std::string expected = header(key.text, fileChannels, frames, dataCrc);
+    struct stat st {};
+    if (fileChannels != channels || std::memcmp(tail + 16, expected.data() + expected.size() - 4, 4) != 0 ||
+        frames > (std::uint64_t{1} << 40) || ::fstat(::fileno(f), &st) != 0 ||
+        static_cast<std::uint64_t>(st.st_size) != expected.size() + frames * static_cast<std::uint64_t>(channels) * 2)
+        return reject();
+    // The samples' checksum before any is delivered.
+    std::uint32_t sum = 0;
+    std::uintmax_t bytes = 0;
+    if (!crcOfRest(f, sum, bytes) || sum != dataCrc || bytes != frames * static_cast<std::uint64_t>(channels) * 2 ||
+        std::fseek(f, static_cast<long>(expected.size()), SEEK_SET) != 0)
+        return reject();
+    ::futimens(::fileno(f), nullptr);  // its last use, for trimming
+    return Reader(f, channels, frames);
+}
+
+Reader::Reader(Reader&& other) noexcept : file_(other.file_), channels_(other.channels_), left_(other.left_) {
+    other.file_ = nullptr;
+}
+
+Reader::~Reader() {
+    if (file_) std::fclose(file_);
+}
+
+bool Reader::read(std::int16_t* out, std::size_t frames, std::size_t& got) {
+    got = 0;
+    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(frames, left_));
+    if (n == 0) return true;
+    const auto ch = static_cast<std::size_t>(channels_);
+    if (std::fread(out, sizeof(std::int16_t) * ch, n, file_) != n) return false;
+    left_ -= n;
+    got = n;
+    return true;
+}
+
+// ---- Writer ---------------------------------------------------------------------------------
+
+std::optional<Writer> Writer::begin(const Key& key, int channels) {
+    const fs::path dir = folder();
+    if (dir.empty()) return std::nullopt;
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (ec) {
+        noteOnce(dir.string() + ": " + ec.message());
+        return std::nullopt;
+    }
+    std::string tmpl = (dir / (key.name + ".XXXXXX")).string();
+    const int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) {
+        noteOnce(dir.string() + ": " + std::strerror(errno));
+        return std::nullopt;
+    }
+    std::FILE* f = ::fdopen(fd, "wb");
+    if (!f) {
+        ::close(fd);
+        ::unlink(tmpl.c_str());
+        return std::nullopt;
+    }
+    Writer w(f, tmpl, dir / key.name, key.text, channels);
+    // The header's place, filled in by commit.
+    const std::string h = header(key.text, channels, 0, 0);
+    if (std::fwrite(h.data(), 1, h.size(), f) != h.size()) w.drop("write failed");
+    return w;
+}
+
+Writer::Writer(Writer&& other) noexcept
+    : file_(other.file_), temp_(std::move(other.temp_)), target_(std::move(other.target_)),
+      keyText_(std::move(other.keyText_)), channels_(other.channels_), frames_(other.frames_), crc_(other.crc_),
+      failed_(other.failed_) {
+    other.file_ = nullptr;
+    other.failed_ = true;
+}
+
+Writer::~Writer() { drop(nullptr); }
+
+void Writer::drop(const char* why) {
+    if (why && !failed_) noteOnce(temp_.parent_path().string() + ": " + why);
+    failed_ = true;
+    if (file_) {
+        std::fclose(file_);
+        file_ = nullptr;
+        std::error_code ec;
+        fs::remove(temp_, ec);
+    }
+}
+
+void Writer::append(const std::int16_t* samples, std::size_t frames) {
+    if (failed_ || frames == 0) return;
+    const std::size_t bytes = frames * static_cast<std::size_t>(channels_) * sizeof(std::int16_t);
+    if (std::fwrite(samples, 1, bytes, file_) != bytes) return drop(std::strerror(errno));
+    crc_ = crc(crc_, samples, bytes);
+    frames_ += frames;
+}
+
+bool Writer::commit() {
+    if (failed_) return false;
+    const std::string h = header(keyText_, channels_, frames_, crc_);
+    if (std::fflush(file_) != 0 || std::fseek(file_, 0, SEEK_SET) != 0 ||
+        std::fwrite(h.data(), 1, h.size(), file_) != h.size()) {
+        drop(std::strerror(errno));
+        return false;
+    }
+    std::FILE* f = file_;
+    file_ = nullptr;
+    if (std::fclose(f) != 0) {
+        failed_ = true;
+        noteOnce(temp_.parent_path().string() + ": " + std::strerror(errno));
+        std::error_code ec;
+        fs::remove(temp_, ec);
+        return false;
+    }
+    std::error_code ec;
+    fs::rename(temp_, target_, ec);
+    if (ec) {
+        failed_ = true;
+        noteOnce(target_.string() + ": " + ec.message());
+        fs::remove(temp_, ec);
+        return false;
+    }
+    failed_ = true;  // done: nothing more to remove
+    trim(target_.parent_path());
+    return true;
+}
+
+void trim(const fs::path& dir) {
+    struct Entry {
+        fs::path path;
+        std::uintmax_t size;
+        fs::file_time_type used;
+    };
+    std::vector<Entry> entries;
+    std::uintmax_t total = 0;
+    const auto now = fs::file_time_type::clock::now();
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        std::error_code e;
+        if (!it->is_regular_file(e)) continue;
+        const auto time = it->last_write_time(e);
+        if (e) continue;
+        if (isTempName(name)) {
+            if (now - time > kStaleTemp) fs::remove(it->path(), e);
+        } else if (isEntryName(name)) {
+            const std::uintmax_t size = it->file_size(e);
+            if (e) continue;
+            entries.push_back({it->path(), size, time});
+            total += size;
+        }
+    }
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.used < b.used; });
+    for (const Entry& e : entries) {
+        if (total <= limitBytes()) break;
+        std::error_code r;
+        if (fs::remove(e.path, r)) total -= e.size;
+    }
+}
+
+}  // namespace platform::wave_file_cache

@@ -1,0 +1,147 @@
+#include "platform/storage/inifile.h"
+
+#include <QString>
+
+namespace platform {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+std::string unescape(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size()) {
+            const int hi = hexValue(s[i + 1]), lo = hexValue(s[i + 2]);
+            if (hi >= 0 && lo >= 0) {
+                out += static_cast<char>(hi * 16 + lo);
+                i += 2;
+                continue;
+            }
+        }
+        out += s[i];
+    }
+    return out;
+}
+
+enum class Part { Section, Name, Text };
+
+// Escapes what the reader would otherwise take differently in that part of a line.
+std::string escape(std::string_view s, Part part) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const bool atEnd = i == 0 || i + 1 == s.size();
+        bool encode = c == '%' || c < 0x20 || c == 0x7F || (atEnd && isBlank(static_cast<char>(c)));
+        if (part == Part::Name)
+            encode = encode || c == '=' || (i == 0 && (c == '[' || c == ';' || c == '#' || c == '@'));
+        if (encode) {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+// The name as a line holds it: the key's default value (no name) is "@".
+std::string nameInFile(std::string_view name) { return name.empty() ? std::string("@") : escape(name, Part::Name); }
+
+std::string nameFromFile(std::string_view raw) { return raw == "@" ? std::string() : unescape(raw); }
+
+}  // namespace
+
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() == b.size() && a == b) return true;
+    const QString qa = QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size()));
+    const QString qb = QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size()));
+    return qa.compare(qb, Qt::CaseInsensitive) == 0;
+}
+
+IniFile IniFile::parse(std::string_view text) {
+    IniFile file;
+    Section* current = nullptr;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = trimmed(text.substr(pos, end - pos));
+        pos = end + 1;
+        if (line.empty()) continue;
+        if (line.front() == ';' || line.front() == '#') {
+            file.comments.push_back(unescape(trimmed(line.substr(1))));
+            continue;
+        }
+        if (line.front() == '[') {
+            if (line.size() < 2 || line.back() != ']') continue;
+            file.sections.push_back(Section{unescape(trimmed(line.substr(1, line.size() - 2))), {}});
+            current = &file.sections.back();
+            continue;
+        }
+        const std::size_t eq = line.find('=');
+        if (eq == std::string_view::npos || !current) continue;
+        current->entries.push_back(Entry{nameFromFile(trimmed(line.substr(0, eq))), unescape(trimmed(line.substr(eq + 1)))});
+    }
+    return file;
+}
+
+std::string IniFile::text() const {
+    std::string out;
+    for (const auto& c : comments) out += "; " + escape(c, Part::Text) + "\r\n";
+    for (const auto& s : sections) {
+        if (!out.empty()) out += "\r\n";
+        out += "[" + escape(s.name, Part::Section) + "]\r\n";
+        for (const auto& e : s.entries) out += nameInFile(e.name) + "=" + escape(e.text, Part::Text) + "\r\n";
+    }
+    return out;
+}
+
+std::optional<std::string> IniFile::get(std::string_view section, std::string_view name) const {
+    for (const auto& s : sections) {
+        if (!sameName(s.name, section)) continue;
+        for (const auto& e : s.entries)
+            if (sameName(e.name, name)) return e.text;
+    }
+    return std::nullopt;
+}
+
+void IniFile::set(std::string_view section, std::string_view name, std::string_view value) {
+    Section* target = nullptr;
+    for (auto& s : sections) {
+        if (!sameName(s.name, section)) continue;
+        if (!target) target = &s;
+        for (auto& e : s.entries) {
+            if (!sameName(e.name, name)) continue;
+            s.name = section;
+            e.name = name;
+            e.text = value;
+            return;
+        }
+    }
+    if (!target) {
+        sections.push_back(Section{std::string(section), {}});
+        target = &sections.back();
+    }
+    target->name = section;
+    target->entries.push_back(Entry{std::string(name), std::string(value)});
+}
+
+}  // namespace platform
