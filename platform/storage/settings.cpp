@@ -11,11 +11,11 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
-#include <thread>
 #include <optional>
 #include <string_view>
-#include <vector>
 #include <system_error>
+#include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/file.h>
