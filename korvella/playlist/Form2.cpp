@@ -78,8 +78,13 @@ std::string idleValue(const std::string& item) {
     return item.substr(first + separator.size());
 }
 
+// The path as the operator finds it on the disk, and the system's reason with the runtime's words
+// ("Path/File access error: is not a regular file" for a pipe or a device).
 void reportFileError(const std::string& what, const std::string& path, const platform::VbError& e) {
-    platform::dialogs().msgBox(what + "\r\n" + path + "\r\n\r\n" + e.description(),
+    std::string why = e.description();
+    const std::string reason = platform::lastSystemReason();
+    if (!reason.empty() && why.find(reason) == std::string::npos) why += ": " + reason;
+    platform::dialogs().msgBox(what + "\r\n" + platform::diskPath(path) + "\r\n\r\n" + why,
                                platform::MB_OK | platform::MB_ICONEXCLAMATION, forms::Application::title());
 }
 
@@ -98,7 +103,7 @@ void reportChangedRows(const std::string& path, const std::vector<std::string>& 
     if (changed == 0) return;
     if (changed > kListed) rows += "\r\n... und " + vb::CStr(changed - kListed) + " weitere";
     platform::dialogs().msgBox("Diese Einträge enthalten Zeichen, die die Datei nicht speichern kann; sie wurden mit \"?\" "
-                               "an deren Stelle gespeichert:\r\n" + path + "\r\n" + rows,
+                               "an deren Stelle gespeichert:\r\n" + platform::diskPath(path) + "\r\n" + rows,
                                platform::MB_OK | platform::MB_ICONEXCLAMATION, forms::Application::title());
 }
 

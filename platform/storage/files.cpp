@@ -158,8 +158,9 @@ void writeAtomically(std::string_view path, const std::string& data) {
     struct stat st {};
     bool existed = ::stat(p.c_str(), &st) == 0;
     if (existed) {
-        if (S_ISDIR(st.st_mode)) {
-            g_lastSystemReason = "is a folder";
+        // Replacing a pipe or a device (/dev/null as root) with a file would break what uses it.
+        if (!S_ISREG(st.st_mode)) {
+            g_lastSystemReason = S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file";
             raise(75);
         }
         if (::access(p.c_str(), W_OK) != 0) raiseErrno(errno);
@@ -341,12 +342,28 @@ void writeTextLines(std::string_view path, const std::vector<std::string>& lines
 void appendTextLine(std::string_view path, std::string_view line) {
     std::string p = diskPath(path);
     if (p.empty()) raise(75);
-    if (isDir(p)) raise(75);
+    g_lastSystemReason.clear();
     bool existed = ::access(p.c_str(), F_OK) == 0;
-    Fd fd(::open(p.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
-    if (fd.get() < 0) raiseErrno(errno);
+    // Not blocking: opening a pipe for writing would wait for a reader.
+    Fd fd(::open(p.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666));
+    if (fd.get() < 0) {
+        int err = errno;
+        if (err == EISDIR) {
+            g_lastSystemReason = "is a folder";
+            raise(75);
+        }
+        if (err == ENXIO) {
+            g_lastSystemReason = "is not a regular file";
+            raise(75);
+        }
+        raiseErrno(err);
+    }
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) raiseErrno(errno);
+    if (!S_ISREG(st.st_mode)) {
+        g_lastSystemReason = "is not a regular file";
+        raise(75);
+    }
     std::string data = utf8ToCp1252(line) + "\r\n";
     int err = writeAll(fd.get(), data.data(), data.size());
     if (err == 0) err = fd.close();

@@ -36,7 +36,9 @@ inline constexpr std::size_t kAnySize = static_cast<std::size_t>(-1);
 // maxBytes: 7 ("File too large: ..."), nothing read.
 std::vector<std::string> readTextLines(std::string_view path, std::size_t maxBytes = kAnySize);
 
-// Creates or replaces the file with each line + CR LF, in Windows-1252.
+// Creates or replaces the file with each line + CR LF, in Windows-1252. Something there that is
+// not a regular file (a folder, a pipe, a device) is left alone: 75, the reason in
+// lastSystemReason (the same for writeFileBytes and appendTextLine).
 void writeTextLines(std::string_view path, const std::vector<std::string>& lines);
 
 // Adds one line + CR LF at the end, creating the file when missing. A failed write leaves

@@ -6,6 +6,8 @@ namespace platform {
 
 namespace {
 
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view trimmed(std::string_view s) {
@@ -38,7 +40,7 @@ std::string unescape(std::string_view s) {
     return out;
 }
 
-enum class Part { Section, Name, Text };
+enum class Part { Section, Name, Text, Comment };
 
 // Escapes what the reader would otherwise take differently in that part of a line.
 std::string escape(std::string_view s, Part part) {
@@ -48,7 +50,9 @@ std::string escape(std::string_view s, Part part) {
     for (std::size_t i = 0; i < s.size(); ++i) {
         const auto c = static_cast<unsigned char>(s[i]);
         const bool atEnd = i == 0 || i + 1 == s.size();
-        bool encode = c == '%' || c < 0x20 || c == 0x7F || (atEnd && isBlank(static_cast<char>(c)));
+        // A comment is read as it stands, so only what would break its line is escaped there.
+        bool encode = c < 0x20 || c == 0x7F;
+        if (part != Part::Comment) encode = encode || c == '%' || (atEnd && isBlank(static_cast<char>(c)));
         if (part == Part::Name)
             encode = encode || c == '=' || (i == 0 && (c == '[' || c == ';' || c == '#' || c == '@'));
         if (encode) {
@@ -67,6 +71,19 @@ std::string nameInFile(std::string_view name) { return name.empty() ? std::strin
 
 std::string nameFromFile(std::string_view raw) { return raw == "@" ? std::string() : unescape(raw); }
 
+// The name of a section line ("[name]", or "[name] ; comment" as a hand-edited file has it), or
+// nothing when the line is not one. A line that ends in "]" is a name whole: the writer never
+// adds a comment, and a name may hold "] ;".
+std::optional<std::string_view> sectionName(std::string_view line) {
+    if (line.size() >= 2 && line.back() == ']') return line.substr(1, line.size() - 2);
+    for (std::size_t close = line.size() - 1; close > 0; --close) {
+        if (line[close] != ']') continue;
+        const std::string_view rest = trimmed(line.substr(close + 1));
+        if (!rest.empty() && (rest.front() == ';' || rest.front() == '#')) return line.substr(1, close - 1);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 bool sameName(std::string_view a, std::string_view b) {
@@ -79,6 +96,8 @@ bool sameName(std::string_view a, std::string_view b) {
 IniFile IniFile::parse(std::string_view text) {
     IniFile file;
     Section* current = nullptr;
+    // Editors on other systems start a UTF-8 file with a byte order mark.
+    if (text.starts_with(kUtf8Bom)) text.remove_prefix(kUtf8Bom.size());
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t end = text.find_first_of("\r\n", pos);
@@ -87,12 +106,17 @@ IniFile IniFile::parse(std::string_view text) {
         pos = end + 1;
         if (line.empty()) continue;
         if (line.front() == ';' || line.front() == '#') {
-            file.comments.push_back(unescape(trimmed(line.substr(1))));
+            file.comments.push_back(std::string(trimmed(line.substr(1))));
             continue;
         }
         if (line.front() == '[') {
-            if (line.size() < 2 || line.back() != ']') continue;
-            file.sections.push_back(Section{unescape(trimmed(line.substr(1, line.size() - 2))), {}});
+            const auto name = sectionName(line);
+            if (!name) {
+                // The values under a line that names no section belong to none, not to the one before.
+                current = nullptr;
+                continue;
+            }
+            file.sections.push_back(Section{unescape(trimmed(*name)), {}});
             current = &file.sections.back();
             continue;
         }
@@ -105,7 +129,7 @@ IniFile IniFile::parse(std::string_view text) {
 
 std::string IniFile::text() const {
     std::string out;
-    for (const auto& c : comments) out += "; " + escape(c, Part::Text) + "\r\n";
+    for (const auto& c : comments) out += "; " + escape(c, Part::Comment) + "\r\n";
     for (const auto& s : sections) {
         if (!out.empty()) out += "\r\n";
         out += "[" + escape(s.name, Part::Section) + "]\r\n";

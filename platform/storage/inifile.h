@@ -9,7 +9,9 @@
 // otherwise be read differently: "%" itself, control characters (line breaks), blanks at either
 // end of a name or a text, "=" in a name, and "[", ";", "#" or "@" opening a name. The reader
 // takes a "%" that is not followed by two hex digits as itself, so hand-edited files read as they
-// look; blanks around names and texts are not part of them.
+// look; blanks around names and texts are not part of them. Comments are read as they stand. A
+// UTF-8 byte order mark at the start is skipped, and a section line may end in a comment
+// ("[Key] ; note").
 #pragma once
 #include <cstddef>
 #include <optional>
@@ -31,7 +33,7 @@ public:
     };
 
     // Reads a file's text; lines that are neither a section, nor Name=Text in a section, nor a
-    // comment are left out.
+    // comment are left out, and so are the values under a "[" line that names no section.
     static IniFile parse(std::string_view text);
     // The file's text: the comment lines first, then each section with its entries, CR LF after
     // every line.

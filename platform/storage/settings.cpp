@@ -6,12 +6,20 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <optional>
 #include <string_view>
-#include <vector>
 #include <system_error>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include "platform/error.h"
 #include "platform/storage/files.h"
@@ -21,13 +29,19 @@ namespace platform {
 
 namespace {
 
-// Larger than any store the program writes can become (fifteen desk values and a few paths).
+// Larger than any store the program writes can become (fifteen desk values and a few paths). A
+// write that would take the file past it is refused, so that the store stays readable.
 constexpr std::size_t kMaxStoreBytes = 1024 * 1024;
 
-// The first line of every store file. A file without it and without a "\" in its sections was
-// written by the program's earlier store (QSettings) and is read the old way once.
+// The first line of every store file (earlier versions wrote "%25XX" in it: the start is what
+// marks the layout). A file without it may be one of the program's earlier store (QSettings).
+constexpr std::string_view kHeaderStart = "Korvella settings (UTF-8):";
 constexpr std::string_view kHeader =
     "Korvella settings (UTF-8): one section per key, Name=Text; names are matched ignoring case, %XX is the byte XX.";
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// How long a write waits for another program's write of the same store before it gives up.
+constexpr auto kLockWait = std::chrono::seconds(5);
 
 thread_local std::string g_lastFailure;
 
@@ -98,38 +112,45 @@ std::string oldName(const QString& encoded) {
     return s.toStdString();
 }
 
-// The values of a file of the earlier store. Its names were folded to lower case (the program's
-// next write restores them); a value QSettings reads as anything but text (a hand-edited list,
-// "1, 2") is left out, so that the window keeps its design value.
-IniFile importOld(const std::string& file, Kind kind) {
+// The values of a file of the earlier store, when it is one: every key QSettings finds in it
+// has that store's shape (a key path and a value name; an application, a section and a key).
+// Its names were folded to lower case (the program's next write restores them). A value
+// QSettings reads as anything but text (a hand-edited list, "1, 2") is left out, so that the
+// window keeps its design value, and the file then counts as not fully understood.
+struct OldStore {
     IniFile ini;
-    QSettings old(qs(file), QSettings::IniFormat);
-    for (const QString& key : old.allKeys()) {
-        const QVariant v = old.value(key);
-        if (v.typeId() != QMetaType::QString) continue;
+    bool complete = true;
+};
+
+std::optional<OldStore> oldStore(const std::string& file, Kind kind) {
+    OldStore old;
+    QSettings settings(qs(file), QSettings::IniFormat);
+    const QStringList keys = settings.allKeys();
+    if (keys.isEmpty()) return std::nullopt;
+    for (const QString& key : keys) {
         const QStringList parts = key.split(QLatin1Char('/'));
-        const std::string text = v.toString().toStdString();
+        std::string section, name;
         if (kind == Kind::Registry && parts.size() == 2) {
             const std::string group = oldName(parts[0]);
             const std::size_t sep = group.find('\\');
             const auto root = canonicalRoot(std::string_view(group).substr(0, sep));
-            if (!root) continue;
-            const std::string section = *root + (sep == std::string::npos ? std::string() : group.substr(sep));
-            ini.set(section, parts[1] == QLatin1String("@") ? std::string() : oldName(parts[1]), text);
+            if (!root) return std::nullopt;
+            section = *root + (sep == std::string::npos ? std::string() : group.substr(sep));
+            name = parts[1] == QLatin1String("@") ? std::string() : oldName(parts[1]);
         } else if (kind == Kind::Settings && parts.size() == 3) {
-            ini.set(settingsSegment(oldName(parts[0])) + "\\" + settingsSegment(oldName(parts[1])), oldName(parts[2]), text);
+            section = settingsSegment(oldName(parts[0])) + "\\" + settingsSegment(oldName(parts[1]));
+            name = oldName(parts[2]);
+        } else {
+            return std::nullopt;
         }
+        const QVariant v = settings.value(key);
+        if (v.typeId() != QMetaType::QString) {
+            old.complete = false;
+            continue;
+        }
+        old.ini.set(section, name, v.toString().toStdString());
     }
-    return ini;
-}
-
-// A file without the header line whose sections hold no "\" is the earlier store's: it escaped
-// every "\" of a name, where every section of this store (a key path, application\section) has one.
-bool isOldLayout(const std::string& text, const IniFile& ini) {
-    if (text.rfind(std::string("; ") + std::string(kHeader), 0) == 0) return false;
-    for (const auto& s : ini.sections)
-        if (s.name.find('\\') != std::string::npos) return false;
-    return true;
+    return old;
 }
 
 std::string withHeader(IniFile ini) {
@@ -142,11 +163,19 @@ void writeStore(const std::string& file, const IniFile& ini) {
     writeFileBytes(file, std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
+struct Store {
+    IniFile ini;
+    // Read the earlier store's way and fully understood: the file may be written again in this
+    // store's layout without losing anything.
+    bool convertible = false;
+};
+
 // The store's values; nothing when the file cannot be read (why says so). A missing file is an
-// empty store.
-std::optional<IniFile> load(const std::string& file, Kind kind, std::string& why) {
+// empty store. A file that is neither of this store's layout nor wholly of the earlier one's
+// (a hand-made or comment-only file) is read as this store's.
+std::optional<Store> load(const std::string& file, Kind kind, std::string& why) {
     std::error_code ec;
-    if (std::filesystem::status(file, ec).type() == std::filesystem::file_type::not_found) return IniFile{};
+    if (std::filesystem::status(file, ec).type() == std::filesystem::file_type::not_found) return Store{};
     std::string text;
     try {
         const auto bytes = readFileBytes(file, kMaxStoreBytes);
@@ -156,23 +185,80 @@ std::optional<IniFile> load(const std::string& file, Kind kind, std::string& why
         why = reason.empty() ? e.description() : reason;
         return std::nullopt;
     }
-    IniFile ini = IniFile::parse(text);
-    if (!isOldLayout(text, ini)) return ini;
-    ini = importOld(file, kind);
-    // Once: from now on the file has this store's layout. If it cannot be written now, the old
-    // file stays and is read the same way next time.
+    Store store{IniFile::parse(text)};
+    std::string_view body = text;
+    if (body.starts_with(kUtf8Bom)) body.remove_prefix(kUtf8Bom.size());
+    if (body.starts_with(std::string("; ") + std::string(kHeaderStart))) return store;
+    // Every section of this store but a root's own values has a "\"; the earlier store escaped
+    // every "\" of a name.
+    for (const auto& s : store.ini.sections)
+        if (s.name.find('\\') != std::string::npos) return store;
+    if (auto old = oldStore(file, kind)) {
+        store.ini = std::move(old->ini);
+        store.convertible = old->complete;
+    }
+    return store;
+}
+
+// Serialises the read-modify-write of one store among threads and programs: a lock on a file
+// beside it (the store itself is replaced by every write, so it cannot hold the lock).
+class StoreLock {
+public:
+    explicit StoreLock(const std::string& file) {
+        const std::string path = file + ".lock";
+        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+        // One left by another user (a run as root) locks as well when it can only be read.
+        if (fd_ < 0 && errno == EACCES) fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd_ < 0) {
+            why_ = std::strerror(errno);
+            return;
+        }
+        // Bounded: a program stopped in the middle of its write must not freeze this one.
+        const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+        while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            const int err = errno;
+            if ((err != EWOULDBLOCK && err != EINTR) || std::chrono::steady_clock::now() >= deadline) {
+                why_ = err == EWOULDBLOCK ? "another program holds " + path : std::string(std::strerror(err));
+                ::close(fd_);
+                fd_ = -1;
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    ~StoreLock() {
+        if (fd_ >= 0) ::close(fd_);  // closing the descriptor releases the lock
+    }
+    StoreLock(const StoreLock&) = delete;
+    StoreLock& operator=(const StoreLock&) = delete;
+    bool held() const { return fd_ >= 0; }
+    const std::string& why() const { return why_; }
+
+private:
+    int fd_ = -1;
+    std::string why_;
+};
+
+// Once: a file of the earlier store that was fully understood is written in this store's
+// layout. If it cannot be written now, the old file stays and is read the same way next time.
+void convert(const std::string& file, Kind kind) {
+    const StoreLock lock(file);
+    if (!lock.held()) return;
+    std::string why;
+    const auto store = load(file, kind, why);  // another program may have written it meanwhile
+    if (!store || !store->convertible) return;
     try {
-        writeStore(file, ini);
+        writeStore(file, store->ini);
     } catch (const VbError&) {
     }
-    return ini;
 }
 
 std::optional<std::string> readValue(const std::string& file, Kind kind, const Place& place) {
     std::string why;
-    const auto ini = load(file, kind, why);
-    if (!ini) return std::nullopt;
-    return ini->get(place.section, place.name);
+    const auto store = load(file, kind, why);
+    if (!store) return std::nullopt;
+    if (store->convertible) convert(file, kind);
+    return store->ini.get(place.section, place.name);
 }
 
 // Writes one value; false (and the reason in g_lastFailure) when the file stays as it was.
@@ -186,16 +272,36 @@ bool writeValue(const std::string& file, Kind kind, const Place& place, const st
                         (ec ? ec.message() : std::string("not a folder")) + ")";
         return false;
     }
+    // From the read to the replaced file no other write of this store may come between, or
+    // its value would be lost.
+    const StoreLock lock(file);
+    if (!lock.held()) {
+        g_lastFailure = "cannot write " + what + file + ": " + lock.why();
+        return false;
+    }
     std::string why;
-    auto ini = load(file, kind, why);
-    if (!ini) {
+    auto store = load(file, kind, why);
+    if (!store) {
         // Writing now would lose every value the file holds.
         g_lastFailure = "cannot read " + what + file + ": " + why;
         return false;
     }
-    ini->set(place.section, place.name, value);
+    IniFile& ini = store->ini;
+    const std::string before = ini.text();
+    ini.set(place.section, place.name, value);
+    // A value written again as it stands (the library's registration on every start) needs no
+    // write, so it succeeds on a full disk too.
+    if (ini.text() == before) {
+        g_lastFailure.clear();
+        return true;
+    }
+    if (withHeader(ini).size() > kMaxStoreBytes) {
+        g_lastFailure = "cannot write " + what + file + ": File too large: more than " +
+                        std::to_string(kMaxStoreBytes / (1024 * 1024)) + " MB";
+        return false;
+    }
     try {
-        writeStore(file, *ini);
+        writeStore(file, ini);
     } catch (const VbError& e) {
         const std::string reason = lastSystemReason();
         g_lastFailure = "cannot write " + what + file + ": " + (reason.empty() ? e.description() : reason);

@@ -5,8 +5,12 @@
 // ([HKEY_LOCAL_MACHINE\Software\Korvella\Save], Save1=...), settings.ini one per application
 // and section ([WavoricsOCX\WaveInDevices], LastHandle=...). Names are kept as the program writes
 // them and matched ignoring case, as the registry does. Every write replaces the whole file
-// through a temporary file, so a failed write leaves the file as it was; a file of the earlier
-// QSettings store is read once and rewritten in this layout.
+// through a temporary file, so a failed write leaves the file as it was, and holds a lock on a
+// file beside it (registry.ini.lock) from its read to the replaced file, so that programs
+// writing at once lose nothing. A write that changes nothing writes nothing; one that would
+// take the file past 1 MB (more than the reader accepts) is refused. A file of the earlier
+// QSettings store is read the old way and, when wholly understood, rewritten in this layout;
+// reads never rewrite any other file.
 #pragma once
 #include <string>
 

@@ -147,7 +147,7 @@ TEST_F(IdleTest, TheIdleListFileKeepsEveryRowAndIsReadAtLoad) {
     ASSERT_EQ(dialogs.messages().size(), 1u);
     EXPECT_EQ(dialogs.messages()[0].text, "Diese Einträge enthalten Zeichen, die die Datei nicht speichern kann; sie wurden "
                                           "mit \"?\" an deren Stelle gespeichert:\r\n" + home.string() +
-                                          "\\Leerlaufliste.lrlst\r\n\r\nEintrag 1: Łódź");
+                                          "/Leerlaufliste.lrlst\r\n\r\nEintrag 1: Łódź");
     dialogs.clear();
 
     // A file that cannot be written is reported; the program goes on.
@@ -169,7 +169,7 @@ TEST_F(IdleTest, AnIdleListLargerThanAnyRealOneIsNotReadAtLoad) {
     EXPECT_EQ(ed().List4.ListCount(), 0);
     ASSERT_EQ(dialogs.messages().size(), 1u);
     EXPECT_EQ(dialogs.messages()[0].text, "Die Leerlauf Effekte konnten nicht geladen werden:\r\n" + home.string() +
-                                              "\\Leerlaufliste.lrlst\r\n\r\nFile too large: more than 16 MB");
+                                              "/Leerlaufliste.lrlst\r\n\r\nFile too large: more than 16 MB");
 }
 
 }  // namespace

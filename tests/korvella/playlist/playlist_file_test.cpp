@@ -2,6 +2,8 @@
 // save dialog may give, and files that are missing, empty, edited by hand or not writable.
 #include "playlist_fixture.h"
 
+#include <sys/stat.h>
+
 namespace playlist_test {
 namespace {
 
@@ -198,6 +200,35 @@ TEST_F(PlaylistFileTest, AnUnusableProgramFolderIsReportedByEveryFileButton) {
     EXPECT_EQ(boxes[2].text, "Die Leerlauf Effekte konnten nicht gespeichert werden:\r\nLeerlaufliste.lrlst\r\n\r\n" + why);
     EXPECT_FALSE(std::filesystem::exists(home / "neu.bpl"));
     EXPECT_EQ(rows(), Rows{});
+}
+
+// A pipe, a device or a folder where the file should be: refused with the reason, and a pipe
+// saved onto stays a pipe (replacing it, or /dev/null as root, would break what reads it).
+TEST_F(PlaylistFileTest, PipesDevicesAndFoldersAreRefusedWithTheReasonAndStayAsTheyAre) {
+    ed();
+    ASSERT_EQ(::mkfifo((home / "pipe.bpl").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((home / "Leerlaufliste.lrlst").c_str(), 0600), 0);
+    std::filesystem::create_directories(home / "ordner.bpl");
+    setRows({{"Zoom in", ""}});
+    ed().List4.AddItem("Blitz" + std::string(50, ' ') + "|/fx/b.swf");
+    save(home / "pipe.bpl");
+    ed().Command16.setValue(true);
+    load(home / "ordner.bpl");
+    load("/dev/zero");
+    load(home / "pipe.bpl");
+
+    const auto boxes = dialogs.messages();
+    ASSERT_EQ(boxes.size(), 5u);
+    const std::string notAFile = "\r\n\r\nPath/File access error: is not a regular file";
+    EXPECT_EQ(boxes[0].text, "Die Playlist konnte nicht gespeichert werden:\r\n" + (home / "pipe.bpl").string() + notAFile);
+    EXPECT_EQ(boxes[1].text,
+              "Die Leerlauf Effekte konnten nicht gespeichert werden:\r\n" + (home / "Leerlaufliste.lrlst").string() + notAFile);
+    EXPECT_EQ(boxes[2].text, "Die Playlist konnte nicht geladen werden:\r\n" + (home / "ordner.bpl").string() +
+                                 "\r\n\r\nPath/File access error: is a folder");
+    EXPECT_EQ(boxes[3].text, "Die Playlist konnte nicht geladen werden:\r\n/dev/zero" + notAFile);
+    EXPECT_EQ(boxes[4].text, "Die Playlist konnte nicht geladen werden:\r\n" + (home / "pipe.bpl").string() + notAFile);
+    EXPECT_TRUE(std::filesystem::is_fifo(home / "pipe.bpl"));
+    EXPECT_TRUE(std::filesystem::is_fifo(home / "Leerlaufliste.lrlst"));
 }
 
 TEST_F(PlaylistFileTest, AFileLargerThanAnyPlaylistIsRefusedUnread) {

@@ -280,6 +280,21 @@ TEST_F(FilesTest, PipesAndDevicesAreNotReadAsFiles) {
     EXPECT_EQ(platform::lastSystemReason(), "is a folder");
 }
 
+// Nor is one written: replacing a pipe with a file (or /dev/null, as root) breaks what uses it,
+// and opening a pipe to append would wait for a reader.
+TEST_F(FilesTest, PipesAreNotReplacedNorWrittenAsFiles) {
+    ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+    EXPECT_EQ(errorOf([&] { platform::writeTextLines(winPath("fifo"), {"a"}); }), 75);
+    EXPECT_EQ(platform::lastSystemReason(), "is not a regular file");
+    EXPECT_EQ(errorOf([&] { platform::writeFileBytes(winPath("fifo"), {1}); }), 75);
+    EXPECT_EQ(errorOf([&] { platform::appendTextLine(winPath("fifo"), "a"); }), 75);
+    EXPECT_EQ(platform::lastSystemReason(), "is not a regular file");
+    EXPECT_EQ(errorOf([&] { platform::appendTextLine(dir_.string(), "a"); }), 75);
+    EXPECT_EQ(platform::lastSystemReason(), "is a folder");
+    EXPECT_TRUE(fs::is_fifo(dir_ / "fifo"));
+    EXPECT_EQ(entries(), (std::vector<std::string>{"fifo"}));
+}
+
 TEST_F(FilesTest, AppendAddsLinesAndCreatesTheFile) {
     platform::appendTextLine(winPath("log.txt"), "Größe");
     platform::appendTextLine(winPath("log.txt"), "");

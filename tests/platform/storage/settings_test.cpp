@@ -3,6 +3,7 @@
 // crashing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +14,8 @@
 #include <vector>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/error.h"
@@ -285,6 +288,11 @@ TEST_F(RegistryTest, SectionsAndNamesAreWrittenAsTheProgramNamesThem) {
     platform::SaveSetting("WavoricsOCX", "WaveInDevices", "LastHandle", "4711");
     EXPECT_NE(slurp(platform::settingsFilePath()).find("[WavoricsOCX\\WaveInDevices]\r\nLastHandle=4711\r\n"),
               std::string::npos);
+    EXPECT_EQ(text.rfind("; Korvella settings (UTF-8): one section per key, Name=Text; names are matched ignoring case, "
+                         "%XX is the byte XX.\r\n",
+                         0),
+              0u)
+        << text;
 }
 
 TEST_F(RegistryTest, AHandEditedValueIsReadAsItsText) {
@@ -313,9 +321,9 @@ TEST_F(RegistryTest, TheEarlierStoresFilesAreReadOnceAndRewritten) {
     EXPECT_EQ(platform::RegRead("HKCR\\prjVorix.Vorix\\InprocServer32\\"), "/opt/korvella/libwavorix.so");
     EXPECT_EQ(platform::GetSetting("WavoricsOCX", "WaveInDevices", "LastHandle"), "5");
 
-    const std::string rewritten = slurp(platform::registryFilePath());
-    EXPECT_EQ(rewritten.rfind("; Korvella settings", 0), 0u) << rewritten;
-    EXPECT_NE(rewritten.find("[HKEY_LOCAL_MACHINE\\software\\korvella\\save]\r\n"), std::string::npos) << rewritten;
+    // The settings file was wholly understood and is rewritten by the read; the registry file
+    // holds a list it could not read, so only a write changes it.
+    EXPECT_EQ(slurp(platform::registryFilePath()).rfind("[hkey_local_machine%255Csoftware", 0), 0u);
     platform::RegWrite(kSaveKey + "Save1", "F4");
     const std::string after = slurp(platform::registryFilePath());
     EXPECT_NE(after.find("[HKEY_LOCAL_MACHINE\\Software\\Korvella\\Save]\r\nSave1=F4\r\nsave7=/home/show/Effekts/a b.swf\r\n"),
@@ -354,9 +362,147 @@ TEST_F(RegistryTest, AFullDiskInTheMiddleOfTheSavesLosesNothing) {
     EXPECT_EQ(during, before) << "the file is byte for byte what it was";
     EXPECT_EQ(why, "cannot write the registry store " + platform::registryFilePath() + ": File too large");
     for (int i = 1; i <= 15; ++i) EXPECT_EQ(platform::RegRead(kSaveKey + "Save" + std::to_string(i)), "value " + std::to_string(i));
-    EXPECT_EQ(fs::directory_iterator(dir_)->path().filename(), "registry.ini") << "no temporary file left";
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(dir_)) left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"registry.ini", "registry.ini.lock"})) << "no temporary file left";
     platform::RegWrite(kSaveKey + "Save3", "later");
     EXPECT_EQ(platform::RegRead(kSaveKey + "Save3"), "later");
+    EXPECT_EQ(platform::RegRead("HKCR\\prjVorix.Vorix\\InprocServer32\\"), "/opt/korvella/libwavorix.so");
+}
+
+// A write that would take the file past the size the reader accepts is refused: the store stays
+// readable, and the audio control's registration with it.
+TEST_F(RegistryTest, AWriteOverTheSizeCapIsRefusedAndTheStoreStaysReadable) {
+    platform::RegWrite(kSaveKey + "Save1", "F1");
+    platform::RegWrite("HKCR\\prjVorix.Vorix\\InprocServer32\\", "/opt/korvella/libwavorix.so");
+    const std::string before = slurp(platform::registryFilePath());
+    const VbError e = errorOf([] { platform::RegWrite(kSaveKey + "Save7", std::string(1100 * 1024, 'p')); });
+    EXPECT_EQ(e.number(), platform::kRegWriteFailed);
+    EXPECT_EQ(platform::lastStoreFailure(),
+              "cannot write the registry store " + platform::registryFilePath() + ": File too large: more than 1 MB");
+    EXPECT_EQ(slurp(platform::registryFilePath()), before);
+    EXPECT_THROW(platform::RegRead(kSaveKey + "Save7"), VbError);
+    EXPECT_EQ(platform::RegRead("HKCR\\prjVorix.Vorix\\InprocServer32\\"), "/opt/korvella/libwavorix.so");
+    platform::RegWrite(kSaveKey + "Save2", "F2");
+    EXPECT_EQ(platform::RegRead(kSaveKey + "Save1"), "F1");
+}
+
+// Files edited by hand: a byte order mark, a comment after a section line, sections that are no
+// key paths, only comments, or an old file with a value it cannot read. Reads take them as they
+// stand and never write them; a write keeps every value in its own section.
+TEST_F(RegistryTest, HandEditedFilesAreReadAsTheyStandAndNotRewrittenByReading) {
+    fs::create_directories(dir_);
+    const std::string file = platform::registryFilePath();
+    struct Case {
+        std::string text, path, value, afterWrite;  // value "" : nothing to read there
+    };
+    const std::vector<Case> cases = {
+        {"\xEF\xBB\xBF[HKEY_LOCAL_MACHINE\\Software\\Korvella\\Save]\r\nSave1=F1\r\n", kSaveKey + "Save1", "F1",
+         "\r\n[HKEY_LOCAL_MACHINE\\Software\\Korvella\\Save]\r\nSave1=F1\r\nSave2=F9\r\n"},
+        {"[HKEY_CLASSES_ROOT\\x]\r\n@=lib\r\n[HKEY_LOCAL_MACHINE\\Software\\Korvella\\Save] ; desk\r\nSave1=F2\r\n",
+         kSaveKey + "Save1", "F2",
+         "[HKEY_CLASSES_ROOT\\x]\r\n@=lib\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Korvella\\Save]\r\nSave1=F2\r\nSave2=F9\r\n"},
+        {"[Notizen]\r\nwer=ich\r\n[HKEY_LOCAL_MACHINE]\r\nRoot=r\r\n", "HKLM\\Root", "r", "[Notizen]\r\nwer=ich\r\n"},
+        {"; nur ein Kommentar\r\n", kSaveKey + "Save1", "", "Save2=F9\r\n"},
+        {"[hkey_local_machine%255Csoftware%255Ckorvella%255Csave]\nsave1=F3\nsave12=1, 2\n", kSaveKey + "Save1", "F3",
+         "[HKEY_LOCAL_MACHINE\\Software\\Korvella\\Save]\r\nsave1=F3\r\nSave2=F9\r\n"},
+    };
+    for (const Case& c : cases) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << c.text;
+        if (c.value.empty()) {
+            EXPECT_THROW(platform::RegRead(c.path), VbError) << c.text;
+        } else {
+            EXPECT_EQ(platform::RegRead(c.path), c.value) << c.text;
+        }
+        EXPECT_EQ(slurp(file), c.text) << "a read leaves the file as it was";
+        platform::RegWrite(kSaveKey + "Save2", "F9");
+        if (!c.value.empty()) {
+            EXPECT_EQ(platform::RegRead(c.path), c.value) << c.text;
+        }
+        EXPECT_NE(slurp(file).find(c.afterWrite), std::string::npos) << slurp(file);
+    }
+    EXPECT_THROW(platform::RegRead("HKCR\\x\\Save1"), VbError);
+}
+
+// Two programs saving at once, each through its own opens of the store: every write that
+// reported success is in the file afterwards.
+TEST_F(RegistryTest, TwoProgramsWritingAtOnceLoseNoValue) {
+    platform::RegWrite("HKLM\\K\\Start", "s");
+    constexpr int kWrites = 100;
+    int go[2];
+    ASSERT_EQ(::pipe(go), 0);
+    std::vector<pid_t> children;
+    for (int c = 0; c < 2; ++c) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::close(go[1]);
+            char byte;
+            if (::read(go[0], &byte, 1) != 0) ::_exit(3);  // both start when the pipe closes
+            int failed = 0;
+            for (int i = 0; i < kWrites; ++i) {
+                try {
+                    platform::RegWrite("HKLM\\K\\P" + std::to_string(c) + "_" + std::to_string(i), std::to_string(i));
+                } catch (const VbError&) {
+                    ++failed;
+                }
+            }
+            ::_exit(failed == 0 ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    ::close(go[0]);
+    ::close(go[1]);
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "every write succeeded";
+    }
+    int kept = 0;
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < kWrites; ++i) {
+            try {
+                kept += platform::RegRead("HKLM\\K\\P" + std::to_string(c) + "_" + std::to_string(i)) == std::to_string(i);
+            } catch (const VbError&) {
+            }
+        }
+    EXPECT_EQ(kept, 2 * kWrites);
+    EXPECT_EQ(platform::RegRead("HKLM\\K\\Start"), "s");
+}
+
+// A value written again as it stands (the library's registration on every start) is not
+// written at all: it succeeds on a full disk, and the file is not touched.
+TEST_F(RegistryTest, AValueWrittenAgainUnchangedNeedsNoRoomOnTheDisk) {
+    platform::RegWrite("HKCR\\prjVorix.Vorix\\", "prjVorix.Vorix");
+    platform::RegWrite("HKCR\\prjVorix.Vorix\\InprocServer32\\", "/opt/korvella/libwavorix.so");
+    const auto inode = [] {
+        struct stat st {};
+        ::stat(platform::registryFilePath().c_str(), &st);
+        return st.st_ino;
+    };
+    const auto before = inode();
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit full = old;
+    full.rlim_cur = 1;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &full), 0);
+    bool sameKept = true, changedRefused = false;
+    try {
+        platform::RegWrite("HKCR\\prjVorix.Vorix\\", "prjVorix.Vorix");
+        platform::RegWrite("HKCR\\prjVorix.Vorix\\InprocServer32\\", "/opt/korvella/libwavorix.so");
+    } catch (const VbError&) {
+        sameKept = false;
+    }
+    try {
+        platform::RegWrite("HKCR\\prjVorix.Vorix\\InprocServer32\\", "/elsewhere/libwavorix.so");
+    } catch (const VbError&) {
+        changedRefused = true;
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_TRUE(sameKept);
+    EXPECT_TRUE(changedRefused);
+    EXPECT_EQ(inode(), before);
     EXPECT_EQ(platform::RegRead("HKCR\\prjVorix.Vorix\\InprocServer32\\"), "/opt/korvella/libwavorix.so");
 }
 
