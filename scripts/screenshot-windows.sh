@@ -37,6 +37,7 @@ if ! command -v openbox >/dev/null; then
     echo "installing the window manager openbox (only these pictures need it)" >&2
     sudo=""
     [[ $(id -u) -eq 0 ]] || sudo="sudo"
+    $sudo apt-get update -qq
     $sudo apt-get install -y -qq --no-install-recommends openbox >/dev/null
 fi
 mkdir -p "$out"
