@@ -183,11 +183,13 @@ bool Binding::input(const std::function<void()>& fn) {
 
 void Binding::applyColors() {
     const QColor back = toQColor(control_.BackColor()), fore = toQColor(control_.ForeColor());
+    const QColor around = surroundColor(back);
     QPalette p = widget_->palette();
     // Programs set the same colours again and again (a label blinking with the beat).
-    if (p.color(QPalette::Window) != back || p.color(QPalette::Base) != back || p.color(QPalette::Button) != back ||
+    if (p.color(QPalette::Window) != around || p.color(QPalette::Base) != back || p.color(QPalette::Button) != back ||
         p.color(QPalette::WindowText) != fore || p.color(QPalette::Text) != fore || p.color(QPalette::ButtonText) != fore) {
-        for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) p.setColor(role, back);
+        p.setColor(QPalette::Window, around);
+        for (auto role : {QPalette::Base, QPalette::Button}) p.setColor(role, back);
         for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) p.setColor(role, fore);
         widget_->setPalette(p);
     }

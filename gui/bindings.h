@@ -79,6 +79,9 @@ protected:
     virtual void applyColors();
     // Whether the widget paints its back colour (a transparent label does not).
     virtual bool fillsBackground() const { return true; }
+    // The colour the style draws the widget's surroundings and edge from (the back colour, or
+    // the desktop's for a control whose edge must show on any back colour).
+    virtual QColor surroundColor(const QColor& back) const { return back; }
     // Tracks the focus: a widget taking it makes its control the form's focused one.
     void followFocus();
     // Watches a widget's events. The filter outlives the binding (a handler run from it may

@@ -3,12 +3,14 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTreeView>
 #include <map>
 #include <memory>
 
@@ -140,6 +142,16 @@ std::optional<std::string> QtDialogs::fileBox(bool save, const std::string& filt
     const std::string folder = initialDir.empty() ? startFolder() : initialDir;
     if (!folder.empty()) box->setDirectory(detail::toQString(folder));
     box->setWindowModality(Qt::ApplicationModal);
+    // Room for the names, and the size, type and date columns as wide as what they show: Qt's
+    // own widths cut a size to "273…tes".
+    box->resize(820, 520);
+    if (auto* files = box->findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = files->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < header->count(); ++column)
+            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
 
     bool closed = false;
     QObject::connect(box.get(), &QDialog::finished, box.get(), [&closed] { closed = true; });

@@ -136,6 +136,8 @@ private:
     void applyColors();
     void fillScreen(bool moveForm);
     void openInsideScreen();
+    std::optional<QRect> placeBesideWindows(const QRect& outer) const;
+    static QRect fitInside(const QRect& outer, const QRect& room, bool scale);
     QScreen* screenOfWindow() const;
 
     View::Impl& view_;
@@ -488,10 +490,7 @@ void FormView::syncForm(Prop prop) {
         applyVisibility();
         break;
     case Prop::ZOrder:
-        if (window->isVisible()) {
-            window->raise();
-            window->activateWindow();
-        }
+        // ZOrder goes through the window services, whose restack notice raises the window.
         break;
     case Prop::Colors: applyColors(); break;
     default:
@@ -555,23 +554,74 @@ void FormView::openInsideScreen() {
     // its design size, so that its captions keep fitting. The form is told, as when the window
     // system places a window.
     const QRect outer(px(form.Left()), px(form.Top()), std::max(1, px(form.Width())), std::max(1, px(form.Height())));
-    QScreen* s = QGuiApplication::screenAt(outer.center());
-    if (!s) s = QGuiApplication::screenAt(outer.topLeft());
-    if (!s) s = QGuiApplication::primaryScreen();
-    if (!s) return;
-    const QRect room = s->availableGeometry();
-    if (room.contains(outer)) return;
-    int w = outer.width(), h = outer.height();
     const bool projector = form.BorderStyle() == 0;
-    if (projector && (w > room.width() || h > room.height())) {
+    QRect place = outer;
+    if (std::optional<QRect> beside = projector ? placeBesideWindows(outer) : std::nullopt) {
+        place = *beside;
+    } else {
+        QScreen* s = QGuiApplication::screenAt(outer.center());
+        if (!s) s = QGuiApplication::screenAt(outer.topLeft());
+        if (!s) s = QGuiApplication::primaryScreen();
+        if (!s) return;
+        place = fitInside(outer, s->availableGeometry(), projector);
+    }
+    if (place == outer) return;
+    const double tw = place.width() == outer.width() ? form.Width() : twips(place.width()),
+                 th = place.height() == outer.height() ? form.Height() : twips(place.height());
+    form.Move(twips(place.x()), twips(place.y()), tw, th);
+}
+
+std::optional<QRect> FormView::placeBesideWindows(const QRect& outer) const {
+    // The projector must not hide the program's other windows (the beat counter, the buttons):
+    // it opens on a screen none of them is on (a second screen, where the operator takes it
+    // anyway), else beside them on its own screen, in the largest room there, scaled down with
+    // its proportions to fit it. None of them shown, or no room beside them: nullopt.
+    std::vector<QRect> busy;
+    for (auto& [f, fv] : view_.forms)
+        if (fv.get() != this && fv->form.BorderStyle() != 0 && fv->onScreen()) busy.push_back(fv->window->frameGeometry());
+    if (busy.empty()) return std::nullopt;
+    for (QScreen* s : QGuiApplication::screens()) {
+        const QRect room = s->availableGeometry();
+        if (std::none_of(busy.begin(), busy.end(), [&](const QRect& b) { return b.intersects(room); })) {
+            const QRect there = room.contains(outer.center()) ? outer : QRect(room.topLeft(), outer.size());
+            return fitInside(there, room, true);
+        }
+    }
+    QScreen* s = QGuiApplication::screenAt(outer.center());
+    if (!s) s = QGuiApplication::primaryScreen();
+    if (!s) return std::nullopt;
+    const QRect room = s->availableGeometry();
+    QRect taken;
+    for (const QRect& b : busy) taken |= b & room;
+    const QRect sides[] = {
+        QRect(QPoint(taken.right() + 1, room.top()), room.bottomRight()),  // right of them
+        QRect(QPoint(room.left(), taken.bottom() + 1), room.bottomRight()),  // below
+        QRect(room.topLeft(), QPoint(taken.left() - 1, room.bottom())),     // left
+        QRect(room.topLeft(), QPoint(room.right(), taken.top() - 1)),       // above
+    };
+    const QRect* best = nullptr;
+    double bestScale = 0;
+    for (const QRect& side : sides) {
+        if (side.width() <= 0 || side.height() <= 0) continue;
+        const double f = std::min({1.0, static_cast<double>(side.width()) / outer.width(),
+                                   static_cast<double>(side.height()) / outer.height()});
+        if (f > bestScale) bestScale = f, best = &side;
+    }
+    if (!best) return std::nullopt;
+    return fitInside(outer, *best, true);
+}
+
+QRect FormView::fitInside(const QRect& outer, const QRect& room, bool scale) {
+    if (room.contains(outer)) return outer;
+    int w = outer.width(), h = outer.height();
+    if (scale && (w > room.width() || h > room.height())) {
         const double f = std::min(static_cast<double>(room.width()) / w, static_cast<double>(room.height()) / h);
         w = std::max(1, static_cast<int>(w * f));
         h = std::max(1, static_cast<int>(h * f));
     }
     const int x = std::max(room.left(), std::min(outer.x(), room.left() + room.width() - w));
     const int y = std::max(room.top(), std::min(outer.y(), room.top() + room.height() - h));
-    const double tw = w == outer.width() ? form.Width() : twips(w), th = h == outer.height() ? form.Height() : twips(h);
-    form.Move(twips(x), twips(y), tw, th);
+    return QRect(x, y, w, h);
 }
 
 void FormView::applyGeometry() {
@@ -848,6 +898,28 @@ void View::messageSent(platform::HWND hwnd, platform::UINT msg, platform::WPARAM
     // The drag bar's "ReleaseCapture + WM_NCLBUTTONDOWN(HTCAPTION)" moves its window.
     if (msg != platform::WM_NCLBUTTONDOWN || wParam != static_cast<platform::WPARAM>(platform::HTCAPTION)) return;
     if (FormView* fv = d_->findByHandle(hwnd)) startSystemMove(fv->form);
+}
+
+void View::windowRestacked(platform::HWND hwnd) {
+    // The registry's z-order is the one on the screen: the window goes up, and the windows of the
+    // program that the registry keeps above it go up again over it, nearest first.
+    auto shownWindow = [this](platform::HWND h) -> QWidget* {
+        for (auto& [f, fv] : d_->forms)
+            if (f->hWnd() == h) return fv->window->isVisible() ? fv->window : nullptr;
+        return nullptr;
+    };
+    QWidget* moved = shownWindow(hwnd);
+    if (!moved) return;
+    const std::vector<platform::HWND> order = d_->windows.topLevelWindows();
+    std::vector<QWidget*> above;
+    for (platform::HWND h : order) {
+        if (h == hwnd) break;
+        if (QWidget* w = shownWindow(h)) above.push_back(w);
+    }
+    // As SetWindowPos without SWP_NOACTIVATE, the window also gets the focus.
+    moved->raise();
+    moved->activateWindow();
+    for (auto it = above.rbegin(); it != above.rend(); ++it) (*it)->raise();
 }
 
 void View::windowChanged(platform::HWND hwnd) {

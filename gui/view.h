@@ -73,6 +73,7 @@ public:
 private:
     void messageSent(platform::HWND hwnd, platform::UINT msg, platform::WPARAM wParam, platform::LPARAM lParam) override;
     void windowChanged(platform::HWND hwnd) override;
+    void windowRestacked(platform::HWND hwnd) override;
 
     std::unique_ptr<Impl> d_;
 };

@@ -72,7 +72,9 @@ inline void butterfly(float* sr, float* si, float* pr, float* pi, double cr, dou
 }
 
 // Four values at a time, as floats (stored) and doubles (computed). The helpers are all inlined
-// in this file, so how a vector would be passed between functions does not matter.
+// in this file, so how a vector would be passed between functions does not matter; they take
+// 32-byte vectors by reference all the same, since GCC notes such a parameter's calling
+// convention even where the warning about it is off.
 #pragma GCC diagnostic ignored "-Wpsabi"
 typedef float v4f __attribute__((vector_size(16)));
 typedef float v8f __attribute__((vector_size(32)));
@@ -85,12 +87,12 @@ inline V load(const void* p) {
     return v;
 }
 template <class V>
-inline void store(void* p, V v) {
+inline void store(void* p, const V& v) {
     std::memcpy(p, &v, sizeof v);
 }
 
 // Four butterflies with their own twiddle factors, each value rounded as in butterfly().
-inline void butterfly4(v4d& sr, v4d& si, v4d& pr, v4d& pi, v4d cr, v4d ci) {
+inline void butterfly4(v4d& sr, v4d& si, v4d& pr, v4d& pi, const v4d& cr, const v4d& ci) {
     const v4d tr = pr * cr - pi * ci;
     const v4d ti = pi * cr + pr * ci;
     pr = sr - tr;
@@ -100,7 +102,7 @@ inline void butterfly4(v4d& sr, v4d& si, v4d& pr, v4d& pi, v4d cr, v4d ci) {
 }
 
 inline v4d widen(v4f v) { return __builtin_convertvector(v, v4d); }
-inline v4f narrow(v4d v) { return __builtin_convertvector(v, v4f); }
+inline v4f narrow(const v4d& v) { return __builtin_convertvector(v, v4f); }
 
 // A stage whose halves are at least four values long (le2 >= 4). Butterfly i (of n/2) has factor
 // j = i mod le2 and its lower value at 2 le2 (i div le2) + j.

@@ -1,5 +1,6 @@
 #include "gui/controls/textbox.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -64,6 +65,11 @@ public:
     }
 
 private:
+    // A text box has its sunken edge whatever its colours (black on a black form too); the style
+    // draws the edge from the surroundings' colour, and the box paints only its inside.
+    QColor surroundColor(const QColor&) const override { return QApplication::palette().color(QPalette::Window); }
+    bool fillsBackground() const override { return false; }
+
     void edited(const std::string& text) {
         if (updating()) return;
         if (input([this, &text] { box_.userEdit(text); })) sync(Prop::Text);

@@ -134,6 +134,14 @@ void Form5Window::design() {
     label(Label2[2], "Manuel Dimmer", 9960, 840, 1695, 255);
     label(Label5[2], "+", 9960, 1200, 615, 255);
     label(Label5[3], "-", 9960, 6840, 615, 255);
+    // The signs stand at the frames' edges: drawn without a background, centred and bold, they
+    // leave the frame lines whole and the "-" is readable.
+    for (forms::Label& sign : Label5) {
+        sign.BackStyle = 0;
+        sign.Alignment = 2;
+        sign.setFontBold(true);
+        sign.setFontSize(10);
+    }
     VScroll2.Move(10560, 1200, 495, 6015);
     VScroll2.LargeChange = 8;
     Text10.Move(10440, 7320, 735, 375);

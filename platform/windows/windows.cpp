@@ -291,7 +291,10 @@ bool WindowRegistry::setWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int
             zOrder_.insert(it == zOrder_.end() ? it : it + 1, hwnd);
         }
     }
+    const bool restacked = !(flags & SWP_NOZORDER) && !w->parent;
     changed(hwnd);
+    if (restacked && find(hwnd))
+        forEachObserver(changeObservers_, [&](Observer* o) { o->windowRestacked(hwnd); });
     return true;
 }
 

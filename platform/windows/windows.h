@@ -99,8 +99,10 @@ public:
     struct Observer {
         virtual ~Observer() = default;
         virtual void windowChanged(HWND) {}
+        // A top-level window moved in the z-order (SetWindowPos): the screen follows.
+        virtual void windowRestacked(HWND) {}
         virtual void messageSent(HWND, UINT, WPARAM, LPARAM) {}
-        // False: windowChanged is never called (asked once, when added). A change then costs
+        // False: windowChanged and windowRestacked are never called (asked once, when added). A change then costs
         // nothing when no observer follows changes.
         virtual bool followsWindowChanges() const { return true; }
     };

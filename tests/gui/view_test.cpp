@@ -660,6 +660,70 @@ TEST_F(ViewTest, AProjectorLargerThanItsScreenOpensScaledDownWithItsProportions)
     EXPECT_EQ(events(), (std::vector<std::string>{"Projector_Resize " + std::to_string(room.width() * 15)}));
 }
 
+TEST_F(ViewTest, TheProjectorOpensBesideTheProgramsWindowsScaledWithItsProportions) {
+    if (QGuiApplication::screens().size() > 1) GTEST_SKIP() << "the one-screen case";
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+    // A main window at the left edge, 300 wide and as high as the screen; the projector designed
+    // over it, 1280 x 720.
+    TestForm& main = shown();
+    main.Move(15.0 * room.x(), 15.0 * room.y(), 4500, 15.0 * room.height());
+    advance(1);
+    const QRect busy = view->window(main)->frameGeometry();
+    Projector& p = projector();
+    p.Move(15.0 * (room.x() + 100), 15.0 * room.y(), 15.0 * 1280, 15.0 * 720);
+    p.Show();
+    advance(1);
+    QWidget* window = view->window(p);
+    // The largest room is right of the main window: the projector fills its width there.
+    const int wide = room.right() - busy.right();
+    const double f = static_cast<double>(wide) / 1280;
+    const QRect beside(busy.right() + 1, room.y(), static_cast<int>(1280 * f), static_cast<int>(720 * f));
+    EXPECT_EQ(window->geometry(), beside);
+    EXPECT_FALSE(window->frameGeometry().intersects(busy));
+    EXPECT_DOUBLE_EQ(p.Width(), 15.0 * beside.width());
+
+    // "Beamer Maximieren" still fills the screen, and the window comes back beside.
+    p.setWindowState(2);
+    advance(1);
+    EXPECT_EQ(window->geometry(), screen);
+    p.setWindowState(0);
+    advance(1);
+    EXPECT_EQ(window->geometry(), beside);
+}
+
+// Run by ctest as gui.TwoScreens, on an offscreen platform with a second screen right of the first.
+TEST_F(ViewTest, OnASecondScreenTheProjectorOpensThereFillsItAndMovesByItsDragBar) {
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.size() < 2) GTEST_SKIP() << "needs a second screen";
+    const QRect second = screens[1]->availableGeometry();
+    shown();  // the main window on the first screen
+    Projector& p = projector();  // designed on the first screen too
+    p.Show();
+    advance(1);
+    QWidget* window = view->window(p);
+    EXPECT_EQ(window->geometry(), QRect(second.topLeft(), QSize(320, 240))) << "on the second screen, its size kept";
+    EXPECT_DOUBLE_EQ(p.Left(), 15.0 * second.x());
+
+    p.setWindowState(2);
+    advance(1);
+    EXPECT_EQ(window->geometry(), screens[1]->geometry()) << "maximised on the screen it is on";
+    p.setWindowState(0);
+    advance(1);
+    EXPECT_EQ(window->geometry(), QRect(second.topLeft(), QSize(320, 240)));
+
+    QWidget* bar = view->widget(p.DragBar);
+    const QPointF start = bar->mapToGlobal(QPointF(10, 10));
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(10, 10), start, Qt::LeftButton, Qt::LeftButton, {});
+    QApplication::sendEvent(bar, &press);
+    QMouseEvent move(QEvent::MouseMove, QPointF(40, 30), start + QPointF(30, 20), Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(bar, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(40, 30), start + QPointF(30, 20), Qt::LeftButton, Qt::NoButton, {});
+    QApplication::sendEvent(bar, &release);
+    EXPECT_EQ(window->pos(), second.topLeft() + QPoint(30, 20));
+    EXPECT_DOUBLE_EQ(p.Left(), 15.0 * (second.x() + 30));
+}
+
 TEST_F(ViewTest, RapidChangesReachTheWidgetOnceAFrame) {
     TestForm& f = shown();
     auto* edit = widget<QLineEdit>(f.Text1);
