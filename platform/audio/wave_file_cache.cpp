@@ -6,6 +6,9 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include "platform/error.h"
+#include "platform/storage/files.h"
+
 #include <algorithm>
 #include <atomic>
 #include <bit>
@@ -13,6 +16,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace platform::wave_file_cache {
@@ -96,25 +100,73 @@ fs::path folder() {
 std::uintmax_t limitBytes() { return gLimit.load(); }
 void setLimitBytes(std::uintmax_t bytes) { gLimit.store(bytes); }
 
-std::optional<Key> keyFor(const std::string& source, std::uint32_t rate, int channels) {
-    std::FILE* f = std::fopen(source.c_str(), "rb");
-    if (!f) return std::nullopt;
-    struct stat before {};
-    if (::fstat(::fileno(f), &before) != 0 || !S_ISREG(before.st_mode)) {
-        std::fclose(f);
-        return std::nullopt;
+namespace {
+
+std::function<void()> gBeforeKeyHook;
+
+std::int64_t timeNs(const struct stat& st) {
+    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+// Up to n bytes at offset through the descriptor (its position untouched); false on a failure.
+bool readAt(int fd, unsigned char* buf, std::size_t n, std::uintmax_t offset, std::size_t& got) {
+    got = 0;
+    while (got < n) {
+        const ssize_t r = ::pread(fd, buf + got, n - got, static_cast<off_t>(offset + got));
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return false;
+        if (r == 0) break;
+        got += static_cast<std::size_t>(r);
     }
+    return true;
+}
+
+// The crc32 of `bytes` bytes from offset; false on a read failure or a short file.
+bool crcOfRange(int fd, std::uintmax_t offset, std::uintmax_t bytes, std::vector<unsigned char>& buf,
+                std::uint32_t& sum) {
+    while (bytes > 0) {
+        const auto n = static_cast<std::size_t>(std::min<std::uintmax_t>(bytes, buf.size()));
+        std::size_t got = 0;
+        if (!readAt(fd, buf.data(), n, offset, got) || got != n) return false;
+        sum = crc(sum, buf.data(), n);
+        offset += n;
+        bytes -= n;
+    }
+    return true;
+}
+
+}  // namespace
+
+void setBeforeKeyHook(std::function<void()> hook) { gBeforeKeyHook = std::move(hook); }
+
+std::optional<Key> keyFor(int fd, std::uint32_t rate, int channels) {
+    if (gBeforeKeyHook) gBeforeKeyHook();
+    struct stat before {};
+    if (::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)) return std::nullopt;
+    const auto size = static_cast<std::uintmax_t>(before.st_size);
+    std::vector<unsigned char> buf(std::size_t{1} << 20);
     std::uint32_t sum = 0;
-    std::uintmax_t size = 0;
-    const bool readError = !crcOfRest(f, sum, size);
-    std::fclose(f);
+    char what[64];
+    if (size <= kWholeSourceBytes) {
+        if (!crcOfRange(fd, 0, size, buf, sum)) return std::nullopt;
+        // Nothing after the measured end: the file did not grow meanwhile.
+        std::size_t extra = 0;
+        if (!readAt(fd, buf.data(), 1, size, extra) || extra != 0) return std::nullopt;
+        std::snprintf(what, sizeof what, "crc32=%08x", sum);
+    } else {
+        // Pieces spread from its first byte to its last: the first sample need not wait for a
+        // pass over gigabytes, and with the size and time any edit still shows.
+        const std::uintmax_t step = (size - kSourcePieceBytes) / (kSourcePieces - 1);
+        for (std::uintmax_t i = 0; i < kSourcePieces; ++i)
+            if (!crcOfRange(fd, i * step, kSourcePieceBytes, buf, sum)) return std::nullopt;
+        std::snprintf(what, sizeof what, "crc32 of %ju pieces=%08x", kSourcePieces, sum);
+    }
     Key k;
     k.sourceSize = size;
-    k.sourceTimeNs = static_cast<std::int64_t>(before.st_mtim.tv_sec) * 1000000000 + before.st_mtim.tv_nsec;
-    if (readError || size != static_cast<std::uintmax_t>(before.st_size) || !sourceUnchanged(source, k))
-        return std::nullopt;
-    char line[160];
-    std::snprintf(line, sizeof line, "source crc32=%08x size=%ju mtime=%lld\nrate=%u channels=%d\n", sum, size,
+    k.sourceTimeNs = timeNs(before);
+    if (!sourceUnchanged(fd, k)) return std::nullopt;
+    char line[200];
+    std::snprintf(line, sizeof line, "source %s size=%ju mtime=%lld\nrate=%u channels=%d\n", what, size,
                   static_cast<long long>(k.sourceTimeNs), rate, channels);
     k.text = line;
     k.text += "converter=SINC_FASTEST ";
@@ -130,10 +182,22 @@ std::optional<Key> keyFor(const std::string& source, std::uint32_t rate, int cha
     return k;
 }
 
-bool sourceUnchanged(const std::string& source, const Key& key) {
+std::optional<Key> keyFor(const std::string& source, std::uint32_t rate, int channels) {
+    int fd = -1;
+    try {
+        fd = openFileForReading(source);
+    } catch (const VbError&) {
+        return std::nullopt;
+    }
+    std::optional<Key> k = keyFor(fd, rate, channels);
+    ::close(fd);
+    return k;
+}
+
+bool sourceUnchanged(int fd, const Key& key) {
     struct stat now {};
-    return ::stat(source.c_str(), &now) == 0 && static_cast<std::uintmax_t>(now.st_size) == key.sourceSize &&
-           static_cast<std::int64_t>(now.st_mtim.tv_sec) * 1000000000 + now.st_mtim.tv_nsec == key.sourceTimeNs;
+    return ::fstat(fd, &now) == 0 && static_cast<std::uintmax_t>(now.st_size) == key.sourceSize &&
+           timeNs(now) == key.sourceTimeNs;
 }
 
 // ---- Reader ---------------------------------------------------------------------------------
@@ -141,8 +205,19 @@ bool sourceUnchanged(const std::string& source, const Key& key) {
 std::optional<Reader> Reader::open(const Key& key, int channels) {
     const fs::path dir = folder();
     if (dir.empty()) return std::nullopt;
-    std::FILE* f = std::fopen((dir / key.name).c_str(), "rb");
-    if (!f) return std::nullopt;
+    // Only a regular file, opened without waiting: a pipe at the entry's name must not hold the
+    // sound (and the program waiting for it) for ever.
+    int fd = -1;
+    try {
+        fd = openFileForReading((dir / key.name).string());
+    } catch (const VbError&) {
+        return std::nullopt;
+    }
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (!f) {
+        ::close(fd);
+        return std::nullopt;
+    }
     auto reject = [&] {
         std::fclose(f);
         return std::nullopt;

@@ -5,9 +5,12 @@
 //
 // - Folder: $XDG_CACHE_HOME/korvella, or ~/.cache/korvella; kept under limitBytes() by removing
 //   the entries used least recently (an entry's modification time is its last use).
-// - Key: the source's content (crc32 and size) and modification time, the rate, the channel
-//   count, the converter and the versions of libsamplerate and libsndfile. A changed source
-//   never gets the old samples.
+// - Key: the source's content (crc32 and size; of a large source, pieces spread over it) and
+//   modification time, all taken from the open file the samples come from, the rate, the
+//   channel count, the converter and the versions of libsamplerate and libsndfile. A changed
+//   source never gets the old samples.
+// - Only a regular file is read as an entry, and it is opened without waiting (a pipe of the
+//   name is no entry).
 // - An entry is written to a temporary file and renamed when complete. Its header (magic, format
 //   version, the full key, the frame count, checksums) is checked in full before one sample is
 //   delivered: a short, corrupt or foreign file is ignored and replaced by a new conversion.
@@ -18,6 +21,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -38,12 +42,22 @@ struct Key {
     std::int64_t sourceTimeNs = 0;
 };
 
-// Reads the source through once for its checksum; nothing when it cannot be read or changes while
-// it is read.
+// The key of the open source: its status and bytes are taken through the descriptor (position
+// untouched), so that a file renamed over the name meanwhile cannot lend its key to these
+// samples. A source up to kWholeSourceBytes is checksummed whole, a larger one by kSourcePieces
+// pieces spread over it. Nothing when it cannot be read or changes while it is read.
+inline constexpr std::uintmax_t kWholeSourceBytes = std::uintmax_t{64} << 20;
+inline constexpr std::uintmax_t kSourcePieces = 16;
+inline constexpr std::uintmax_t kSourcePieceBytes = std::uintmax_t{1} << 20;
+std::optional<Key> keyFor(int fd, std::uint32_t rate, int channels);
+// The same for the file at the path (opened as every file the program reads).
 std::optional<Key> keyFor(const std::string& source, std::uint32_t rate, int channels);
 
-// Whether the source still has the size and time it had when the key was made.
-bool sourceUnchanged(const std::string& source, const Key& key);
+// Whether the open source still has the size and time it had when the key was made.
+bool sourceUnchanged(int fd, const Key& key);
+
+// For tests: runs at the start of every keyFor, after the source was opened.
+void setBeforeKeyHook(std::function<void()> hook);
 
 // A complete, checked entry, read in order.
 class Reader {
