@@ -187,17 +187,15 @@ private:
         // The key from the file the samples come from, whatever has its name by now.
         const std::optional<wave_file_cache::Key> key =
             cacheable_ ? wave_file_cache::keyFor(fd_, rate_, channels_) : std::nullopt;
-        bool kept = false;
         if (key) {
             if (auto entry = wave_file_cache::Reader::open(*key, channels_)) {
+                // A block that fails its check or cannot be read: converted from the start, the
+                // frames already delivered skipped, and the entry replaced.
                 if (fromCache(*entry, delivered)) return;
-                // A read failure after the entry passed its checks: converted from the start, the
-                // frames already delivered skipped.
-                kept = true;
             }
         }
         std::optional<wave_file_cache::Writer> writer =
-            key && !kept ? wave_file_cache::Writer::begin(*key, channels_) : std::nullopt;
+            key ? wave_file_cache::Writer::begin(*key, channels_) : std::nullopt;
         const auto ch = static_cast<std::size_t>(channels_);
         for (;;) {
             if (!waitForRoom()) return;

@@ -10,10 +10,12 @@
 //   channel count, the converter and the versions of libsamplerate and libsndfile. A changed
 //   source never gets the old samples.
 // - Only a regular file is read as an entry, and it is opened without waiting (a pipe of the
-//   name is no entry).
+//   name is no entry). Its samples are checked block by block (kBlockFrames frames), each block
+//   before any of it is delivered: the first sample never waits for a pass over the whole entry.
 // - An entry is written to a temporary file and renamed when complete. Its header (magic, format
-//   version, the full key, the frame count, checksums) is checked in full before one sample is
-//   delivered: a short, corrupt or foreign file is ignored and replaced by a new conversion.
+//   version, the full key, the frame count, checksums), its size and its table of block checksums
+//   are checked before one sample is delivered: a short, corrupt or foreign file is ignored and
+//   replaced by a new conversion, and so is one whose block turns out damaged when it is read.
 // - A folder that cannot be written or a full disk only means no entry: the sound plays all the
 //   same, and one line on standard error says so once per run.
 #pragma once
@@ -24,11 +26,15 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace platform::wave_file_cache {
 
 // Empty when neither XDG_CACHE_HOME (absolute) nor HOME is set.
 std::filesystem::path folder();
+
+// Frames per checked block of an entry.
+inline constexpr std::uint64_t kBlockFrames = 65536;
 
 // 1 GiB unless set (tests set it small).
 std::uintmax_t limitBytes();
@@ -72,10 +78,15 @@ public:
     bool read(std::int16_t* out, std::size_t frames, std::size_t& got);
 
 private:
-    Reader(std::FILE* file, int channels, std::uint64_t frames) : file_(file), channels_(channels), left_(frames) {}
+    Reader(std::FILE* file, int channels, std::uint64_t frames, std::vector<std::uint32_t> table)
+        : file_(file), channels_(channels), left_(frames), table_(std::move(table)) {}
     std::FILE* file_;
     int channels_;
-    std::uint64_t left_;
+    std::uint64_t left_;  // frames not yet read from the file
+    std::vector<std::uint32_t> table_;
+    std::size_t nextBlock_ = 0;
+    std::vector<std::int16_t> block_;  // the checked block being delivered
+    std::size_t pos_ = 0;
 };
 
 // A new entry, written to a temporary file next to its place and renamed into it by commit().
@@ -104,7 +115,9 @@ private:
     std::string keyText_;
     int channels_;
     std::uint64_t frames_ = 0;
-    std::uint32_t crc_ = 0;
+    std::uint64_t blockFrames_ = 0;  // in the block being written
+    std::uint32_t blockCrc_ = 0;
+    std::vector<std::uint32_t> table_;
     bool failed_ = false;
 };
 

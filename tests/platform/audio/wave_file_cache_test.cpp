@@ -188,14 +188,18 @@ TEST_F(WaveFileCacheTest, ALargeSourceIsKeyedWithoutReadingItWhole) {
 }
 
 // Damaged entries of every kind are ignored: the file is converted again and the entry replaced
-// by a good one, which the next open takes.
+// by a good one, which the next open takes. A damaged second block shows only when it is reached:
+// the conversion takes over from there, not one damaged sample delivered.
 TEST_F(WaveFileCacheTest, ACorruptShortOrForeignEntryIsIgnoredAndReplaced) {
-    const std::string path = mono44("track.wav", 12000, 8);
+    const std::string path = mono44("track.wav", 70000, 8);
     expectConversion(path, 1);
     const fs::path entry = entryFor(path, 1);
     const std::string good = bytesOf(entry);
     ASSERT_GT(good.size(), 1000u);
-    const std::size_t header = good.size() - reference(path, 1).size() * 2;
+    const std::size_t frames = reference(path, 1).size();
+    const std::size_t table = 4 * ((frames + cache::kBlockFrames - 1) / cache::kBlockFrames);
+    const std::size_t header = good.size() - frames * 2 - table;
+    ASSERT_EQ(table, 8u) << "two blocks";
 
     auto flipped = [&](std::size_t at) {
         std::string b = good;
@@ -203,7 +207,8 @@ TEST_F(WaveFileCacheTest, ACorruptShortOrForeignEntryIsIgnoredAndReplaced) {
         return b;
     };
     const std::pair<const char*, std::string> damaged[] = {
-        {"a sample changed", flipped(good.size() - 7)},
+        {"a sample of the second block changed", flipped(good.size() - table - 7)},
+        {"a block checksum changed", flipped(good.size() - 1)},
         {"the first sample changed", flipped(header)},
         {"the magic changed", flipped(0)},
         {"the format version changed", flipped(8)},
