@@ -149,7 +149,7 @@ std::optional<Key> keyFor(int fd, std::uint32_t rate, int channels) {
         std::snprintf(what, sizeof what, "crc32=%08x", sum);
     } else {
         // Pieces spread from its first byte to its last: the first sample need not wait for a
-        // pass over gigabytes, and with the size and time any edit still shows.
+        // pass over gigabytes; an edit shows in the modification time, the size or the pieces.
         const std::uintmax_t step = (size - kSourcePieceBytes) / (kSourcePieces - 1);
         for (std::uintmax_t i = 0; i < kSourcePieces; ++i)
             if (!crcOfRange(fd, i * step, kSourcePieceBytes, buf, sum)) return std::nullopt;

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <thread>
 #include <utility>
 
 #include "platform/audio/wave_file_cache.h"
@@ -163,6 +164,22 @@ TEST_F(WaveFileCacheTest, AFileRenamedOverTheNameBeforeTheKeyNeverGetsTheOldSamp
     EXPECT_EQ(reference(path, 1), newSamples);
     expectConversion(path, 1);  // twice: converted, then from its own entry
     expectConversion(path, 1);
+}
+
+// A converter that gives nothing (a disk that hangs under it): the capture is held at most a few
+// seconds once, gets silence meanwhile and says so, and never waits for ever.
+TEST_F(WaveFileCacheTest, ACaptureNeverWaitsForEverOnTheConverter) {
+    const std::string path = mono44("track.wav", 20000, 23);
+    cache::setBeforeKeyHook([] { std::this_thread::sleep_for(std::chrono::seconds(4)); });
+    testing::internal::CaptureStderr();
+    const auto start = std::chrono::steady_clock::now();
+    const std::vector<std::int16_t> got = capture(path, 1, 20 * kFrames);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    const std::string said = testing::internal::GetCapturedStderr();
+    cache::setBeforeKeyHook(nullptr);
+    EXPECT_TRUE(std::all_of(got.begin(), got.end(), [](std::int16_t s) { return s == 0; }));
+    EXPECT_NE(said.find("samples late, silence meanwhile"), std::string::npos) << said;
+    EXPECT_LT(waited, std::chrono::seconds(10));
 }
 
 // A source of gigabytes is keyed by pieces spread over it, not read whole before its first
