@@ -32,6 +32,8 @@ namespace {
 
 constexpr std::size_t kChunkFrames = 4096;
 
+std::function<void()> gKeyHook;
+
 std::string lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
@@ -184,6 +186,7 @@ private:
     // conversion, kept when it has run to the file's end.
     void produce() {
         std::size_t delivered = 0;
+        if (gKeyHook) gKeyHook();
         // The key from the file the samples come from, whatever has its name by now.
         const std::optional<wave_file_cache::Key> key =
             cacheable_ ? wave_file_cache::keyFor(fd_, rate_, channels_) : std::nullopt;
@@ -551,6 +554,8 @@ MMRESULT SoundFileWaveIn::open(const WAVEFORMATEX& format, WaveInSink& sink, std
     stream = std::move(s);
     return MMSYSERR_NOERROR;
 }
+
+void setSoundFileKeyHook(std::function<void()> hook) { gKeyHook = std::move(hook); }
 
 std::shared_ptr<SoundFileWaveIn> soundFileDeviceFromEnvironment() {
     const char* path = std::getenv("KORVELLA_INPUT_FILE");

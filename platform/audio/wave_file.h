@@ -19,6 +19,7 @@
 //   the file in waveLastErrorText().
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -54,6 +55,10 @@ private:
     mutable std::mutex mutex_;
     bool open_ = false;
 };
+
+// For tests: runs on the converting thread of every sound-file input after the file was opened
+// and before its cache key is taken (nothing: none).
+void setSoundFileKeyHook(std::function<void()> hook);
 
 // The input device for KORVELLA_INPUT_FILE, or nothing when the variable is unset or empty.
 std::shared_ptr<SoundFileWaveIn> soundFileDeviceFromEnvironment();

@@ -16,7 +16,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <vector>
 
 namespace platform::wave_file_cache {
@@ -96,8 +95,6 @@ void setLimitBytes(std::uintmax_t bytes) { gLimit.store(bytes); }
 
 namespace {
 
-std::function<void()> gBeforeKeyHook;
-
 std::int64_t timeNs(const struct stat& st) {
     return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 }
@@ -131,10 +128,7 @@ bool crcOfRange(int fd, std::uintmax_t offset, std::uintmax_t bytes, std::vector
 
 }  // namespace
 
-void setBeforeKeyHook(std::function<void()> hook) { gBeforeKeyHook = std::move(hook); }
-
 std::optional<Key> keyFor(int fd, std::uint32_t rate, int channels) {
-    if (gBeforeKeyHook) gBeforeKeyHook();
     struct stat before {};
     if (::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)) return std::nullopt;
     const auto size = static_cast<std::uintmax_t>(before.st_size);

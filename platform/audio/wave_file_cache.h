@@ -23,7 +23,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,9 +60,6 @@ std::optional<Key> keyFor(const std::string& source, std::uint32_t rate, int cha
 
 // Whether the open source still has the size and time it had when the key was made.
 bool sourceUnchanged(int fd, const Key& key);
-
-// For tests: runs at the start of every keyFor, after the source was opened.
-void setBeforeKeyHook(std::function<void()> hook);
 
 // A complete, checked entry, read in order.
 class Reader {

@@ -152,13 +152,13 @@ TEST_F(WaveFileCacheTest, AFileRenamedOverTheNameBeforeTheKeyNeverGetsTheOldSamp
     const std::vector<std::int16_t> oldSamples = reference(path, 1), newSamples = reference(newer, 1);
     ASSERT_NE(oldSamples, newSamples);
     bool renamed = false;
-    cache::setBeforeKeyHook([&] {
+    platform::setSoundFileKeyHook([&] {
         if (!std::exchange(renamed, true)) {
             ASSERT_EQ(std::rename(newer.c_str(), path.c_str()), 0);
         }
     });
     const std::vector<std::int16_t> got = capture(path, 1, oldSamples.size() + 100);
-    cache::setBeforeKeyHook(nullptr);
+    platform::setSoundFileKeyHook(nullptr);
     ASSERT_TRUE(renamed);
     EXPECT_TRUE(std::equal(oldSamples.begin(), oldSamples.end(), got.begin())) << "the opened file plays";
     EXPECT_EQ(reference(path, 1), newSamples);
@@ -170,13 +170,13 @@ TEST_F(WaveFileCacheTest, AFileRenamedOverTheNameBeforeTheKeyNeverGetsTheOldSamp
 // seconds once, gets silence meanwhile and says so, and never waits for ever.
 TEST_F(WaveFileCacheTest, ACaptureNeverWaitsForEverOnTheConverter) {
     const std::string path = mono44("track.wav", 20000, 23);
-    cache::setBeforeKeyHook([] { std::this_thread::sleep_for(std::chrono::seconds(4)); });
+    platform::setSoundFileKeyHook([] { std::this_thread::sleep_for(std::chrono::seconds(4)); });
     testing::internal::CaptureStderr();
     const auto start = std::chrono::steady_clock::now();
     const std::vector<std::int16_t> got = capture(path, 1, 20 * kFrames);
     const auto waited = std::chrono::steady_clock::now() - start;
     const std::string said = testing::internal::GetCapturedStderr();
-    cache::setBeforeKeyHook(nullptr);
+    platform::setSoundFileKeyHook(nullptr);
     EXPECT_TRUE(std::all_of(got.begin(), got.end(), [](std::int16_t s) { return s == 0; }));
     EXPECT_NE(said.find("samples late, silence meanwhile"), std::string::npos) << said;
     EXPECT_LT(waited, std::chrono::seconds(10));
