@@ -11,6 +11,8 @@
 // - Time: the file's first sample is taken at waveInStart; from then on it runs at the real
 //   rate whether buffers are queued or not (what finds no buffer is lost, as with a microphone).
 //   waveInStop holds the file where it is; the next start goes on from there.
+// - A conversion that gives nothing for 3 s when samples are due (a disk that hangs under it) is not
+//   waited for again: silence stands in for what it has not made, said once on standard error.
 // - End of the file: silence follows and the device keeps delivering, so that a live show goes
 //   on without a device that seems to have died; with looping set the file starts again.
 // - A file that is missing, unreadable, not a regular file (a folder, a pipe, a device), not a
