@@ -1,13 +1,11 @@
 #include "player/movie_player.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/storage/files.h"
 #include "player/content.h"
 #include "player/swf_playback.h"
 
@@ -18,32 +16,17 @@ namespace {
 // E_UNEXPECTED, as the host sees a failed member call of the control.
 constexpr int kFailedCall = -2147418113;
 
+// The file's bytes, or false with the reason: a pipe, a device or a folder named as a movie is
+// refused at once (reading it would hold the user-interface thread until something writes).
 bool readFile(const std::string& path, std::vector<std::uint8_t>& out, std::string& why) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        why = std::strerror(errno);
+    try {
+        out = platform::readFileBytes(path, static_cast<std::size_t>(MoviePlayer::kMaxFileBytes));
+        return true;
+    } catch (const platform::VbError& e) {
+        why = e.description();
+        if (const std::string reason = platform::lastSystemReason(); !reason.empty()) why += " (" + reason + ")";
         return false;
     }
-    out.clear();
-    std::uint8_t buf[65536];
-    for (;;) {
-        const std::size_t n = std::fread(buf, 1, sizeof buf, f);
-        if (n == 0) break;
-        if (out.size() + n > static_cast<std::size_t>(MoviePlayer::kMaxFileBytes)) {
-            std::fclose(f);
-            why = "file too large";
-            return false;
-        }
-        out.insert(out.end(), buf, buf + n);
-    }
-    const bool failed = std::ferror(f);
-    std::fclose(f);
-    if (failed) {
-        // A folder opens but does not read.
-        why = "cannot read";
-        return false;
-    }
-    return true;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@ packages=(
   xvfb xauth ccache
   g++-mingw-w64-x86-64 wine64
   dpkg-dev file
+  clang-14 libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -141,8 +141,14 @@ void PrepareFile(FileSettings& s) {
         st.fileNumber = 1;
         st.filePosition = 45;
     } else if (s.playing) {
-        std::FILE* f = std::fopen(path.c_str(), "rb");
-        if (!f) platform::raise(errno == ENOENT ? 53 : fileErrorNumber(errno));
+        // A pipe or a device is refused at once, not waited on.
+        const int fd = platform::openFileForReading(path);
+        std::FILE* f = ::fdopen(fd, "rb");
+        if (!f) {
+            const int err = errno;
+            ::close(fd);
+            platform::raise(fileErrorNumber(err));
+        }
         st.file = f;
         st.fileNumber = 1;
         st.filePosition = 45;

@@ -7,6 +7,7 @@
 
 #include "platform/error.h"
 #include "platform/storage/files.h"
+#include "player/movie_player.h"
 #include "player/picture.h"
 
 namespace korvella {
@@ -100,7 +101,9 @@ platform::Bitmap builtInBrush(int index) {
 
 platform::Bitmap LoadPicture(const std::string& path) {
     if (path.empty()) return {};
-    const std::vector<std::uint8_t> bytes = platform::readFileBytes(path);
+    // No larger than a picture the projector shows; pipes and devices are refused, not waited on.
+    const std::vector<std::uint8_t> bytes =
+        platform::readFileBytes(path, static_cast<std::size_t>(player::MoviePlayer::kMaxFileBytes));
     std::string why;
     const std::optional<player::Picture> pic = player::decodePicture(bytes.data(), bytes.size(), &why);
     if (!pic || pic->frames.empty() || pic->width <= 0 || pic->height <= 0) platform::raise(481, "Invalid picture");

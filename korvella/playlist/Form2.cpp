@@ -79,7 +79,7 @@ std::string idleValue(const std::string& item) {
 }
 
 // The path as the operator finds it on the disk, and the system's reason with the runtime's words
-// ("Path/File access error: is not a regular file" for a pipe or a device).
+// ("Path/File access error: is a pipe (FIFO), not a file").
 void reportFileError(const std::string& what, const std::string& path, const platform::VbError& e) {
     std::string why = e.description();
     const std::string reason = platform::lastSystemReason();

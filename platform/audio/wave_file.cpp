@@ -2,9 +2,11 @@
 
 #include <samplerate.h>
 #include <sndfile.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -21,12 +23,16 @@
 
 #include "platform/audio/wave_clocked.h"
 #include "platform/audio/wave_file_cache.h"
+#include "platform/error.h"
+#include "platform/storage/files.h"
 
 namespace platform {
 
 namespace {
 
 constexpr std::size_t kChunkFrames = 4096;
+
+std::function<void()> gKeyHook;
 
 std::string lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -87,13 +93,17 @@ public:
         if (file_) sf_close(file_);
     }
 
-    MMRESULT open(const std::string& path, std::uint32_t rate, int channels, bool loop, std::string& error) {
+    // Reads the open file (which it closes) from its start.
+    MMRESULT open(int fd, const std::string& path, std::uint32_t rate, int channels, bool loop, std::string& error) {
         SF_INFO info{};
-        file_ = sf_open(path.c_str(), SFM_READ, &info);
+        ::lseek(fd, 0, SEEK_SET);
+        file_ = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
         if (!file_) {
+            ::close(fd);
             error = "Sound file cannot be read: " + path + " (" + sf_strerror(nullptr) + ")";
             return MMSYSERR_NODRIVER;
         }
+        fd_ = fd;
         path_ = path;
         rate_ = rate;
         fileFrames_ = static_cast<std::uint64_t>(info.frames);
@@ -149,7 +159,14 @@ public:
             }
             {
                 std::unique_lock lock(readyMutex_);
-                readyCv_.wait(lock, [&] { return !ready_.empty() || producerDone_; });
+                // Never for ever: a producer that gives nothing for kProducerWait (a disk that
+                // hangs) gets no more waits, and silence stands in for what it has not made.
+                const auto wait = producerLate_ ? std::chrono::milliseconds(0) : kProducerWait;
+                const bool ready = readyCv_.wait_for(lock, wait, [&] { return !ready_.empty() || producerDone_; });
+                if (!ready && !producerLate_) {
+                    producerLate_ = true;
+                    std::fprintf(stderr, "korvella: sound file %s: samples late, silence meanwhile\n", path_.c_str());
+                }
                 if (ready_.empty()) {
                     std::fill(out, out + frames * ch, std::int16_t{0});
                     return;
@@ -169,19 +186,19 @@ private:
     // conversion, kept when it has run to the file's end.
     void produce() {
         std::size_t delivered = 0;
+        if (gKeyHook) gKeyHook();
+        // The key from the file the samples come from, whatever has its name by now.
         const std::optional<wave_file_cache::Key> key =
-            cacheable_ ? wave_file_cache::keyFor(path_, rate_, channels_) : std::nullopt;
-        bool kept = false;
+            cacheable_ ? wave_file_cache::keyFor(fd_, rate_, channels_) : std::nullopt;
         if (key) {
             if (auto entry = wave_file_cache::Reader::open(*key, channels_)) {
+                // A block that fails its check or cannot be read: converted from the start, the
+                // frames already delivered skipped, and the entry replaced.
                 if (fromCache(*entry, delivered)) return;
-                // A read failure after the entry passed its checks: converted from the start, the
-                // frames already delivered skipped.
-                kept = true;
             }
         }
         std::optional<wave_file_cache::Writer> writer =
-            key && !kept ? wave_file_cache::Writer::begin(*key, channels_) : std::nullopt;
+            key ? wave_file_cache::Writer::begin(*key, channels_) : std::nullopt;
         const auto ch = static_cast<std::size_t>(channels_);
         for (;;) {
             if (!waitForRoom()) return;
@@ -198,7 +215,7 @@ private:
         }
         finish();
         // Kept only when the whole file went through and it did not change meanwhile.
-        if (writer && !convertFailed_ && framesRead_ == fileFrames_ && wave_file_cache::sourceUnchanged(path_, *key))
+        if (writer && !convertFailed_ && framesRead_ == fileFrames_ && wave_file_cache::sourceUnchanged(fd_, *key))
             writer->commit();
     }
 
@@ -342,6 +359,7 @@ private:
     }
 
     std::string path_;
+    int fd_ = -1;  // the open file, owned by file_
     std::uint32_t rate_ = 0;
     SNDFILE* file_ = nullptr;
     SRC_STATE* src_ = nullptr;
@@ -368,6 +386,8 @@ private:
     std::vector<std::vector<std::int16_t>> spare_;  // buffers the caller is done with, for the producer
     std::size_t readyFrames_ = 0;
     bool producerDone_ = false;
+    bool producerLate_ = false;  // the caller's only
+    static constexpr std::chrono::milliseconds kProducerWait{3000};
     bool stop_ = false;
     std::vector<std::int16_t> current_;
     std::size_t currentPos_ = 0;
@@ -431,60 +451,75 @@ bool SoundFileWaveIn::isOpen() const {
     return open_;
 }
 
-MMRESULT SoundFileWaveIn::check(std::string& error) const {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (path_.empty()) {
+namespace {
+
+// Opens the sound file as every file the program reads is opened (never waiting on a pipe or a
+// device); -1 with the reason in error.
+int openSoundFile(const std::string& path, std::string& error) {
+    if (path.empty()) {
         error = "No sound file named";
-        return MMSYSERR_NODRIVER;
+        return -1;
     }
-    if (!fs::exists(path_, ec)) {
-        error = "Sound file not found: " + path_;
-        return MMSYSERR_NODRIVER;
+    try {
+        return openFileForReading(path);
+    } catch (const VbError& e) {
+        const std::string reason = lastSystemReason();
+        if (e.number() == 53 || e.number() == 76)
+            error = "Sound file not found: " + path;
+        else if (e.number() == 75 && !reason.empty())
+            error = "Sound file cannot be read: " + path + " " + reason;
+        else
+            error = "Sound file cannot be read: " + path + " (" + (reason.empty() ? e.description() : reason) + ")";
+        return -1;
     }
-    // Only a regular file: opening a pipe or a device would block the caller (the user-interface
-    // thread) until something writes to it.
-    const fs::file_type type = fs::status(path_, ec).type();
-    if (type != fs::file_type::regular) {
-        error = "Sound file cannot be read: " + path_ +
-                (type == fs::file_type::directory ? " is a folder"
-                 : type == fs::file_type::fifo    ? " is a pipe (FIFO), not a file"
-                                                  : " is a device or special file, not a file");
-        return MMSYSERR_NODRIVER;
-    }
+}
+
+// Checks that the open file can be played.
+MMRESULT checkSoundFile(int fd, const std::string& path, std::string& error) {
+    ::lseek(fd, 0, SEEK_SET);
     SF_INFO info{};
-    SNDFILE* f = sf_open(path_.c_str(), SFM_READ, &info);
+    SNDFILE* f = sf_open_fd(fd, SFM_READ, &info, SF_FALSE);
     if (!f) {
         const int code = sf_error(nullptr);
         if (code == SF_ERR_SYSTEM) {
-            error = "Sound file cannot be read: " + path_ + " (" + sf_strerror(nullptr) + ")";
+            error = "Sound file cannot be read: " + path + " (" + sf_strerror(nullptr) + ")";
             return MMSYSERR_NODRIVER;
         }
-        error = "Not a sound file: " + path_ + " (" + sf_strerror(nullptr) + ")";
+        error = "Not a sound file: " + path + " (" + sf_strerror(nullptr) + ")";
         return MMSYSERR_ERROR;
     }
     MMRESULT result = MMSYSERR_NOERROR;
     std::string detail;
     if (info.frames <= 0 || info.channels < 1) {
-        error = "Sound file holds no sound: " + path_;
+        error = "Sound file holds no sound: " + path;
         result = MMSYSERR_ERROR;
     } else if (info.samplerate < 1000 || info.samplerate > 768000) {
-        error = "Sound file " + path_ + " has an unusable sample rate (" + std::to_string(info.samplerate) + ")";
+        error = "Sound file " + path + " has an unusable sample rate (" + std::to_string(info.samplerate) + ")";
         result = MMSYSERR_ERROR;
     } else if (logShowsTruncatedData(f, detail)) {
-        error = "Sound file is truncated: " + path_ + " (" + detail + ")";
+        error = "Sound file is truncated: " + path + " (" + detail + ")";
         result = MMSYSERR_ERROR;
     } else {
         // A compressed stream cut short only shows when its last frame cannot be reached.
         std::vector<float> one(static_cast<std::size_t>(info.channels));
         if (sf_seek(f, info.frames - 1, SEEK_SET) < 0 || sf_readf_float(f, one.data(), 1) != 1) {
-            error = "Sound file is truncated: " + path_ + " (it ends before its " + std::to_string(info.frames) +
+            error = "Sound file is truncated: " + path + " (it ends before its " + std::to_string(info.frames) +
                     " frames)";
             result = MMSYSERR_ERROR;
         }
     }
     sf_close(f);
     return result;
+}
+
+}  // namespace
+
+MMRESULT SoundFileWaveIn::check(std::string& error) const {
+    const int fd = openSoundFile(path_, error);
+    if (fd < 0) return MMSYSERR_NODRIVER;
+    const MMRESULT r = checkSoundFile(fd, path_, error);
+    ::close(fd);
+    return r;
 }
 
 MMRESULT SoundFileWaveIn::open(const WAVEFORMATEX& format, WaveInSink& sink, std::unique_ptr<WaveInStream>& stream,
@@ -496,12 +531,18 @@ MMRESULT SoundFileWaveIn::open(const WAVEFORMATEX& format, WaveInSink& sink, std
             return MMSYSERR_ALLOCATED;
         }
     }
-    if (const MMRESULT r = check(error); r != MMSYSERR_NOERROR) return r;
+    // One open file for the check, the samples and their cache key.
+    const int fd = openSoundFile(path_, error);
+    if (fd < 0) return MMSYSERR_NODRIVER;
+    if (const MMRESULT r = checkSoundFile(fd, path_, error); r != MMSYSERR_NOERROR) {
+        ::close(fd);
+        return r;
+    }
     // Copies: the format record is packed, and its fields must not be bound to references.
     const int channels = format.nChannels;
     const std::uint32_t rate = format.nSamplesPerSec;
     auto s = std::make_unique<Stream>(shared_from_this(), sink, channels);
-    if (const MMRESULT r = s->reader_.open(path_, rate, channels, loop_, error);
+    if (const MMRESULT r = s->reader_.open(fd, path_, rate, channels, loop_, error);
         r != MMSYSERR_NOERROR) {
         return r;
     }
@@ -513,6 +554,8 @@ MMRESULT SoundFileWaveIn::open(const WAVEFORMATEX& format, WaveInSink& sink, std
     stream = std::move(s);
     return MMSYSERR_NOERROR;
 }
+
+void setSoundFileKeyHook(std::function<void()> hook) { gKeyHook = std::move(hook); }
 
 std::shared_ptr<SoundFileWaveIn> soundFileDeviceFromEnvironment() {
     const char* path = std::getenv("KORVELLA_INPUT_FILE");

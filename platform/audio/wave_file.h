@@ -11,6 +11,8 @@
 // - Time: the file's first sample is taken at waveInStart; from then on it runs at the real
 //   rate whether buffers are queued or not (what finds no buffer is lost, as with a microphone).
 //   waveInStop holds the file where it is; the next start goes on from there.
+// - A conversion that gives nothing for 3 s when samples are due (a disk that hangs under it) is not
+//   waited for again: silence stands in for what it has not made, said once on standard error.
 // - End of the file: silence follows and the device keeps delivering, so that a live show goes
 //   on without a device that seems to have died; with looping set the file starts again.
 // - A file that is missing, unreadable, not a regular file (a folder, a pipe, a device), not a
@@ -19,6 +21,7 @@
 //   the file in waveLastErrorText().
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -54,6 +57,10 @@ private:
     mutable std::mutex mutex_;
     bool open_ = false;
 };
+
+// For tests: runs on the converting thread of every sound-file input after the file was opened
+// and before its cache key is taken (nothing: none).
+void setSoundFileKeyHook(std::function<void()> hook);
 
 // The input device for KORVELLA_INPUT_FILE, or nothing when the variable is unset or empty.
 std::shared_ptr<SoundFileWaveIn> soundFileDeviceFromEnvironment();

@@ -5,12 +5,17 @@
 //
 // - Folder: $XDG_CACHE_HOME/korvella, or ~/.cache/korvella; kept under limitBytes() by removing
 //   the entries used least recently (an entry's modification time is its last use).
-// - Key: the source's content (crc32 and size) and modification time, the rate, the channel
-//   count, the converter and the versions of libsamplerate and libsndfile. A changed source
-//   never gets the old samples.
+// - Key: the source's content (crc32 and size; of a large source, pieces spread over it) and
+//   modification time, all taken from the open file the samples come from, the rate, the
+//   channel count, the converter and the versions of libsamplerate and libsndfile. A changed
+//   source never gets the old samples.
+// - Only a regular file is read as an entry, and it is opened without waiting (a pipe of the
+//   name is no entry). Its samples are checked block by block (kBlockFrames frames), each block
+//   before any of it is delivered: the first sample never waits for a pass over the whole entry.
 // - An entry is written to a temporary file and renamed when complete. Its header (magic, format
-//   version, the full key, the frame count, checksums) is checked in full before one sample is
-//   delivered: a short, corrupt or foreign file is ignored and replaced by a new conversion.
+//   version, the full key, the frame count, checksums), its size and its table of block checksums
+//   are checked before one sample is delivered: a short, corrupt or foreign file is ignored and
+//   replaced by a new conversion, and so is one whose block turns out damaged when it is read.
 // - A folder that cannot be written or a full disk only means no entry: the sound plays all the
 //   same, and one line on standard error says so once per run.
 #pragma once
@@ -20,11 +25,15 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace platform::wave_file_cache {
 
 // Empty when neither XDG_CACHE_HOME (absolute) nor HOME is set.
 std::filesystem::path folder();
+
+// Frames per checked block of an entry.
+inline constexpr std::uint64_t kBlockFrames = 65536;
 
 // 1 GiB unless set (tests set it small).
 std::uintmax_t limitBytes();
@@ -38,12 +47,19 @@ struct Key {
     std::int64_t sourceTimeNs = 0;
 };
 
-// Reads the source through once for its checksum; nothing when it cannot be read or changes while
-// it is read.
+// The key of the open source: its status and bytes are taken through the descriptor (position
+// untouched), so that a file renamed over the name meanwhile cannot lend its key to these
+// samples. A source up to kWholeSourceBytes is checksummed whole, a larger one by kSourcePieces
+// pieces spread over it. Nothing when it cannot be read or changes while it is read.
+inline constexpr std::uintmax_t kWholeSourceBytes = std::uintmax_t{64} << 20;
+inline constexpr std::uintmax_t kSourcePieces = 16;
+inline constexpr std::uintmax_t kSourcePieceBytes = std::uintmax_t{1} << 20;
+std::optional<Key> keyFor(int fd, std::uint32_t rate, int channels);
+// The same for the file at the path (opened as every file the program reads).
 std::optional<Key> keyFor(const std::string& source, std::uint32_t rate, int channels);
 
-// Whether the source still has the size and time it had when the key was made.
-bool sourceUnchanged(const std::string& source, const Key& key);
+// Whether the open source still has the size and time it had when the key was made.
+bool sourceUnchanged(int fd, const Key& key);
 
 // A complete, checked entry, read in order.
 class Reader {
@@ -58,10 +74,15 @@ public:
     bool read(std::int16_t* out, std::size_t frames, std::size_t& got);
 
 private:
-    Reader(std::FILE* file, int channels, std::uint64_t frames) : file_(file), channels_(channels), left_(frames) {}
+    Reader(std::FILE* file, int channels, std::uint64_t frames, std::vector<std::uint32_t> table)
+        : file_(file), channels_(channels), left_(frames), table_(std::move(table)) {}
     std::FILE* file_;
     int channels_;
-    std::uint64_t left_;
+    std::uint64_t left_;  // frames not yet read from the file
+    std::vector<std::uint32_t> table_;
+    std::size_t nextBlock_ = 0;
+    std::vector<std::int16_t> block_;  // the checked block being delivered
+    std::size_t pos_ = 0;
 };
 
 // A new entry, written to a temporary file next to its place and renamed into it by commit().
@@ -90,7 +111,9 @@ private:
     std::string keyText_;
     int channels_;
     std::uint64_t frames_ = 0;
-    std::uint32_t crc_ = 0;
+    std::uint64_t blockFrames_ = 0;  // in the block being written
+    std::uint32_t blockCrc_ = 0;
+    std::vector<std::uint32_t> table_;
     bool failed_ = false;
 };
 

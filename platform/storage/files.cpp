@@ -75,6 +75,7 @@ public:
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
     int get() const { return fd_; }
+    void release() { fd_ = -1; }
     void reset(int fd) {
         if (fd_ >= 0) ::close(fd_);
         fd_ = fd;
@@ -105,28 +106,20 @@ int writeAll(int fd, const char* data, std::size_t size) {
     return 0;
 }
 
-std::string readAll(std::string_view path, std::size_t maxBytes) {
+// Why a name that opened is not a file to read.
+const char* notAFile(mode_t mode) {
+    if (S_ISDIR(mode)) return "is a folder";
+    if (S_ISFIFO(mode)) return "is a pipe (FIFO), not a file";
+    return "is a device or special file, not a file";
+}
+
+[[noreturn]] void raiseTooLarge(std::size_t maxBytes) {
     g_lastSystemReason.clear();
-    std::string p = diskPath(path);
-    if (p.empty()) raise(75);
-    // Not blocking: a pipe or a device named as a file is refused below instead of hanging here.
-    Fd fd(::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (fd.get() < 0) {
-        int err = errno;
-        if (err == ENOENT && !isDir(parentOf(p))) raise(76);
-        raiseErrno(err, 53);
-    }
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) raiseErrno(errno, 53);
-    if (!S_ISREG(st.st_mode)) {
-        g_lastSystemReason = S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file";
-        raise(75);
-    }
-    auto tooLarge = [&] {
-        g_lastSystemReason.clear();
-        raise(7, "File too large: more than " + std::to_string(maxBytes / (1024 * 1024)) + " MB");
-    };
-    if (maxBytes != kAnySize && static_cast<std::uint64_t>(st.st_size) > maxBytes) tooLarge();
+    raise(7, "File too large: more than " + std::to_string(maxBytes / (1024 * 1024)) + " MB");
+}
+
+std::string readAll(std::string_view path, std::size_t maxBytes) {
+    Fd fd(openFileForReading(path, maxBytes));
     std::string data;
     char chunk[65536];
     while (true) {
@@ -137,7 +130,7 @@ std::string readAll(std::string_view path, std::size_t maxBytes) {
         }
         if (n == 0) break;
         // The file may have grown since it was measured.
-        if (maxBytes != kAnySize && data.size() + static_cast<std::size_t>(n) > maxBytes) tooLarge();
+        if (maxBytes != kAnySize && data.size() + static_cast<std::size_t>(n) > maxBytes) raiseTooLarge(maxBytes);
         data.append(chunk, static_cast<std::size_t>(n));
     }
     return data;
@@ -160,7 +153,7 @@ void writeAtomically(std::string_view path, const std::string& data) {
     if (existed) {
         // Replacing a pipe or a device (/dev/null as root) with a file would break what uses it.
         if (!S_ISREG(st.st_mode)) {
-            g_lastSystemReason = S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file";
+            g_lastSystemReason = notAFile(st.st_mode);
             raise(75);
         }
         if (::access(p.c_str(), W_OK) != 0) raiseErrno(errno);
@@ -320,6 +313,32 @@ void mkDir(std::string_view path) {
     raise(75);
 }
 
+int openFileForReading(std::string_view path, std::size_t maxBytes) {
+    g_lastSystemReason.clear();
+    std::string p = diskPath(path);
+    if (p.empty()) raise(75);
+    // Not blocking: a pipe or a device named as a file is refused below instead of hanging here.
+    Fd fd(::open(p.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.get() < 0) {
+        int err = errno;
+        if (err == ENOENT && !isDir(parentOf(p))) raise(76);
+        raiseErrno(err, 53);
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) raiseErrno(errno, 53);
+    if (!S_ISREG(st.st_mode)) {
+        g_lastSystemReason = notAFile(st.st_mode);
+        raise(75);
+    }
+    if (maxBytes != kAnySize && static_cast<std::uint64_t>(st.st_size) > maxBytes) raiseTooLarge(maxBytes);
+    // Reads of a regular file wait for the disk as usual.
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags >= 0) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+    const int result = fd.get();
+    fd.release();
+    return result;
+}
+
 std::vector<std::string> readTextLines(std::string_view path, std::size_t maxBytes) {
     std::string data = readAll(path, maxBytes);
     std::vector<std::string> lines;
@@ -353,7 +372,7 @@ void appendTextLine(std::string_view path, std::string_view line) {
             raise(75);
         }
         if (err == ENXIO) {
-            g_lastSystemReason = "is not a regular file";
+            g_lastSystemReason = notAFile(S_IFIFO);
             raise(75);
         }
         raiseErrno(err);
@@ -361,7 +380,7 @@ void appendTextLine(std::string_view path, std::string_view line) {
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) raiseErrno(errno);
     if (!S_ISREG(st.st_mode)) {
-        g_lastSystemReason = "is not a regular file";
+        g_lastSystemReason = notAFile(st.st_mode);
         raise(75);
     }
     std::string data = utf8ToCp1252(line) + "\r\n";

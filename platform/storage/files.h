@@ -32,9 +32,15 @@ inline constexpr std::size_t kAnySize = static_cast<std::size_t>(-1);
 
 // The lines of a text file, converted to UTF-8. CR LF, a lone CR and a lone LF each end a
 // line; a last line without an end still counts, an end at the very end adds no empty line.
-// Missing file: 53; missing folder: 76; a folder, a pipe or a device: 75; a file of more than
-// maxBytes: 7 ("File too large: ..."), nothing read.
+// Missing file: 53; missing folder: 76; a folder, a pipe or a device: 75 (the reason in
+// lastSystemReason()); a file of more than maxBytes: 7 ("File too large: ..."), nothing read.
 std::vector<std::string> readTextLines(std::string_view path, std::size_t maxBytes = kAnySize);
+
+// Opens a file to read by the rules of readTextLines, without ever waiting on the name: only a
+// regular file of at most maxBytes, with the same errors and reasons ("is a pipe (FIFO), not a
+// file"). Returns the descriptor (close-on-exec, reads as usual), which the caller closes. Every
+// file the program reads is opened here.
+int openFileForReading(std::string_view path, std::size_t maxBytes = kAnySize);
 
 // Creates or replaces the file with each line + CR LF, in Windows-1252. Something there that is
 // not a regular file (a folder, a pipe, a device) is left alone: 75, the reason in

@@ -26,6 +26,23 @@
 
 namespace korvella_fuzz {
 
+// For a fuzz run: the cache, the settings and the program folder in a temporary folder of this
+// process, removed at its end, so that a run neither reads nor fills the user's.
+inline void useOwnFolders() {
+    static const std::filesystem::path dir = [] {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "korvella-fuzz-XXXXXX").string();
+        if (!::mkdtemp(tmpl.data())) std::abort();
+        return std::filesystem::path(tmpl);
+    }();
+    ::setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    ::setenv("KORVELLA_HOME", (dir / "home").c_str(), 1);
+    std::atexit([] {
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    });
+}
+
 inline void require(bool ok, const char* what) {
     if (ok) return;
     std::fprintf(stderr, "fuzz property broken: %s\n", what);

@@ -2,7 +2,12 @@
 // and prints the same lines, beat for beat.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <sstream>
@@ -64,6 +69,40 @@ TEST_F(SimCacheTest, ASecondRunOfTheSameTrackReadsTheKeptConversionAndCountsTheS
     EXPECT_EQ(entries().size(), before.size() + 1);
     EXPECT_NE(first.find(" beat "), std::string::npos) << first;
     EXPECT_EQ(second, first);
+}
+
+// A pipe where the track's cache entry belongs: the run neither hangs on it nor waits for ever
+// for the samples; it converts the track and counts its kicks. Run in a child process with an
+// alarm, so that a hang fails the test instead of holding the suite.
+TEST_F(SimCacheTest, APipeAtTheEntrysNameNeitherHangsTheRunNorLosesTheSound) {
+    TrackSpec spec;
+    spec.seconds = 4;
+    spec.rate = 44100;
+    spec.seed = 6;
+    const Track track = makeTrack(spec);
+    const std::string file = tempPath("piped44.wav").string();
+    std::string error;
+    ASSERT_TRUE(platform::writeSoundFile(file, track.samples, 1, track.rate, &error)) << error;
+    fs::create_directories(platform::wave_file_cache::folder());
+    for (int channels : {1, 2}) {
+        const auto key = platform::wave_file_cache::keyFor(file, 50000, channels);
+        ASSERT_TRUE(key);
+        ASSERT_EQ(::mkfifo((platform::wave_file_cache::folder() / key->name).c_str(), 0600), 0);
+    }
+    auto child = [&] {
+        ::alarm(60);
+        korvella::sim::Options o;
+        o.input = file;
+        o.library = WAVORIX_LIBRARY;
+        o.actions.push_back({0, korvella::sim::Action::Kind::Click, "frmBeats", "cmdStart", ""});
+        o.seconds = spec.seconds;
+        std::ostringstream out, err;
+        const int rc = korvella::sim::run(o, out, err);
+        const bool beats = out.str().find(" beat ") != std::string::npos;
+        std::fprintf(stderr, "rc %d beats %d\n", rc, beats);
+        std::exit(rc == 0 && beats ? 0 : 1);
+    };
+    EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "rc 0 beats 1");
 }
 
 }  // namespace

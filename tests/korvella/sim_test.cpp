@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +13,7 @@
 
 #include "fixture.h"
 #include "korvella/sim/ScenarioRunner.h"
+#include "platform/storage/files.h"
 #include "platform/storage/settings.h"
 #include "platform/audio/wave_file.h"
 #include "track.h"
@@ -171,6 +174,38 @@ TEST_F(SimTest, ASaveUnderAFileSizeLimitNeitherKillsTheProgramNorLosesSettings) 
         std::exit(rc == 0 && kept ? 0 : 1);
     };
     EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "rc 0 kept 1 end 1");
+}
+
+// A pipe named as an effect in a desk slot and as the saved mask: "Laden" and "Gespeichertes
+// Maskenbild übernehmen" refuse it at once with the reason, and the program goes on. In a child
+// process with an alarm, so that a hang fails the test instead of holding the suite.
+TEST_F(SimTest, APipeNamedAsAMovieIsRefusedWithItsReasonAndNothingHangs) {
+    TrackSpec spec;
+    spec.seconds = 1;
+    const std::string file = writeTrack(makeTrack(spec), "one.wav");
+    const std::string home = platform::appPath();
+    std::filesystem::create_directories(home + "/Effekts");
+    ASSERT_EQ(::mkfifo((home + "/Effekts/pipe.swf").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((home + "/maske.swf").c_str(), 0600), 0);
+    auto child = [&] {
+        ::alarm(60);
+        std::string why;
+        auto o = sim::parseArguments({"--input", file, "--seconds", "0.5", "--at", "100", "text", "Form5.Text2",
+                                      "\\Effekts\\pipe.swf", "--at", "200", "click", "Form5.Command14", "--at", "300",
+                                      "click", "frmCustom.Command9"},
+                                     why);
+        std::ostringstream os, es;
+        const int rc = o ? sim::run(*o, os, es) : -1;
+        const std::string out = os.str();
+        std::fprintf(stderr, "rc %d loaded %d end %d\n", rc,
+                     out.find("player LoadMovie 0 " + home + "\\Effekts\\pipe.swf") != std::string::npos &&
+                         out.find("player LoadMovie 9999 " + home + "/maske.swf") != std::string::npos,
+                     out.find(" end Text1=") != std::string::npos);
+        std::exit(rc == 0 ? 0 : 1);
+    };
+    EXPECT_EXIT(child(), ::testing::ExitedWithCode(0),
+                "layer 0: cannot read .*pipe.swf.*is a pipe.*layer 9999: cannot read .*maske.swf.*is a pipe.*"
+                "rc 0 loaded 1 end 1");
 }
 
 TEST_F(SimTest, TheOperatorsListClicksPicksKeysAndCloseBox) {

@@ -1,5 +1,6 @@
 // Recording to a WAV file and playing it back through an output device.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <sys/resource.h>
 
@@ -304,6 +305,19 @@ TEST_F(RecordingTest, A_RecordingPlaysBackThroughAnOutputDevice) {
     EXPECT_EQ(get(d::Status).toInt32(), 0);
     EXPECT_FALSE(out->isOpen());
     EXPECT_EQ(get(d::MaxAmplitudeL).toInt32(), 500);
+
+    // A pipe named as the recording is refused at once, with no device left open.
+    const auto pipe = tempPath("pipe.wav");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    put(d::FileName, pipe.string());
+    try {
+        call(d::Init, {Variant(2)});
+        ADD_FAILURE() << "a pipe was opened as the recording";
+    } catch (const VbError& e) {
+        EXPECT_EQ(e.number(), 75);
+    }
+    call(d::Reset);
+    EXPECT_FALSE(out->isOpen());
 }
 
 }  // namespace

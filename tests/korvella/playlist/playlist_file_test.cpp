@@ -219,13 +219,13 @@ TEST_F(PlaylistFileTest, PipesDevicesAndFoldersAreRefusedWithTheReasonAndStayAsT
 
     const auto boxes = dialogs.messages();
     ASSERT_EQ(boxes.size(), 5u);
-    const std::string notAFile = "\r\n\r\nPath/File access error: is not a regular file";
+    const std::string notAFile = "\r\n\r\nPath/File access error: is a pipe (FIFO), not a file";
     EXPECT_EQ(boxes[0].text, "Die Playlist konnte nicht gespeichert werden:\r\n" + (home / "pipe.bpl").string() + notAFile);
     EXPECT_EQ(boxes[1].text,
               "Die Leerlauf Effekte konnten nicht gespeichert werden:\r\n" + (home / "Leerlaufliste.lrlst").string() + notAFile);
     EXPECT_EQ(boxes[2].text, "Die Playlist konnte nicht geladen werden:\r\n" + (home / "ordner.bpl").string() +
                                  "\r\n\r\nPath/File access error: is a folder");
-    EXPECT_EQ(boxes[3].text, "Die Playlist konnte nicht geladen werden:\r\n/dev/zero" + notAFile);
+    EXPECT_EQ(boxes[3].text, "Die Playlist konnte nicht geladen werden:\r\n/dev/zero\r\n\r\nPath/File access error: is a device or special file, not a file");
     EXPECT_EQ(boxes[4].text, "Die Playlist konnte nicht geladen werden:\r\n" + (home / "pipe.bpl").string() + notAFile);
     EXPECT_TRUE(std::filesystem::is_fifo(home / "pipe.bpl"));
     EXPECT_TRUE(std::filesystem::is_fifo(home / "Leerlaufliste.lrlst"));

@@ -2,13 +2,15 @@
 // to the conversion bit for bit; a changed source, a damaged entry or one left half-written is
 // never taken; a folder that cannot be written or a full disk still plays; the folder stays
 // under its limit by dropping what was used least recently.
-#include <signal.h>
 #include <sys/resource.h>
 
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <thread>
+#include <utility>
 
 #include "platform/audio/wave_file_cache.h"
 #include "wave_file_fixture.h"
@@ -141,15 +143,80 @@ TEST_F(WaveFileCacheTest, AChangedSourceNeverGetsTheOldSamples) {
     EXPECT_TRUE(bytesOf(entryFor(path, 1)) == kept);
 }
 
+// A file renamed over the track's name after the device opened it and before its key was taken
+// (an editor's atomic save): the samples and the key both come from the file that was opened, so
+// the new file is converted afresh and never plays the old track.
+TEST_F(WaveFileCacheTest, AFileRenamedOverTheNameBeforeTheKeyNeverGetsTheOldSamples) {
+    const std::string path = mono44("track.wav", 20000, 21);
+    const std::string newer = mono44("newer.wav", 20000, 22);
+    const std::vector<std::int16_t> oldSamples = reference(path, 1), newSamples = reference(newer, 1);
+    ASSERT_NE(oldSamples, newSamples);
+    bool renamed = false;
+    platform::setSoundFileKeyHook([&] {
+        if (!std::exchange(renamed, true)) {
+            ASSERT_EQ(std::rename(newer.c_str(), path.c_str()), 0);
+        }
+    });
+    const std::vector<std::int16_t> got = capture(path, 1, oldSamples.size() + 100);
+    platform::setSoundFileKeyHook(nullptr);
+    ASSERT_TRUE(renamed);
+    EXPECT_TRUE(std::equal(oldSamples.begin(), oldSamples.end(), got.begin())) << "the opened file plays";
+    EXPECT_EQ(reference(path, 1), newSamples);
+    expectConversion(path, 1);  // twice: converted, then from its own entry
+    expectConversion(path, 1);
+}
+
+// A converter that gives nothing (a disk that hangs under it): the capture is held at most a few
+// seconds once, gets silence meanwhile and says so, and never waits for ever.
+TEST_F(WaveFileCacheTest, ACaptureNeverWaitsForEverOnTheConverter) {
+    const std::string path = mono44("track.wav", 20000, 23);
+    platform::setSoundFileKeyHook([] { std::this_thread::sleep_for(std::chrono::seconds(4)); });
+    testing::internal::CaptureStderr();
+    const auto start = std::chrono::steady_clock::now();
+    const std::vector<std::int16_t> got = capture(path, 1, 20 * kFrames);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    const std::string said = testing::internal::GetCapturedStderr();
+    platform::setSoundFileKeyHook(nullptr);
+    EXPECT_TRUE(std::all_of(got.begin(), got.end(), [](std::int16_t s) { return s == 0; }));
+    EXPECT_NE(said.find("samples late, silence meanwhile"), std::string::npos) << said;
+    EXPECT_LT(waited, std::chrono::seconds(10));
+}
+
+// A source of gigabytes is keyed by pieces spread over it, not read whole before its first
+// sample (the bytes this process read, as the kernel counts them).
+TEST_F(WaveFileCacheTest, ALargeSourceIsKeyedWithoutReadingItWhole) {
+    const fs::path big = dir / "big.wav";
+    putBytes(big, "RIFF");
+    fs::resize_file(big, std::uintmax_t{3} << 30);  // sparse
+    auto bytesRead = [] {
+        std::ifstream io("/proc/self/io");
+        std::string name;
+        std::uintmax_t value = 0;
+        while (io >> name >> value)
+            if (name == "rchar:") return value;
+        return std::uintmax_t{0};
+    };
+    const std::uintmax_t before = bytesRead();
+    const auto key = cache::keyFor(big.string(), kRate, 1);
+    const std::uintmax_t read = bytesRead() - before;
+    ASSERT_TRUE(key);
+    EXPECT_LE(read, cache::kSourcePieces * cache::kSourcePieceBytes + (std::uintmax_t{1} << 20));
+    EXPECT_NE(key->text.find("size=3221225472"), std::string::npos) << key->text;
+}
+
 // Damaged entries of every kind are ignored: the file is converted again and the entry replaced
-// by a good one, which the next open takes.
+// by a good one, which the next open takes. A damaged second block shows only when it is reached:
+// the conversion takes over from there, not one damaged sample delivered.
 TEST_F(WaveFileCacheTest, ACorruptShortOrForeignEntryIsIgnoredAndReplaced) {
-    const std::string path = mono44("track.wav", 12000, 8);
+    const std::string path = mono44("track.wav", 70000, 8);
     expectConversion(path, 1);
     const fs::path entry = entryFor(path, 1);
     const std::string good = bytesOf(entry);
     ASSERT_GT(good.size(), 1000u);
-    const std::size_t header = good.size() - reference(path, 1).size() * 2;
+    const std::size_t frames = reference(path, 1).size();
+    const std::size_t table = 4 * ((frames + cache::kBlockFrames - 1) / cache::kBlockFrames);
+    const std::size_t header = good.size() - frames * 2 - table;
+    ASSERT_EQ(table, 8u) << "two blocks";
 
     auto flipped = [&](std::size_t at) {
         std::string b = good;
@@ -157,7 +224,8 @@ TEST_F(WaveFileCacheTest, ACorruptShortOrForeignEntryIsIgnoredAndReplaced) {
         return b;
     };
     const std::pair<const char*, std::string> damaged[] = {
-        {"a sample changed", flipped(good.size() - 7)},
+        {"a sample of the second block changed", flipped(good.size() - table - 7)},
+        {"a block checksum changed", flipped(good.size() - 1)},
         {"the first sample changed", flipped(header)},
         {"the magic changed", flipped(0)},
         {"the format version changed", flipped(8)},
@@ -215,10 +283,8 @@ TEST_F(WaveFileCacheTest, AnUnwritableFolderOrAFullDiskStillPlays) {
     EXPECT_TRUE(fs::is_regular_file(cacheDir()));
     fs::remove(cacheDir());
 
-    // Files may grow only to a few kilobytes: the entry's writes fail partway.
-    struct sigaction ignore {}, old {};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGXFSZ, &ignore, &old);
+    // Files may grow only to a few kilobytes: the entry's writes fail partway (SIGXFSZ is the
+    // library's own to ignore; nothing here sets it).
     rlimit was{};
     getrlimit(RLIMIT_FSIZE, &was);
     rlimit small = was;
@@ -227,7 +293,6 @@ TEST_F(WaveFileCacheTest, AnUnwritableFolderOrAFullDiskStillPlays) {
     expectConversion(path, 1);
     expectConversion(path, 2);
     setrlimit(RLIMIT_FSIZE, &was);
-    sigaction(SIGXFSZ, &old, nullptr);
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_TRUE(fs::is_directory(cacheDir()));
     EXPECT_TRUE(cached().empty()) << *cached().begin();

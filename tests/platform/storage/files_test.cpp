@@ -274,8 +274,9 @@ TEST_F(FilesTest, AFileOverTheCapIsRefusedWhole) {
 TEST_F(FilesTest, PipesAndDevicesAreNotReadAsFiles) {
     ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
     EXPECT_EQ(errorOf([&] { platform::readTextLines(winPath("fifo")); }), 75);
-    EXPECT_EQ(platform::lastSystemReason(), "is not a regular file");
+    EXPECT_EQ(platform::lastSystemReason(), "is a pipe (FIFO), not a file");
     EXPECT_EQ(errorOf([] { platform::readTextLines("/dev/zero", 1u << 20); }), 75);
+    EXPECT_EQ(platform::lastSystemReason(), "is a device or special file, not a file");
     EXPECT_EQ(errorOf([&] { platform::readTextLines(dir_.string()); }), 75);
     EXPECT_EQ(platform::lastSystemReason(), "is a folder");
 }
@@ -285,10 +286,10 @@ TEST_F(FilesTest, PipesAndDevicesAreNotReadAsFiles) {
 TEST_F(FilesTest, PipesAreNotReplacedNorWrittenAsFiles) {
     ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
     EXPECT_EQ(errorOf([&] { platform::writeTextLines(winPath("fifo"), {"a"}); }), 75);
-    EXPECT_EQ(platform::lastSystemReason(), "is not a regular file");
+    EXPECT_EQ(platform::lastSystemReason(), "is a pipe (FIFO), not a file");
     EXPECT_EQ(errorOf([&] { platform::writeFileBytes(winPath("fifo"), {1}); }), 75);
     EXPECT_EQ(errorOf([&] { platform::appendTextLine(winPath("fifo"), "a"); }), 75);
-    EXPECT_EQ(platform::lastSystemReason(), "is not a regular file");
+    EXPECT_EQ(platform::lastSystemReason(), "is a pipe (FIFO), not a file");
     EXPECT_EQ(errorOf([&] { platform::appendTextLine(dir_.string(), "a"); }), 75);
     EXPECT_EQ(platform::lastSystemReason(), "is a folder");
     EXPECT_TRUE(fs::is_fifo(dir_ / "fifo"));
