@@ -141,14 +141,14 @@ void holdStartMessage(QtMsgType type, const QMessageLogContext& context, const Q
         g_startMessages.push_back({type, context.category ? context.category : "", text});
         return;
     }
-    // Why, in Qt's words where it gave some (its last warning, e.g. "could not connect to display :5").
+    // Why, in Qt's words where it gave some (its first warning, e.g. "could not connect to display :5").
     std::string why;
     const char* display = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if ((!display || !*display) && (!wayland || !*wayland))
         why = "DISPLAY and WAYLAND_DISPLAY are not set";
     else if (!g_startMessages.empty())
-        why = g_startMessages.back().text.simplified().toStdString();
+        why = g_startMessages.front().text.simplified().toStdString();
     else
         why = "Qt cannot use it";
     std::fprintf(stderr, "korvella: needs a display (%s); --help and --list-inputs do not\n", why.c_str());
