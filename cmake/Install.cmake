@@ -16,6 +16,22 @@ target_compile_definitions(korvella PRIVATE KORVELLA_LIB_FROM_BIN="${korvella_li
                                             KORVELLA_DATA_FROM_BIN="${korvella_data_from_bin}")
 
 set(korvella_libraries korvella_platform korvella_forms korvella_gui korvella_player wavorix)
+# Installing and packaging take what the build made instead of building everything first (the
+# tests and benchmarks included); scripts/run.sh builds what is installed. Built or not, it is
+# said before anything is copied.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+set(korvella_installed_files $<TARGET_FILE:korvella>)
+foreach(lib ${korvella_libraries})
+  list(APPEND korvella_installed_files $<TARGET_FILE:${lib}>)
+endforeach()
+list(APPEND korvella_installed_files ${CMAKE_BINARY_DIR}/bin/assets/Demo.bpl)
+install(CODE "
+  set(korvella_installed_files \"${korvella_installed_files}\")
+  foreach(f IN LISTS korvella_installed_files)
+    if(NOT EXISTS \"\${f}\")
+      message(FATAL_ERROR \"\${f} has not been built: build the program first (scripts/build.sh default korvella)\")
+    endif()
+  endforeach()")
 set_target_properties(korvella PROPERTIES INSTALL_RPATH "$ORIGIN/${korvella_lib_from_bin}")
 set_target_properties(${korvella_libraries} PROPERTIES INSTALL_RPATH "$ORIGIN")
 install(TARGETS korvella RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the program, the tests and the .deb need (as root or
 # through sudo).
+#   scripts/install-deps.sh            everything (scripts/test.sh)
+#   scripts/install-deps.sh --program  what the program needs; Wine and the cross compiler for its
+#                                      DMXControl bridge (about 1 GB) only where Wine is already
+#                                      installed, as it is where DMXControl runs (scripts/run.sh)
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
@@ -9,10 +13,23 @@ packages=(
   portaudio19-dev libsndfile1-dev libsamplerate0-dev libfftw3-dev
   zlib1g-dev libgif-dev libpng-dev libjpeg-dev
   xvfb xauth ccache
-  g++-mingw-w64-x86-64 wine64
   dpkg-dev file
-  clang-14 libclang-rt-14-dev
 )
+wine_packages=(g++-mingw-w64-x86-64 wine64)
+# The fuzz targets of .ci/run are built with clang.
+fuzz_packages=(clang-14 libclang-rt-14-dev)
+if [ "${1:-}" = "--program" ]; then
+  if command -v wine64 >/dev/null || command -v wine >/dev/null || [ -x /usr/lib/wine/wine64 ]; then
+    packages+=("${wine_packages[@]}")
+  else
+    echo "install-deps.sh: no Wine here, so not the DMXControl bridge's Wine and cross compiler (scripts/test.sh installs them)" >&2
+  fi
+elif [ $# -gt 0 ]; then
+  echo "usage: scripts/install-deps.sh [--program]" >&2
+  exit 2
+else
+  packages+=("${wine_packages[@]}" "${fuzz_packages[@]}")
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -6,12 +6,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 say() { echo "run.sh: $*" >&2; }
 
-say "checking the Debian packages (scripts/install-deps.sh)"
-scripts/install-deps.sh
-say "building the program, its libraries and the delivered data (the tests are built by scripts/test.sh)"
+say "checking the Debian packages (scripts/install-deps.sh --program)"
+scripts/install-deps.sh --program
+say "building the program, its libraries, korvella-sim, wavorix-register and the delivered data (the tests are built by scripts/test.sh)"
 started=$SECONDS
-dir=$(scripts/build.sh default korvella korvella_assets wavorix)
-say "built in $((SECONDS - started)) s: $dir/bin/korvella"
+dir=$(scripts/build.sh default korvella korvella_assets wavorix korvella-sim wavorix-register)
+say "built in $((SECONDS - started)) s: $dir/bin/korvella, $dir/bin/korvella-sim, $dir/bin/wavorix-register"
 
 demo="$PWD/$dir/bin/assets/Demo.flac"
 if [ -z "${KORVELLA_INPUT_FILE:-}" ] && [ "${1:-}" != "--help" ] && [ "${1:-}" != "--list-inputs" ]; then

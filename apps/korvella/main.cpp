@@ -11,8 +11,9 @@
 // machine's first capture device. --start presses "Start" once the window is up; --effect then
 // shows a movie or picture on the projector (as a double-click on it in the live desk does) and
 // --maximise-projector presses "Beamer Maximieren"; --quit-after closes the main window after that
-// many seconds (with --screenshot saving the screen first).
+// many seconds (with --screenshot saving the screen first; --screenshot needs --quit-after).
 // --list-inputs prints the input devices with their numbers and ends; it and --help need no display.
+// Anything else needs one: without, one line says so and the exit status is 1.
 //
 // DMXControl running under Wine is reached through korvella-relay.exe beside this program, run by
 // wine64 in WINEPREFIX (KORVELLA_WINE=0: not started).
@@ -20,11 +21,13 @@
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
+#include <QtGlobal>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "forms/application.h"
 #include "forms/errors.h"
@@ -72,7 +75,9 @@ void printUsage(std::FILE* to, const char* me) {
                  me, me);
 }
 
-int usage(const char* me) {
+// A bad command line: what is wrong with it, then the usage.
+int usage(const char* me, const std::string& why) {
+    std::fprintf(stderr, "korvella: %s\n", why.c_str());
     printUsage(stderr, me);
     return 2;
 }
@@ -86,7 +91,7 @@ int help(const char* me) {
                 "  --effect FILE       then show FILE (a movie or picture) on the projector\n"
                 "  --maximise-projector  then press \"Beamer Maximieren\"\n"
                 "  --quit-after S      close the main window after S seconds\n"
-                "  --screenshot FILE   save the screen (PNG) just before --quit-after closes the window\n"
+                "  --screenshot FILE   with --quit-after: save the screen (PNG) just before the window closes\n"
                 "  --list-inputs       print the input devices; \"Start\" opens device 0\n"
                 "  --help              print this text\n"
                 "\n"
@@ -94,6 +99,9 @@ int help(const char* me) {
                 "  KORVELLA_INPUT_FILE=FILE   play a sound file as input device 0 (WAV, FLAC, Ogg ...)\n"
                 "  KORVELLA_INPUT_LOOP=1      play that file again at its end\n"
                 "  KORVELLA_HOME=DIR          the program folder (default ~/.local/share/korvella)\n"
+                "  KORVELLA_NO_SYSTEM_AUDIO=1 leave out the machine's own capture devices\n"
+                "  KORVELLA_WINE=0            do not start the DMXControl bridge under Wine\n"
+                "  WINEPREFIX=DIR             the Wine prefix DMXControl runs in (default ~/.wine)\n"
                 "  KORVELLA_CPU_METER=S       with --quit-after: print where the CPU time went from S seconds after\n"
                 "                             the start until the window closes\n");
     return 0;
@@ -103,12 +111,49 @@ int help(const char* me) {
 int listInputs() {
     const platform::UINT n = platform::waveInGetNumDevs();
     if (n == 0) std::printf("no input device (set KORVELLA_INPUT_FILE to play a sound file)\n");
+    // The file's device is listed whether or not the file is there; "Start" then cannot open it.
+    const char* file = std::getenv("KORVELLA_INPUT_FILE");
+    const bool fileMissing = file && *file && !platform::fileExists(file);
     for (platform::UINT i = 0; i < n; ++i) {
+        if (i == 0 && fileMissing) {
+            std::printf("0 (used by Start) missing: KORVELLA_INPUT_FILE names no file: %s\n", file);
+            continue;
+        }
         platform::WAVEINCAPSA caps{};
         if (platform::waveInGetDevCapsA(i, &caps, sizeof caps) == 0)
             std::printf("%u%s %s\n", i, i == 0 ? " (used by Start)" : "", caps.szPname);
     }
     return 0;
+}
+
+// While Qt starts: its messages are held back, and the fatal one it gives when no display can be
+// reached (no platform plugin could start) becomes one line of our own instead of an abort.
+struct HeldMessage {
+    QtMsgType type;
+    std::string category;
+    QString text;
+};
+std::vector<HeldMessage> g_startMessages;
+QtMessageHandler g_qtHandler = nullptr;
+
+void holdStartMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type != QtFatalMsg) {
+        g_startMessages.push_back({type, context.category ? context.category : "", text});
+        return;
+    }
+    // Why, in Qt's words where it gave some (its first warning, e.g. "could not connect to display :5").
+    std::string why;
+    const char* display = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((!display || !*display) && (!wayland || !*wayland))
+        why = "DISPLAY and WAYLAND_DISPLAY are not set";
+    else if (!g_startMessages.empty())
+        why = g_startMessages.front().text.simplified().toStdString();
+    else
+        why = "Qt cannot use it";
+    std::fprintf(stderr, "korvella: needs a display (%s); --help and --list-inputs do not\n", why.c_str());
+    std::fflush(stderr);
+    std::_Exit(1);
 }
 
 }  // namespace
@@ -121,31 +166,46 @@ int main(int argc, char** argv) {
     std::string screenshot;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
+        const bool valueFollows = i + 1 < argc;
         if (a == "--help" || a == "-h") {
             return help(argv[0]);
-        } else if (a == "--list-inputs" && argc == 2) {
+        } else if (a == "--list-inputs") {
+            if (argc != 2) return usage(argv[0], "--list-inputs takes no other argument");
             return listInputs();
         } else if (a == "--start") {
             start = true;
-        } else if (a == "--effect" && i + 1 < argc) {
+        } else if (a == "--effect") {
+            if (!valueFollows) return usage(argv[0], "--effect needs a FILE");
             effect = argv[++i];
         } else if (a == "--maximise-projector") {
             maximise = true;
-        } else if (a == "--quit-after" && i + 1 < argc) {
+        } else if (a == "--quit-after") {
+            if (!valueFollows) return usage(argv[0], "--quit-after needs a number of SECONDS");
             char* end = nullptr;
             quitAfter = std::strtod(argv[++i], &end);
-            if (!end || *end || quitAfter <= 0) return usage(argv[0]);
-        } else if (a == "--screenshot" && i + 1 < argc) {
+            // Up to a day: the interval is counted in milliseconds.
+            if (!end || *end || !(quitAfter > 0) || quitAfter > 86400)
+                return usage(argv[0], std::string("--quit-after takes seconds above 0 and up to 86400, not \"") + argv[i] + "\"");
+        } else if (a == "--screenshot") {
+            if (!valueFollows) return usage(argv[0], "--screenshot needs a FILE");
             screenshot = argv[++i];
         } else {
-            return usage(argv[0]);
+            return usage(argv[0], "unknown argument \"" + a + "\"");
         }
     }
+    // The screen is saved as --quit-after closes the window; without it there is no moment to.
+    if (!screenshot.empty() && quitAfter <= 0) return usage(argv[0], "--screenshot needs --quit-after");
     // The loop hands Qt its events at every millisecond. Qt's own event dispatcher does that for
     // about two thirds of what GLib's main loop costs, and nothing here needs GLib's loop (the
     // file boxes are Qt's own). Set in the environment, the operator's choice stands.
     ::setenv("QT_NO_GLIB", "1", 0);
+    g_qtHandler = qInstallMessageHandler(holdStartMessage);
     QApplication app(argc, argv);
+    qInstallMessageHandler(g_qtHandler);
+    // Started after all: what Qt said on the way goes out as it would have.
+    for (const HeldMessage& m : g_startMessages)
+        qt_message_output(m.type, QMessageLogContext(nullptr, 0, nullptr, m.category.c_str()), m.text);
+    g_startMessages.clear();
     if (!gui::useGermanQtTexts())
         std::fprintf(stderr, "korvella: Qt's German texts are not installed (Debian package qt6-translations-l10n); "
                              "its dialogs stay in English\n");

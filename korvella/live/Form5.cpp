@@ -310,15 +310,21 @@ void Form5Window::Command18_Click() {
 // ---- Quick-load slots, effect list, effect advance ----
 
 void Form5Window::storeChosenEffect(forms::TextBox& pathBox) {
-    // Relative to the program folder, so the slot survives a move of the whole program.
-    pathBox.setText(vb::Replace(Dir1.Path(), platform::appPath(), "") + "\\" + File1.FileName());
+    // Relative to the program folder, so the slot survives a move of the whole program; a folder
+    // outside it (the folder list goes above it) keeps its whole path.
+    const std::string app = platform::appPath(), folder = Dir1.Path();
+    const bool inside = folder.compare(0, app.size(), app) == 0 &&
+                        (folder.size() == app.size() || folder[app.size()] == '/' || folder[app.size()] == '\\');
+    pathBox.setText((inside ? vb::Replace(folder, app, "") : folder) + "\\" + File1.FileName());
     pathBox.setSelStart(vb::Len(pathBox.Text()));
 }
 
 void Form5Window::loadSlot(forms::TextBox& pathBox, forms::TextBox& layerBox) {
     std::int32_t layer = 0;
     if (!tryStmt([&] { layer = vb::CLng(layerBox.Text()); })) return;
-    Form1->ShockwaveFlash1.LoadMovie(layer, platform::appPath() + pathBox.Text());
+    // A whole path is loaded as it is, as the playlist loads one.
+    const std::string path = pathBox.Text();
+    Form1->ShockwaveFlash1.LoadMovie(layer, platform::isAbsolutePath(path) ? path : platform::appPath() + path);
 }
 
 void Form5Window::emptySlot(forms::TextBox& layerBox) {

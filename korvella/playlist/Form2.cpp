@@ -534,11 +534,9 @@ void Form2Window::Command5_Click() {
 }
 
 void Form2Window::Command6_Click() {
+    // Only a file that was read replaces the playlist: a cancel, or a file that cannot be read,
+    // leaves the show as it was, where the player stands included.
     const std::string name = platform::dialogs().fileOpen(kPlaylistFilter, "", "").value_or("");
-    Text3 = "0";
-    Text4 = "0";
-    List2.Clear();
-    List1.Clear();
     if (name.empty()) return;
     std::vector<std::string> lines;
     std::string folder;
@@ -549,7 +547,12 @@ void Form2Window::Command6_Click() {
         reportFileError("Die Playlist konnte nicht geladen werden:", name, e);
         return;
     }
-    for (const auto& [text, value] : playlist::playlistRows(lines, folder)) {
+    const std::vector<playlist::PlaylistRow> rows = playlist::playlistRows(lines, folder);
+    Text3 = "0";
+    Text4 = "0";
+    List2.Clear();
+    List1.Clear();
+    for (const auto& [text, value] : rows) {
         List1.AddItem(text);
         List2.AddItem(value);
     }

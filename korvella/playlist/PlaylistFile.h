@@ -11,8 +11,6 @@ namespace korvella::playlist {
 // (text, value) of one row, as List1 and List2 hold them.
 using PlaylistRow = std::pair<std::string, std::string>;
 
-// A stored value that is already absolute (a path outside the program folder) stays as it is.
-bool isAbsolute(const std::string& value);
 bool isDigits(const std::string& text);
 // Whether a stored value can begin at rest: a path relative to the program folder ("\..."), an
 // absolute one, or the end of the line.

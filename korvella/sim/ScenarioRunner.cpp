@@ -160,9 +160,11 @@ std::string performRow(const Action& a, forms::Control* c) {
     double v = 0;
     if (!parseNumber(a.value, v) || v != std::floor(v)) return "\"" + a.value + "\" is not a row number";
     const int lowest = c->kind() == Kind::DirListBox ? -static_cast<forms::DirListBox*>(c)->ancestorCount() : 0;
-    if (v < lowest || v >= l->ListCount())
+    if (v < lowest || v >= l->ListCount()) {
+        if (lowest == 0 && l->ListCount() == 0) return "no row " + a.value + " in " + a.control + " (the list is empty)";
         return "no row " + a.value + " in " + a.control + " (rows " + std::to_string(lowest) + " to " +
                std::to_string(l->ListCount() - 1) + ")";
+    }
     if (!c->Enabled()) return a.control + " is disabled";
     const int row = static_cast<int>(v);
     if (a.kind == Action::Kind::ClickRow) l->userClickRow(row);
@@ -179,7 +181,9 @@ std::string perform(const Action& a, platform::ScriptedKeyboard& keyboard) {
     forms::FormSlotBase* slot = findForm(a.form);
     if (!slot) return "no window " + a.form;
     if (a.kind == Action::Kind::Close) {
-        if (!slot->isLoaded() || !slot->form().Visible()) return a.form + " is not open";
+        if (!slot->isLoaded()) return a.form + " is not open";
+        // Loaded but hidden: the operator has no close box to click.
+        if (!slot->form().Visible()) return a.form + " is hidden (its close box is not on the screen)";
         slot->form().unloadWithHooks(0);
         return {};
     }
@@ -281,6 +285,19 @@ std::optional<Options> parseArguments(const std::vector<std::string>& args, std:
         error = what + " needs " + (n == 1 ? "a value" : std::to_string(n) + " values");
         return false;
     };
+    // What an action's last value is, for the message when it is missing.
+    auto valueName = [](Action::Kind k) -> std::string {
+        switch (k) {
+        case Action::Kind::Set: return "a VALUE";
+        case Action::Kind::Text: return "a TEXT";
+        case Action::Kind::ClickRow:
+        case Action::Kind::DblClickRow:
+        case Action::Kind::RightClickRow: return "a ROW";
+        case Action::Kind::Pick: return "an ITEM";
+        case Action::Kind::Key: return "the time it is held in ms (key F1..F12 HOLD_MS)";
+        default: return "a value";
+        }
+    };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--input") {
@@ -310,7 +327,10 @@ std::optional<Options> parseArguments(const std::vector<std::string>& args, std:
             }
             o.dmxcButtons = static_cast<int>(n);
         } else if (a == "--at") {
-            if (!need(i, 3, a)) return std::nullopt;
+            if (i + 3 >= args.size()) {
+                error = "--at needs MS ACTION (" + std::to_string(args.size() - 1 - i) + " of its 3 values given)";
+                return std::nullopt;
+            }
             Action act;
             if (!parseNumber(args[i + 1], act.ms) || act.ms < 0 || act.ms > kMaxRunMs) {
                 error = "--at takes a time in ms from 0 to " + std::to_string(static_cast<long>(kMaxRunMs)) + ", not \"" +
@@ -339,7 +359,10 @@ std::optional<Options> parseArguments(const std::vector<std::string>& args, std:
                 }
                 act.kind = found->second;
                 valued = true;
-                if (!need(i, 4, "--at MS " + verb)) return std::nullopt;
+                if (i + 4 >= args.size()) {
+                    error = "--at " + args[i + 1] + " " + verb + " " + target + " needs " + valueName(act.kind);
+                    return std::nullopt;
+                }
                 act.value = args[i + 4];
             }
             if (act.kind == Action::Kind::Key) {
@@ -378,6 +401,21 @@ std::optional<Options> parseArguments(const std::vector<std::string>& args, std:
     if (o.input.empty()) {
         error = "--input FILE is required";
         return std::nullopt;
+    }
+    // "close frmBeats" ends the program: nothing after it can run (at the same time, what is
+    // given after it runs after it).
+    std::size_t end = o.actions.size();
+    for (std::size_t k = 0; k < o.actions.size(); ++k)
+        if (o.actions[k].kind == Action::Kind::Close && o.actions[k].form == "frmBeats" &&
+            (end == o.actions.size() || o.actions[k].ms < o.actions[end].ms))
+            end = k;
+    for (std::size_t k = 0; end < o.actions.size() && k < o.actions.size(); ++k) {
+        const Action &a = o.actions[k], &e = o.actions[end];
+        if (a.ms > e.ms || (a.ms == e.ms && k > end)) {
+            error = "--at " + vb::CStr(a.ms) + " " + a.describe() + " is after the end of the program (--at " +
+                    vb::CStr(e.ms) + " " + e.describe() + ")";
+            return std::nullopt;
+        }
     }
     for (const Action& a : o.actions)
         if (o.seconds && a.ms > *o.seconds * 1000) {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -262,6 +263,12 @@ std::vector<std::string> listFolder(std::string_view folder, Keep keep) {
 }
 
 } // namespace
+
+bool isAbsolutePath(std::string_view path) {
+    if (!path.empty() && path[0] == '/') return true;
+    return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+           (path[2] == '\\' || path[2] == '/');
+}
 
 std::string appPath() {
     std::string home;

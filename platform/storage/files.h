@@ -21,6 +21,9 @@ std::string appPath();
 // The path as the disk knows it: every "\" becomes "/".
 std::string diskPath(std::string_view path);
 
+// A path that names its place without the program folder: "/..." or a drive ("C:\...", "C:/...").
+bool isAbsolutePath(std::string_view path);
+
 bool fileExists(std::string_view path);   // a file (not a folder) is there
 bool dirExists(std::string_view path);
 

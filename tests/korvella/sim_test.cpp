@@ -75,12 +75,12 @@ TEST(SimArguments, WhatCannotBeUsedIsSaidClearly) {
     expectError({"--input"}, "--input needs a value");
     expectError({"--input", "a.wav", "--seconds", "-2"}, "positive number");
     expectError({"--input", "a.wav", "--seconds", "ten"}, "positive number");
-    expectError({"--input", "a.wav", "--at", "100", "click"}, "--at needs 3 values");
+    expectError({"--input", "a.wav", "--at", "100", "click"}, "--at needs MS ACTION (2 of its 3 values given)");
     expectError({"--input", "a.wav", "--at", "x", "click", "frmBeats.cmdStart"}, "time in ms");
     expectError({"--input", "a.wav", "--at", "0", "press", "frmBeats.cmdStart"}, "unknown action");
     expectError({"--input", "a.wav", "--at", "0", "click", "cmdStart"}, "not FORM.CONTROL");
     expectError({"--input", "a.wav", "--at", "0", "click", "Form9.X"}, "no window \"Form9\"");
-    expectError({"--input", "a.wav", "--at", "0", "set", "frmBeats.VScroll4"}, "needs 4 values");
+    expectError({"--input", "a.wav", "--at", "0", "set", "frmBeats.VScroll4"}, "--at 0 set frmBeats.VScroll4 needs a VALUE");
     expectError({"--input", "a.wav", "--verbose"}, "unknown argument");
     // Times past any run: refused, never wrapped round to 0 ms.
     expectError({"--input", "a.wav", "--at", "1e13", "click", "frmBeats.cmdStart"}, "from 0 to 86400000");
@@ -90,7 +90,14 @@ TEST(SimArguments, WhatCannotBeUsedIsSaidClearly) {
                 "--at 5000 click frmBeats.cmdStart is after the end of the run (--seconds 2)");
     expectError({"--input", "a.wav", "--at", "0", "key", "F13", "100"}, "not a key (F1 to F12)");
     expectError({"--input", "a.wav", "--at", "0", "key", "F3", "lang"}, "time it is held");
-    expectError({"--input", "a.wav", "--at", "0", "clickrow", "Form2.List1"}, "needs 4 values");
+    expectError({"--input", "a.wav", "--at", "0", "clickrow", "Form2.List1"}, "--at 0 clickrow Form2.List1 needs a ROW");
+    expectError({"--input", "a.wav", "--at", "0", "key", "F1"},
+                "--at 0 key F1 needs the time it is held in ms (key F1..F12 HOLD_MS)");
+    // Nothing runs after the main window's close box: what comes later is refused, whatever its place.
+    expectError({"--input", "a.wav", "--at", "900", "click", "Form2.Command3", "--at", "500", "close", "frmBeats"},
+                "--at 900 click Form2.Command3 is after the end of the program (--at 500 close frmBeats)");
+    expectError({"--input", "a.wav", "--at", "500", "close", "frmBeats", "--at", "500", "close", "Form5"},
+                "--at 500 close Form5 is after the end of the program (--at 500 close frmBeats)");
     expectError({"--input", "a.wav", "--at", "0", "close", "Form9"}, "no window \"Form9\"");
 
     auto o = sim::parseArguments({"--input", "a.wav", "--seconds", "2.5", "--at", "0", "click", "frmBeats.cmdStart", "--at",
@@ -223,7 +230,9 @@ TEST_F(SimTest, TheOperatorsListClicksPicksKeysAndCloseBox) {
                         // slot 1's hot key F3, held for 20 ms
                         "--at", "1300", "pick", "Form5.Combo1", "F3", "--at", "1400", "key", "F3", "20",
                         "--at", "1500", "pick", "Form5.Combo1", "F99", "--at", "1600", "clickrow", "Form4.List2", "7",
-                        "--at", "1700", "close", "Form2", "--at", "2000", "close", "frmBeats"},
+                        // hidden windows (the desk loaded by the pick) and one never loaded
+                        "--at", "1700", "close", "Form2", "--at", "1750", "close", "Form5", "--at", "1800", "close",
+                        "frmCustom", "--at", "2000", "close", "frmBeats"},
                        out, err);
     EXPECT_EQ(rc, 3) << err;
     std::vector<std::string> fired, errors, loads, ends;
@@ -237,15 +246,43 @@ TEST_F(SimTest, TheOperatorsListClicksPicksKeysAndCloseBox) {
     // The stand-in counts its buttons from 1 and reports a press at the button's release (70 ms).
     EXPECT_EQ(fired, (std::vector<std::string>{"670 fired 2", "770 fired 2", "960 fired 3"}))
         << "the same name clicked again fires again; a double click fires once";
-    EXPECT_EQ(errors, (std::vector<std::string>{"1250 clickrow Form2.List1 0: no row 0 in List1 (rows 0 to -1)",
+    EXPECT_EQ(errors, (std::vector<std::string>{"1250 clickrow Form2.List1 0: no row 0 in List1 (the list is empty)",
                                                 "1500 pick Form5.Combo1 F99: no item \"F99\" in Combo1",
                                                 "1600 clickrow Form4.List2 7: no row 7 in List2 (rows 0 to 2)",
-                                                "1700 close Form2: Form2 is not open"}));
+                                                "1700 close Form2: Form2 is hidden (its close box is not on the screen)",
+                                                "1750 close Form5: Form5 is hidden (its close box is not on the screen)",
+                                                "1800 close frmCustom: frmCustom is not open"}));
     // The hot key loads slot 1 at every look of its 5 ms timer while it is held.
     ASSERT_FALSE(loads.empty()) << out;
     EXPECT_EQ(loads.front(), "1400");
     EXPECT_LE(std::stoi(loads.back()), 1420);
     EXPECT_EQ(ends, (std::vector<std::string>{"2500"})) << "closing the main window shuts the program down (its wait: 500 ms)";
+}
+
+// "Lade Playlist" answered with "Abbrechen" (the runner cancels every file box): the show built
+// before it is still there and plays.
+TEST_F(SimTest, ACancelledPlaylistLoadKeepsTheShow) {
+    TrackSpec spec;
+    spec.seconds = 2;
+    const std::string file = writeTrack(makeTrack(spec), "cancel.wav");
+    std::string out, err;
+    const int rc = run({"--input", file, "--seconds", "1.5", "--at", "0", "dblclickrow", "Form2.File1", "0", "--at", "10",
+                        "click", "Form2.Command6", "--at", "20", "clickrow", "Form2.List1", "0", "--at", "30", "click",
+                        "frmBeats.cmdStart"},
+                       out, err);
+    EXPECT_EQ(rc, 0) << out;
+    std::vector<Line> effects;
+    for (const auto& l : parse(out)) {
+        EXPECT_NE(l.kind, "error") << l.details;
+        if (l.kind == "player" && l.details.rfind("LoadMovie 0 ", 0) == 0) effects.push_back(l);
+    }
+    // The one entry plays once "Start" has waited its 900 ms (and again on every tick: it is the
+    // whole playlist).
+    ASSERT_FALSE(effects.empty()) << out;
+    EXPECT_EQ(effects.front().ms, 931);
+    const std::string& first = effects.front().details;
+    EXPECT_EQ(first.rfind("LoadMovie 0 " + platform::appPath() + "\\Effekts\\", 0), 0u) << first;
+    EXPECT_EQ(first.substr(first.size() - 4), ".swf") << first;
 }
 
 TEST_F(SimTest, PressesOnAnotherProgramsButtonsAreSendLines) {

@@ -146,6 +146,24 @@ TEST_F(ListsTest, TheFolderListsGoDownAndBackUpToEffekts) {
     EXPECT_EQ(d.Dir1.Path(), app() + "\\Effekts");
 }
 
+// The desk's folder list goes above the program folder: a slot filled there keeps the whole path
+// and "Laden" loads that file.
+TEST_F(ListsTest, ASlotFilledAboveTheProgramFolderLoadsItsFile) {
+    const fs::path above = fs::path(app()).parent_path();
+    std::ofstream(above / "oben.swf") << "x";
+    Form5.Show();
+    auto& d = Form5();
+    doubleClickRow(d.Dir1, d.Dir1.ancestorCount() - 3);  // Effekts, the program folder, then above it
+    ASSERT_EQ(d.Dir1.Path(), above.string());
+    clickRow(d.File1, 0);
+    ASSERT_EQ(d.File1.FileName(), "oben.swf");
+    click(d.Command10);  // slot 1: "Effekt hier ablegen"
+    EXPECT_EQ(d.Text2.Text(), above.string() + "\\oben.swf");
+    click(d.Command14);  // "Laden"
+    EXPECT_EQ(korvella::Form1->ShockwaveFlash1.Movie(), above.string() + "\\oben.swf");
+    fs::remove(above / "oben.swf");
+}
+
 TEST_F(ListsTest, ALargePlaylistLoadsAndShowsAllItsRows) {
     const std::string name = app() + "/gross.bpl";
     {
