@@ -99,15 +99,22 @@ int help(const char* me) {
     return 0;
 }
 
-// "Start" opens device 0.
+// "Start" opens device 0; how another is chosen.
 int listInputs() {
     const platform::UINT n = platform::waveInGetNumDevs();
     if (n == 0) std::printf("no input device (set KORVELLA_INPUT_FILE to play a sound file)\n");
     for (platform::UINT i = 0; i < n; ++i) {
         platform::WAVEINCAPSA caps{};
         if (platform::waveInGetDevCapsA(i, &caps, sizeof caps) == 0)
-            std::printf("%u%s %s\n", i, i == 0 ? " (used by Start)" : "", caps.szPname);
+            std::printf("%u%s %s%s\n", i, i == 0 ? " (used by Start)" : "", caps.szPname,
+                        platform::waveInIsSystemDefault(i) ? " (the system's default input)" : "");
     }
+    if (n > 0 && platform::waveInIsSystemDefault(0))
+        std::printf("\n\"Start\" uses the system's default input. To listen to another card, choose it as the input in\n"
+                    "the desktop's sound settings, or `pactl set-default-source SOURCE` (`pactl list short sources`\n"
+                    "lists them), or for one run: PULSE_SOURCE=SOURCE korvella\n");
+    else if (n > 0 && std::getenv("KORVELLA_INPUT_FILE") && *std::getenv("KORVELLA_INPUT_FILE"))
+        std::printf("\n\"Start\" plays the sound file of KORVELLA_INPUT_FILE; unset it to listen to the system's default input.\n");
     return 0;
 }
 
