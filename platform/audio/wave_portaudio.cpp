@@ -298,8 +298,10 @@ std::int64_t steadyNs() {
 // as soon as it can be; the sink is told both.
 class PaInStream final : public WaveInStream, PaStreamParts {
 public:
-    // A stream that delivered nothing for this long is dead.
+    // A stream that delivered nothing for this long is dead; a sound server may take a second
+    // or two before the first delivery of a new stream.
     static constexpr std::int64_t kSilentNs = 600'000'000;
+    static constexpr std::int64_t kFirstDeliveryNs = 5'000'000'000;
     static constexpr auto kWatchPeriod = std::chrono::milliseconds(100);
     static constexpr std::int64_t kRetryNs = 500'000'000;
     // PortAudio is restarted (the devices read afresh) at most this often while retrying.
@@ -339,6 +341,7 @@ public:
     MMRESULT start() override {
         std::lock_guard lock(paMutex());
         lastDelivery_ = steadyNs();
+        delivered_ = false;
         running_ = true;
         if (!stream_) return MMSYSERR_NOERROR;  // lost: the watch reopens it
         const PaError e = Pa_StartStream(stream_);
@@ -369,6 +372,7 @@ private:
 
     void capture(const float* in, unsigned long frames) {
         lastDelivery_ = steadyNs();
+        delivered_ = true;
         if (!started_) {
             started_ = true;
             device_.reportInputStart(clock_ ? clock_->nowNs() : 0);
@@ -409,7 +413,7 @@ private:
         const PaError active = Pa_IsStreamActive(stream_);
         if (active < 0) return std::string("the stream failed (") + Pa_GetErrorText(active) + ")";
         if (active == 0) return "the sound server or the driver ended the stream";
-        if (now - lastDelivery_ >= kSilentNs)
+        if (now - lastDelivery_ >= (delivered_ ? kSilentNs : kFirstDeliveryNs))
             return "no sound arrived for " + std::to_string((now - lastDelivery_) / 1'000'000) +
                    " ms (the sound server stopped, or the card was removed)";
         return {};
@@ -430,6 +434,7 @@ private:
         p.channelCount = params_.channelCount;
         if (openLocked(&p, nullptr, deviceRate_, framesPerPeriod(), &callback, this) != paNoError) return false;
         lastDelivery_ = steadyNs();
+        delivered_ = false;
         if (running_ && Pa_StartStream(stream_) != paNoError) {
             Pa_CloseStream(stream_);
             stream_ = nullptr;
@@ -450,6 +455,7 @@ private:
     double deviceRate_ = 0;
     std::unique_ptr<CaptureConverter> converter_;
     std::atomic<std::int64_t> lastDelivery_{0};
+    std::atomic<bool> delivered_{false};  // since the last start
     bool running_ = false;  // under the paMutex
     bool lost_ = false;     // the watch's own
     std::mutex watchMutex_;
