@@ -11,6 +11,7 @@ packages=(
   xvfb xauth ccache
   g++-mingw-w64-x86-64 wine64
   dpkg-dev file
+  pulseaudio pulseaudio-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -272,6 +272,8 @@ TEST_F(LiveInput, TheDefaultDeviceCountsTheKicksOfATrackLikeTheSimulator) {
     ASSERT_TRUE(platform::writeSoundFile(file.string(), track.samples, 1, track.rate, &error)) << error;
     const int sim = simBeats(file, tempPath("sim.txt"));
     ASSERT_GE(sim, 0) << readFile(tempPath("sim.txt"));
+    const std::string simText = readFile(tempPath("sim.txt"));
+    std::printf("korvella-sim: %s", simText.substr(simText.rfind("end ")).c_str());
 
     ASSERT_TRUE(startServer());
     korvella::frmBeats.Show();
