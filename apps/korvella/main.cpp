@@ -8,7 +8,7 @@
 // program through its shutdown steps.
 //
 // The input is device 0: the sound file named in KORVELLA_INPUT_FILE when set, otherwise the
-// machine's first capture device. --start presses "Start" once the window is up; --effect then
+// system's default capture device. --start presses "Start" once the window is up; --effect then
 // shows a movie or picture on the projector (as a double-click on it in the live desk does) and
 // --maximise-projector presses "Beamer Maximieren"; --quit-after closes the main window after that
 // many seconds (with --screenshot saving the screen first).

@@ -304,8 +304,10 @@ public:
     static constexpr std::int64_t kFirstDeliveryNs = 5'000'000'000;
     static constexpr auto kWatchPeriod = std::chrono::milliseconds(100);
     static constexpr std::int64_t kRetryNs = 500'000'000;
-    // PortAudio is restarted (the devices read afresh) at most this often while retrying.
-    static constexpr std::int64_t kRescanNs = 2'000'000'000;
+    // A sound server that restarts is back under the same device; only while the device stays
+    // away is PortAudio restarted (the devices read afresh, for a card that comes back under
+    // another number), at most this often.
+    static constexpr std::int64_t kRescanNs = 5'000'000'000;
 
     PaInStream(PaDevice<WaveInDevice>& device, WaveInSink& sink, const WAVEFORMATEX& format, int deviceChannels)
         : device_(device), sink_(sink), format_(format), deviceChannels_(deviceChannels), clock_(loopClock()) {}
@@ -393,7 +395,7 @@ private:
                     lost_ = true;
                     closeStream();
                     sink_.lost(device_.name() + ": " + why);
-                    lastTry = now;
+                    lastTry = lastRescan = now;
                 }
             } else if (now - lastTry >= kRetryNs) {
                 lastTry = now;
