@@ -201,6 +201,9 @@ TEST_F(LiveInput, ListInputsNamesTheSystemsDefaultInputAsDeviceZero) {
 }
 
 TEST_F(LiveInput, AProgramStartedBeforeTheServerFindsTheDeviceOnTheNextStart) {
+    // A card of the machine's own would be found without any server.
+    if (const std::string cards = readFile("/proc/asound/cards"); cards.find(" [") != std::string::npos)
+        GTEST_SKIP() << "this machine has a sound card of its own: " << cards;
     korvella::frmBeats.Show();
     pressStart();
     ASSERT_EQ(boxes().size(), 1u);
