@@ -141,8 +141,8 @@ int main(int argc, char** argv) {
     const std::filesystem::path dir = tmpl;
     korvella_test::TrackSpec spec;
     spec.seconds = 30;  // played again at its end
-    // At the rate the program asks of the card (frmBeats sets 50,000), as a sound card delivers it:
-    // a file at another rate would add its rate conversion, which live input never has.
+    // At the rate the program asks of the card (frmBeats sets 50,000), as the sound server delivers
+    // it: live, the server converts the card's 48 kHz itself, in its own process.
     spec.rate = 50000;
     const auto t = korvella_test::makeTrack(spec);
     const std::string track = (dir / "track.wav").string();

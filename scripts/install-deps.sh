@@ -14,6 +14,7 @@ packages=(
   zlib1g-dev libgif-dev libpng-dev libjpeg-dev
   xvfb xauth ccache
   dpkg-dev file
+  pulseaudio pulseaudio-utils
 )
 wine_packages=(g++-mingw-w64-x86-64 wine64)
 # The fuzz targets of .ci/run are built with clang.

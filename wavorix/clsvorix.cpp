@@ -199,6 +199,8 @@ void clsVorix::prepareHeaders() {
 Variant clsVorix::InitX(HWND msgWindow, HWND waveWindow, HWND timerWindow, std::int32_t typ) {
     EngineState& st = engine();
     return withTrail("Function InitX in clsVorix", [&]() -> Variant {
+        // A device that was lost (its sound server went away) is opened afresh, not kept.
+        if (st.stateFlags != 0 && st.deviceKind == 1 && st.deviceHandle != 0 && waveInDeviceLost(st.deviceHandle)) Reset();
         if (st.stateFlags != 0) return Variant(static_cast<std::int32_t>(-1001));
         checkSettings();
         try {

@@ -72,6 +72,8 @@ void onWaveData(EngineState& st, LPARAM lParam) {
     if (!st.writerBusy && st.fileNumber > 0) WriteBuffer(st.arrivedBuffer);
     if (st.loopMode == 1 && static_cast<std::int32_t>(waveInGetNumDevs()) == st.devicesAtOpen)
         waveInAddBuffer(st.deviceHandle, hdr, WAVEHDR_SIZE32);
+    // Input the device dropped because nothing took it in time counts as missed too.
+    for (std::uint32_t n = waveInTakeOverflows(st.deviceHandle); n > 0; --n) st.missedCount = nextCount(st.missedCount);
     if (st.analysisFlags != kStopAnalysis) {
         if (!st.busy && (st.timerId == 0 || st.buffers == 1))
             FFT::Analyze(st.blockCounter, st.arrivedBuffer);

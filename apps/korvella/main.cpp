@@ -8,7 +8,7 @@
 // program through its shutdown steps.
 //
 // The input is device 0: the sound file named in KORVELLA_INPUT_FILE when set, otherwise the
-// machine's first capture device. --start presses "Start" once the window is up; --effect then
+// system's default capture device. --start presses "Start" once the window is up; --effect then
 // shows a movie or picture on the projector (as a double-click on it in the live desk does) and
 // --maximise-projector presses "Beamer Maximieren"; --quit-after closes the main window after that
 // many seconds (with --screenshot saving the screen first; --screenshot needs --quit-after).
@@ -107,7 +107,7 @@ int help(const char* me) {
     return 0;
 }
 
-// "Start" opens device 0.
+// "Start" opens device 0; how another is chosen.
 int listInputs() {
     const platform::UINT n = platform::waveInGetNumDevs();
     if (n == 0) std::printf("no input device (set KORVELLA_INPUT_FILE to play a sound file)\n");
@@ -121,8 +121,15 @@ int listInputs() {
         }
         platform::WAVEINCAPSA caps{};
         if (platform::waveInGetDevCapsA(i, &caps, sizeof caps) == 0)
-            std::printf("%u%s %s\n", i, i == 0 ? " (used by Start)" : "", caps.szPname);
+            std::printf("%u%s %s%s\n", i, i == 0 ? " (used by Start)" : "", caps.szPname,
+                        platform::waveInIsSystemDefault(i) ? " (the system's default input)" : "");
     }
+    if (n > 0 && platform::waveInIsSystemDefault(0))
+        std::printf("\n\"Start\" uses the system's default input. To listen to another card, choose it as the input in\n"
+                    "the desktop's sound settings, or `pactl set-default-source SOURCE` (`pactl list short sources`\n"
+                    "lists them), or for one run: PULSE_SOURCE=SOURCE korvella\n");
+    else if (n > 0 && std::getenv("KORVELLA_INPUT_FILE") && *std::getenv("KORVELLA_INPUT_FILE"))
+        std::printf("\n\"Start\" plays the sound file of KORVELLA_INPUT_FILE; unset it to listen to the system's default input.\n");
     return 0;
 }
 

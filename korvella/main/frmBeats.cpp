@@ -12,6 +12,7 @@
 #include "platform/error.h"
 #include "platform/graphics/graphics.h"
 #include "platform/windows/windows.h"
+#include "platform/audio/wave.h"
 
 namespace korvella {
 
@@ -139,9 +140,18 @@ FrmBeatsWindow::FrmBeatsWindow() : forms::Form("frmBeats", "Korvella 0.62 Beta")
     Command15.onClick = [this] { Command15_Click(); };
     Command14.onClick = [this] { Command14_Click(); };
     Command5.onClick = [this] { Command5_Click(); };
+    platform::setWaveInNoticeHook([this](const platform::WaveInNotice& n) { waveInNotice(n); });
 }
 
-FrmBeatsWindow::~FrmBeatsWindow() = default;
+FrmBeatsWindow::~FrmBeatsWindow() { platform::setWaveInNoticeHook(nullptr); }
+
+// A capture device that stops delivering during a show (its sound server went away, the card was
+// removed) is said once; capture goes on by itself when it is back.
+void FrmBeatsWindow::waveInNotice(const platform::WaveInNotice& notice) {
+    if (!notice.lost) return;
+    platform::dialogs().msgBox("Wavedevice lost!\r\n" + notice.text + "\r\nCapture goes on by itself when it is back.",
+                               platform::MB_OK | platform::MB_ICONEXCLAMATION, forms::Application::title());
+}
 
 void FrmBeatsWindow::layout() {
     // Twips. The plot on the left, counter, start and projector buttons on the right, the five

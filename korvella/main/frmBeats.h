@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "forms/form.h"
+#include "platform/audio/wave.h"
 #include "korvella/main/VorixControl.h"
 
 namespace korvella {
@@ -189,6 +190,7 @@ public:
 private:
     void layout();
     void shutdown();
+    void waveInNotice(const platform::WaveInNotice& notice);
     // Button-down or button-up to the DMXControl button whose handle stands in a row of
     // Form2.HandleDMXC (13 when the row holds no number).
     void pressHandle(int row, platform::UINT message);

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <new>
@@ -12,6 +14,7 @@
 
 #include "platform/audio/wave_file.h"
 #include "platform/audio/wave_portaudio.h"
+#include "platform/loop/eventloop.h"
 
 namespace platform {
 
@@ -47,25 +50,32 @@ struct DeviceLists {
     std::vector<std::shared_ptr<WaveOutDevice>> addedOut;
     bool systemEnabled = systemDevicesByDefault();
     bool systemScanned = false;
+    // The machine's devices may have changed: read them again at the next query that may.
+    bool systemStale = false;
     std::vector<std::shared_ptr<WaveInDevice>> systemIn;
     std::vector<std::shared_ptr<WaveOutDevice>> systemOut;
 
-    void prepareLocked() {
-        if (!envRead) {
-            envRead = true;
-            envDevice = soundFileDeviceFromEnvironment();
-        }
-        if (systemEnabled && !systemScanned) {
-            systemScanned = true;
-            systemIn = portAudioInputDevices();
-            systemOut = portAudioOutputDevices();
-        }
-    }
+    std::chrono::steady_clock::time_point lastScan{};
+
+    void prepareLocked();
+    bool handleOpenLocked() const;
 };
 
 DeviceLists& lists() {
     static DeviceLists l;
     return l;
+}
+
+bool systemDevicesListed() {
+    auto& l = lists();
+    std::lock_guard lock(l.mutex);
+    return l.systemEnabled;
+}
+
+void markSystemDevicesStale() {
+    auto& l = lists();
+    std::lock_guard lock(l.mutex);
+    l.systemStale = true;
 }
 
 std::vector<std::shared_ptr<WaveInDevice>> inputDevices() {
@@ -195,6 +205,8 @@ struct OpenHandle {
     std::deque<WAVEHDR*> queue;
 };
 
+void tellNotice(const WaveInNotice& notice);
+
 class InStream final : public WaveInSink, public OpenHandle<WaveInDevice, WaveInStream> {
 public:
     using OpenHandle::OpenHandle;
@@ -228,6 +240,28 @@ public:
         returnHeadLocked(MM_WIM_DATA);
     }
 
+    void overflowed() override { overflows.fetch_add(1, std::memory_order_relaxed); }
+
+    void lost(const std::string& why) override {
+        deviceLost = true;
+        markSystemDevicesStale();
+        notice(true, why);
+    }
+
+    void restored(const std::string& device) override {
+        deviceLost = false;
+        notice(false, device + " delivers again");
+    }
+
+    // Told on the loop's thread that opened the handle.
+    void notice(bool isLost, std::string text) {
+        WaveInNotice n{handle_, isLost, std::move(text)};
+        if (loop)
+            loop->post([n] { tellNotice(n); });
+        else
+            tellNotice(n);
+    }
+
     // Stops the device for good (closing, or every handle dropped).
     void releaseBackend() {
         if (backend) backend->stop();
@@ -240,6 +274,9 @@ public:
 
     std::size_t fill = 0;  // bytes in the buffer at the head
     bool started = false;
+    std::atomic<bool> deviceLost{false};
+    std::atomic<std::uint32_t> overflows{0};
+    EventLoop* loop = EventLoop::currentOrNull();
 };
 
 class OutStream final : public WaveOutSource, public OpenHandle<WaveOutDevice, WaveOutStream> {
@@ -308,6 +345,43 @@ Handles& handles() {
 }
 
 std::string handleText(std::int32_t h) { return "handle " + std::to_string(h); }
+
+bool DeviceLists::handleOpenLocked() const {
+    auto& t = handles();
+    std::lock_guard lock(t.mutex);
+    return !t.in.empty() || !t.out.empty();
+}
+
+// The device numbers stay as they were while a handle is open (the program compares the count
+// with the one at its open), and PortAudio is started again at most once a second.
+void DeviceLists::prepareLocked() {
+    if (!envRead) {
+        envRead = true;
+        envDevice = soundFileDeviceFromEnvironment();
+    }
+    if (!systemEnabled) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (systemScanned && (!systemStale || now - lastScan < std::chrono::seconds(1) || handleOpenLocked())) return;
+    if (systemScanned && !portAudioRestart()) return;
+    systemScanned = true;
+    lastScan = now;
+    systemIn = portAudioInputDevices();
+    systemOut = portAudioOutputDevices();
+    // Nothing found: a later query looks again (a sound server that starts after the program).
+    systemStale = systemIn.empty();
+}
+
+std::mutex g_noticeMutex;
+std::function<void(const WaveInNotice&)> g_noticeHook;
+
+void tellNotice(const WaveInNotice& notice) {
+    std::function<void(const WaveInNotice&)> hook;
+    {
+        std::lock_guard lock(g_noticeMutex);
+        hook = g_noticeHook;
+    }
+    if (hook) hook(notice);
+}
 
 // ---- The steps both directions share -------------------------------------------------------
 
@@ -386,8 +460,18 @@ MMRESULT openHandle(std::int32_t* handle, UINT device, const WAVEFORMATEX* forma
         return fail(MMSYSERR_INVALFLAG, call, "only window callbacks are offered");
     }
     if (!format) return fail(MMSYSERR_INVALPARAM, call, "no format given");
-    const auto all = Side::devices();
-    if (all.empty()) return fail(MMSYSERR_NODRIVER, call, std::string("there is no wave ") + Side::noun + " device");
+    auto all = Side::devices();
+    const std::size_t wanted = device == WAVE_MAPPER ? 0 : device;
+    if (wanted >= all.size()) {
+        // The device may have come since the list was read (a sound server started later).
+        markSystemDevicesStale();
+        all = Side::devices();
+    }
+    if (all.empty()) {
+        std::string why = std::string("there is no wave ") + Side::noun + " device";
+        if (systemDevicesListed()) why += ": " + portAudioNoDeviceReason();
+        return fail(MMSYSERR_NODRIVER, call, why);
+    }
     std::size_t index = 0;
     if (const MMRESULT rc = pickDevice(device, all.size(), Side::noun, call, index); rc != MMSYSERR_NOERROR) return rc;
     const auto& dev = all[index];
@@ -414,7 +498,10 @@ MMRESULT openHandle(std::int32_t* handle, UINT device, const WAVEFORMATEX* forma
         error = e.what();
     }
     if (rc == MMSYSERR_NOERROR && !stream->backend) rc = MMSYSERR_ERROR;
-    if (rc != MMSYSERR_NOERROR) return fail(rc, call, error.empty() ? dev->name() + ": " + waveErrorText(rc) : error);
+    if (rc != MMSYSERR_NOERROR) {
+        markSystemDevicesStale();  // the machine's devices may be others now
+        return fail(rc, call, error.empty() ? dev->name() + ": " + waveErrorText(rc) : error);
+    }
     {
         auto& t = handles();
         std::lock_guard lock(t.mutex);
@@ -568,6 +655,35 @@ void resetWaveDevices() {
         l.envDevice.reset();
     }
     setLastError({});
+}
+
+bool waveInIsSystemDefault(UINT device) {
+    const auto all = inputDevices();
+    return device < all.size() && all[device]->systemDefault();
+}
+
+void setWaveInNoticeHook(std::function<void(const WaveInNotice&)> hook) {
+    std::lock_guard lock(g_noticeMutex);
+    g_noticeHook = std::move(hook);
+}
+
+bool waveInDeviceLost(HWAVEIN handle) {
+    auto& t = handles();
+    std::lock_guard lock(t.mutex);
+    auto it = t.in.find(handle);
+    return it != t.in.end() && it->second->deviceLost;
+}
+
+std::uint32_t waveInTakeOverflows(HWAVEIN handle) {
+    std::shared_ptr<InStream> s;
+    {
+        auto& t = handles();
+        std::lock_guard lock(t.mutex);
+        auto it = t.in.find(handle);
+        if (it == t.in.end()) return 0;
+        s = it->second;
+    }
+    return s->overflows.exchange(0, std::memory_order_relaxed);
 }
 
 std::size_t openWaveHandleCount() {

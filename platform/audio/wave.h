@@ -4,8 +4,16 @@
 //
 // Device numbers: input devices are, in this order, the sound file named by the environment
 // variable KORVELLA_INPUT_FILE (when set), the devices the program added (addWaveInDevice), then
-// the machine's input devices in PortAudio's order. Output devices: those added, then the
-// machine's. The machine's devices are looked up once, on the first query.
+// the machine's input devices: the system's default input device (the one the desktop's sound
+// settings choose) first, then the others in PortAudio's order. Output devices: those added,
+// then the machine's, the default first. The machine's devices are looked up on the first query,
+// and again on a later one while no handle is open on one of them once the list may have changed:
+// an open that found no such device or failed on one, a capture device that was lost.
+//
+// A machine capture device that stops delivering while open (its sound server went away, the card
+// was removed) is noticed within a second: the notice hook is told, and the handle reopens the
+// same device with the same settings as soon as it can, by itself; the buffers queued meanwhile
+// wait for it.
 //
 // Notifications (CALLBACK_WINDOW) are posted to the callback window and so arrive at the next
 // pump of the loop: MM_WIM_OPEN/MM_WOM_OPEN (wParam the handle) on open, MM_WIM_DATA/MM_WOM_DONE
@@ -162,6 +170,12 @@ public:
     virtual void deliver(const std::int16_t* frames, std::size_t count) = 0;
     // Frames still needed to fill the buffer at the head of the queue; nothing while none is queued.
     virtual std::optional<std::uint64_t> framesToFill() const = 0;
+    // The device lost input because nothing took it in time (an overflow).
+    virtual void overflowed() {}
+    // The device stopped delivering (why: the device's name and the reason) ...
+    virtual void lost(const std::string& /*why*/) {}
+    // ... and delivers again, reopened.
+    virtual void restored(const std::string& /*device*/) {}
 };
 
 // What a device of either direction tells about itself.
@@ -170,6 +184,8 @@ public:
     virtual ~WaveDevice() = default;
     virtual std::string name() const = 0;
     virtual std::uint16_t maxChannels() const { return 2; }
+    // The system's default device of its direction (the desktop's choice).
+    virtual bool systemDefault() const { return false; }
 };
 
 // An open stream of either direction, told around every change of its queue (waveInAddBuffer;
@@ -239,6 +255,21 @@ void setSystemWaveDevices(bool enabled);
 void resetWaveDevices();
 // Number of open handles (input and output).
 std::size_t openWaveHandleCount();
+
+// Whether an input device number is the system's default capture device.
+bool waveInIsSystemDefault(UINT device);
+
+// What happened to the device of an open input handle, told on the loop's thread that opened it.
+struct WaveInNotice {
+    HWAVEIN handle = 0;
+    bool lost = false;  // true: it stopped delivering; false: it delivers again
+    std::string text;   // the device's name and the reason
+};
+void setWaveInNoticeHook(std::function<void(const WaveInNotice&)> hook);
+// Whether the device of an open input handle was lost and has not come back.
+bool waveInDeviceLost(HWAVEIN handle);
+// The overflows the device reported on the handle since the last call (then cleared).
+std::uint32_t waveInTakeOverflows(HWAVEIN handle);
 
 // The 31 bytes of a product name at most, cut on a character boundary.
 std::string waveProductName(const std::string& name);

@@ -144,6 +144,11 @@ void ScriptedWaveIn::push(const std::vector<std::int16_t>& interleaved) {
     stream_->sink_.deliver(interleaved.data(), interleaved.size() / stream_->channels_);
 }
 
+void ScriptedWaveIn::overflow() {
+    std::lock_guard lock(mutex_);
+    if (stream_) stream_->sink_.overflowed();
+}
+
 void ScriptedWaveIn::unplug() {
     {
         std::lock_guard lock(mutex_);

@@ -70,6 +70,8 @@ public:
 
     // The device vanishes: taken out of the device list; an open handle gets nothing more.
     void unplug();
+    // The device reports input it lost because nothing took it in time (an overflow).
+    void overflow();
 
     int openCount() const;
     bool isOpen() const;

@@ -1,5 +1,5 @@
 // The capture cycle: blocks arriving at txtSub, the timed analysis picking them one per tick,
-// blocks missed while a step is busy, nesting, counters and the one-shot mode.
+// blocks missed while a step is busy or dropped by the device, nesting, counters and the one-shot mode.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -137,6 +137,15 @@ TEST_F(CaptureTest, BlocksArrivingWhileTheStepIsBusyAreCountedAsMissed) {
     // The host may clear the count.
     put(d::MissedCount, 0);
     EXPECT_EQ(get(d::MissedCount).toInt32(), 0);
+    // Input the device itself dropped (overflows it reports) counts as missed with the next block.
+    sink.hook = nullptr;
+    dev->overflow();
+    dev->overflow();
+    EXPECT_EQ(get(d::MissedCount).toInt32(), 0);
+    arrive(3);
+    EXPECT_EQ(get(d::MissedCount).toInt32(), 2);
+    arrive(4);
+    EXPECT_EQ(get(d::MissedCount).toInt32(), 2);
 }
 
 TEST_F(CaptureTest, TheTwentyFirstNestedEntryIsDropped) {
