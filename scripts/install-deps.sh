@@ -14,11 +14,15 @@ packages=(
   zlib1g-dev libgif-dev libpng-dev libjpeg-dev
   xvfb xauth ccache
   dpkg-dev file
-  pulseaudio pulseaudio-utils
+  libasound2-plugins
 )
 wine_packages=(g++-mingw-w64-x86-64 wine64)
-# The fuzz targets of .ci/run are built with clang.
-fuzz_packages=(clang-14 libclang-rt-14-dev)
+# Only for the tests: clang builds the fuzz targets of .ci/run, and the live-input tests start a
+# private PulseAudio (not where PipeWire's pulse server is installed: it would replace it).
+test_packages=(clang-14 libclang-rt-14-dev)
+if ! dpkg-query -W -f='${Status}' pipewire-pulse 2>/dev/null | grep -q "install ok installed"; then
+  test_packages+=(pulseaudio pulseaudio-utils)
+fi
 if [ "${1:-}" = "--program" ]; then
   if command -v wine64 >/dev/null || command -v wine >/dev/null || [ -x /usr/lib/wine/wine64 ]; then
     packages+=("${wine_packages[@]}")
@@ -29,7 +33,7 @@ elif [ $# -gt 0 ]; then
   echo "usage: scripts/install-deps.sh [--program]" >&2
   exit 2
 else
-  packages+=("${wine_packages[@]}" "${fuzz_packages[@]}")
+  packages+=("${wine_packages[@]}" "${test_packages[@]}")
 fi
 missing=()
 for p in "${packages[@]}"; do
