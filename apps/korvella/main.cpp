@@ -128,7 +128,7 @@ int listInputs() {
         std::printf("\n\"Start\" uses the system's default input. To listen to another card, choose it as the input in\n"
                     "the desktop's sound settings, or `pactl set-default-source SOURCE` (`pactl list short sources`\n"
                     "lists them), or for one run: PULSE_SOURCE=SOURCE korvella\n");
-    else if (n > 0 && std::getenv("KORVELLA_INPUT_FILE") && *std::getenv("KORVELLA_INPUT_FILE"))
+    else if (n > 0 && file && *file && !fileMissing)
         std::printf("\n\"Start\" plays the sound file of KORVELLA_INPUT_FILE; unset it to listen to the system's default input.\n");
     return 0;
 }
