@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,7 +23,7 @@ using korvella::Form3;
 using korvella::Form4;
 using korvella::frmBeats;
 
-const std::vector<std::string> kNames{"Blitz", "Lauflicht", "Nebel", "Farbwechsel", "Strobe", "Blackout", "Chase", "Fade"};
+const std::vector<std::string> kNames{"Blitz & Donner", "Lauflicht grün", "Nebel", "Farbwechsel 5 €", "Strobe", "Weiß", "Chase", "Fade"};
 
 class BridgeTest : public testsupport::AudioTest {
 protected:
@@ -31,13 +32,15 @@ protected:
     void SetUp() override {
         auto& session = Session::get();
         if (!session.skip().empty()) GTEST_SKIP() << session.skip();
-        standin = std::make_unique<Standin>(8);
+        standin = std::make_unique<Standin>(8, slowMs);
         ASSERT_TRUE(standin->waitReady(60000)) << "dmxc-standin.exe did not open its windows";
-        // A generous answer time: on a loaded machine one Wine call can take longer than the
-        // program's 100 ms, after which the bridge rightly skips calls until the answer comes; that
-        // rule has its own tests with a relay whose answers are timed.
-        relay = std::make_unique<platform::WineWindows>(
-            platform::WineWindows::Options{{session.wine(), session.exe("korvella-relay.exe")}, {}, 1000});
+        startRelay();
+    }
+    // The relay with the program's own limits.
+    void startRelay() {
+        platform::WineWindows::Options o;
+        o.command = {Session::get().wine(), Session::get().exe("korvella-relay.exe")};
+        relay = std::make_unique<platform::WineWindows>(std::move(o));
         ASSERT_TRUE(relay->waitReady(60000)) << "korvella-relay.exe did not start";
         real.windows().setForeignWindows(relay.get());
     }
@@ -58,9 +61,19 @@ protected:
         while (!done()) {
             if (steadyMs() >= until) return false;
             real.loop().doEvents();
+            noteStatus();
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         return true;
+    }
+    // Counts the turns of a status line from "found" to "not found".
+    void noteStatus() {
+        if (!Form3.isLoaded() || !Form4.isLoaded()) return;
+        const bool found3 = Form3->Label1.Caption() == "DMXC ManualBeat window found";
+        const bool found4 = Form4->Label1.Caption() == "DMXC KommandoBox window found";
+        flips += (was3 && !found3) + (was4 && !found4);
+        was3 = found3;
+        was4 = found4;
     }
     // One short kick through the detector and the dispatcher, as in the program.
     void kick() {
@@ -85,6 +98,9 @@ protected:
     }
 
     forms::Runtime real{forms::Runtime::ClockKind::Real};
+    int slowMs = 0;
+    int flips = 0;
+    bool was3 = false, was4 = false;
     std::unique_ptr<Standin> standin;
     std::unique_ptr<platform::WineWindows> relay;
 };
@@ -133,7 +149,7 @@ TEST_F(BridgeTest, EffectWindowPlacesKommandoBoxReadsItsNamesAndFiresAnEffect) {
     EXPECT_EQ(Form2->List3.items(), numbered);
     EXPECT_EQ(foreign(f.List1), standinHandles({"button1", "button2", "button3", "button4", "button5", "button6", "button7",
                                                 "button8"}));
-    EXPECT_EQ(foreign(f.List3), standinHandles({"check", "name", "settings"}));
+    EXPECT_EQ(foreign(f.List3), standinHandles({"check", "search", "locked", "name", "settings"}));
 
     // Reading the names: DMXControl's window placed, each button edited, its name field read.
     std::size_t from = standin->count();
@@ -259,6 +275,101 @@ TEST_F(BridgeTest, DMXControlClosedInTheMiddleLeavesEveryCallHarmless) {
     f.List2.userClickRow(1);
     kick();
     EXPECT_LT(ms() - t, 1000);
+}
+
+// DMXControl as a busy program on a loaded machine: every click, read, key and beat takes 150 ms.
+class SlowBridgeTest : public BridgeTest {
+protected:
+    SlowBridgeTest() { slowMs = 150; }
+
+    // What the stand-in saw from line `from` on: presses, releases, effects fired, beats.
+    struct Show {
+        int presses = 0, releases = 0, fired = 0, beats = 0;
+    };
+    Show seen(std::size_t from) const {
+        Show s;
+        for (const auto& t : standin->texts(from)) {
+            s.presses += t.rfind("down button ", 0) == 0;
+            s.releases += t.rfind("up button ", 0) == 0;
+            s.fired += t.rfind("fired ", 0) == 0;
+            s.beats += t.rfind("command ManualBeat beat", 0) == 0;
+        }
+        return s;
+    }
+};
+
+TEST_F(SlowBridgeTest, TwentyKicksOfAFourButtonSetAndEveryManualBeatReachASlowDMXControl) {
+    frmBeats.Show();
+    ASSERT_TRUE(runUntil([&] { return kommandoBoxFound() && Form3->List1.ListCount() == 3; }, 5000));
+    Form3->Check1.setValue(1);
+    frmBeats->angeschaltet = "1";
+    for (int i = 0; i < 4; ++i) Form2->HandleDMXC.AddItem(Form4->List1.List(i));
+    const std::size_t from = standin->count();
+    flips = 0;
+    // Kicks 500 ms apart: each presses buttons 1 to 4 (the last one 330 ms after the kick).
+    for (int i = 0; i < 20; ++i) {
+        frmBeats->beat = "100";
+        run(20);
+        frmBeats->beat = "200";
+        run(480);
+    }
+    const auto done = [&] { const Show s = seen(from); return s.releases >= 80 && s.beats >= 20; };
+    runUntil([&] { return done(); }, 30000);
+    run(500);
+    const Show s = seen(from);
+    std::printf("slow DMXControl (150 ms handlers), 20 kicks x 4 buttons: presses %d, releases %d, effects fired %d, "
+                "ManualBeat beats %d of 20, status turned red %d times\n",
+                s.presses, s.releases, s.fired, s.beats, flips);
+    EXPECT_EQ(s.presses, 80);
+    EXPECT_EQ(s.releases, 80);
+    EXPECT_EQ(s.fired, 80);
+    EXPECT_EQ(s.beats, 20);
+    EXPECT_EQ(flips, 0);
+    // Every button goes down and up in turn, and the effects fire in the set's order.
+    std::map<std::string, std::string> last;
+    std::vector<std::string> fired;
+    for (const auto& t : standin->texts(from)) {
+        for (const char* kind : {"down ", "up "}) {
+            if (t.rfind(std::string(kind) + "button ", 0) != 0) continue;
+            const std::string button = t.substr(t.find(' ') + 1);
+            EXPECT_NE(last[button], kind) << t;
+            last[button] = kind;
+        }
+        if (t.rfind("fired ", 0) == 0) fired.push_back(t.substr(6, 1));
+    }
+    std::vector<std::string> order;
+    for (int i = 0; i < 20; ++i) order.insert(order.end(), {"1", "2", "3", "4"});
+    EXPECT_EQ(fired, order);
+    EXPECT_EQ(relay->timeouts(), 0);
+}
+
+TEST_F(SlowBridgeTest, ReadingTheNamesGivesTheNamesAndLeavesTheCheckBoxAsItWas) {
+    frmBeats.Show();
+    auto& f = Form4();
+    ASSERT_TRUE(runUntil([&] { return kommandoBoxFound(); }, 5000));
+    int complete = 0;
+    // Once with DMXControl's edit mode off, once with it on.
+    for (const bool on : {false, true}) {
+        if (on) {
+            const auto check = relay->aliasOf(standin->handle("check"));
+            const std::size_t before = standin->count();
+            relay->sendMessage(check, platform::WM_LBUTTONDOWN, 0, 0);
+            relay->sendMessage(check, platform::WM_LBUTTONUP, 0, 0);
+            ASSERT_TRUE(standin->waitFor("edit on", 5000, nullptr, before));
+        }
+        const std::size_t from = standin->count();
+        f.Command2.userClick();
+        complete += f.List4.items() == kNames;
+        EXPECT_EQ(f.List4.items(), kNames) << (on ? "edit mode on" : "edit mode off");
+        run(2000);
+        const auto during = standin->texts(from);
+        EXPECT_EQ(std::count(during.begin(), during.end(), "edit on"), on ? 0 : 1);
+        EXPECT_EQ(std::count(during.begin(), during.end(), "edit off"), on ? 0 : 1);
+        EXPECT_EQ(std::count(during.begin(), during.end(), "pageup settings"), 9);
+        EXPECT_EQ(std::count(during.begin(), during.end(), "sentkey settings"), 0);
+        EXPECT_EQ(dialogs.messages().size(), 0u);
+    }
+    std::printf("slow DMXControl (150 ms handlers): %d of 2 name readings gave the 8 names\n", complete);
 }
 
 }  // namespace

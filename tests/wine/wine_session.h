@@ -127,9 +127,11 @@ public:
         std::string what;
     };
 
-    explicit Standin(int buttons) {
+    // slowMs: each click, read, key and beat takes that long in the stand-in.
+    explicit Standin(int buttons, int slowMs = 0) {
         auto& s = Session::get();
-        process_ = platform::startPiped({s.wine(), s.exe("dmxc-standin.exe"), std::to_string(buttons)});
+        process_ = platform::startPiped(
+            {s.wine(), s.exe("dmxc-standin.exe"), std::to_string(buttons), "--slow", std::to_string(slowMs)});
         if (process_.pid > 0) reader_ = std::thread([this] { read(); });
     }
     ~Standin() {
