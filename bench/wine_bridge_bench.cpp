@@ -75,7 +75,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "wine_bridge_bench: dmxc-standin.exe did not open its windows\n");
         return 1;
     }
-    platform::WineWindows relay({{session.wine(), session.exe("korvella-relay.exe")}, {}, 100});
+    platform::WineWindows::Options options;
+    options.command = {session.wine(), session.exe("korvella-relay.exe")};
+    platform::WineWindows relay(std::move(options));
     if (!relay.waitReady(60000)) {
         std::fprintf(stderr, "wine_bridge_bench: korvella-relay.exe did not start\n");
         return 1;

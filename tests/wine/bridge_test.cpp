@@ -2,6 +2,8 @@
 // windows, a Windows program under Wine, through the relay. Times are real milliseconds on a
 // shared machine, so they are checked with generous margins.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <functional>
@@ -185,24 +187,28 @@ TEST_F(BridgeTest, EffectWindowPlacesKommandoBoxReadsItsNamesAndFiresAnEffect) {
     EXPECT_EQ(std::count(after.begin(), after.end(), "edit off"), 0);
 }
 
-TEST_F(BridgeTest, APostedKeyKeepsItsPlaceBeforeClicksSentWhileDMXControlTakesOnlySentMessages) {
+TEST_F(BridgeTest, APostedKeyGoesThroughDMXControlsLoopAndKeepsItsPlaceBeforeTheClicksAfterIt) {
     auto window = [&](const std::string& role) { return relay->aliasOf(standin->handle(role)); };
     auto click = [&](const std::string& role) {
         relay->sendMessage(window(role), platform::WM_LBUTTONDOWN, 0, 0);
         relay->sendMessage(window(role), platform::WM_LBUTTONUP, 0, 0);
     };
+    const std::size_t from = standin->count();
     click("check");
     click("button1");  // edited, its settings on their last page
-    const std::size_t from = standin->count();
-    ASSERT_TRUE(standin->busy(1500));
+    // Two pages up, each followed at once by clicks: a program takes sent messages before posted
+    // ones, so a bare post would come after them.
+    EXPECT_TRUE(relay->postMessage(window("settings"), platform::WM_KEYDOWN, platform::VK_PRIOR, 0));
+    click("settings");
     EXPECT_TRUE(relay->postMessage(window("settings"), platform::WM_KEYDOWN, platform::VK_PRIOR, 0));
     click("button2");  // the list paged to its top before: the name field follows button 1's list
-    ASSERT_TRUE(standin->waitFor("idle", 10000, nullptr, from));
+    ASSERT_TRUE(standin->waitFor("up button 2", 10000, nullptr, from));
     const auto seen = standin->texts(from);
     const auto at = [&](const std::string& what) { return std::find(seen.begin(), seen.end(), what) - seen.begin(); };
-    EXPECT_LT(at("pageup settings"), at("down button 2")) << ::testing::PrintToString(seen);
-    EXPECT_LT(at("pageup settings"), at("idle"));
-    EXPECT_LT(at("name Blitz"), static_cast<std::ptrdiff_t>(seen.size()));
+    EXPECT_LT(at("pageup settings"), at("down settings")) << ::testing::PrintToString(seen);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), "pageup settings"), 2);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), "sentkey settings"), 0);
+    EXPECT_LT(at("name Blitz & Donner"), static_cast<std::ptrdiff_t>(seen.size())) << ::testing::PrintToString(seen);
 }
 
 TEST_F(BridgeTest, PlaylistEntryAndIdleItemPressTheirButtons) {
@@ -370,6 +376,63 @@ TEST_F(SlowBridgeTest, ReadingTheNamesGivesTheNamesAndLeavesTheCheckBoxAsItWas) 
         EXPECT_EQ(dialogs.messages().size(), 0u);
     }
     std::printf("slow DMXControl (150 ms handlers): %d of 2 name readings gave the 8 names\n", complete);
+}
+
+TEST_F(BridgeTest, KillingTheRelayOrTheWineServerMidShowIsToldOnceAndTheShowGoesOn) {
+    ::signal(SIGPIPE, SIG_IGN);  // the killed stand-in's input
+    std::vector<std::string> told;
+    {
+        platform::WineWindows::Options o;
+        o.command = {Session::get().wine(), Session::get().exe("korvella-relay.exe")};
+        o.report = [&](const std::string& s) { told.push_back(s); };
+        real.windows().setForeignWindows(nullptr);
+        relay = std::make_unique<platform::WineWindows>(std::move(o));
+        ASSERT_TRUE(relay->waitReady(60000));
+        real.windows().setForeignWindows(relay.get());
+    }
+    frmBeats.Show();
+    const auto bothFound = [&] { return kommandoBoxFound() && Form3->List1.ListCount() == 3; };
+    ASSERT_TRUE(runUntil(bothFound, 5000));
+    Form3->Check1.setValue(1);
+    frmBeats->angeschaltet = "1";
+    const auto kicksUntil = [&](const std::function<bool()>& done, int ms) {
+        const double until = steadyMs() + ms;
+        while (!done() && steadyMs() < until) {
+            Form2->HandleDMXC.Clear();
+            if (Form4->List1.ListCount() > 0) Form2->HandleDMXC.AddItem(Form4->List1.List(0));
+            kick();
+        }
+        return done();
+    };
+    const auto firedSince = [&](std::size_t from) {
+        const auto t = standin->texts(from);
+        return std::count_if(t.begin(), t.end(), [](const std::string& l) { return l.rfind("fired 1 ", 0) == 0; });
+    };
+    ASSERT_TRUE(kicksUntil([&] { return firedSince(0) >= 2; }, 10000));
+
+    // The relay killed: reaped, told once, started again; presses and beats reach DMXControl again.
+    const pid_t first = relay->pid();
+    ::kill(first, SIGKILL);
+    std::size_t from = standin->count();
+    EXPECT_TRUE(kicksUntil([&] { return told.size() >= 2 && bothFound() && firedSince(from) >= 2; }, 20000));
+    EXPECT_EQ(::waitpid(first, nullptr, WNOHANG), -1);
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told[0], "lost: korvella-relay.exe ended by signal 9; it is started again");
+    EXPECT_EQ(told[1], "back");
+
+    // wineserver -k ends DMXControl too; the user starts it again.
+    ASSERT_TRUE(Session::get().killServer());
+    standin.reset();
+    standin = std::make_unique<Standin>(8);
+    ASSERT_TRUE(standin->waitReady(60000));
+    EXPECT_TRUE(kicksUntil([&] { return told.size() >= 4 && bothFound() && firedSince(0) >= 2; }, 30000))
+        << ::testing::PrintToString(told);
+    ASSERT_EQ(told.size(), 4u);
+    EXPECT_EQ(told[2].rfind("lost: korvella-relay.exe ended", 0), 0u) << told[2];
+    EXPECT_EQ(told[3], "back");
+    EXPECT_TRUE(standin->waitFor("hidden ManualBeat", 5000));
+    const auto t = standin->texts();
+    EXPECT_GE(std::count(t.begin(), t.end(), "command ManualBeat beat"), 1);
 }
 
 }  // namespace

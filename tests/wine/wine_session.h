@@ -47,6 +47,15 @@ public:
     const std::string& skip() const { return skip_; }
     const std::string& wine() const { return wine_; }
     std::string exe(const std::string& name) const { return std::string(KORVELLA_WIN32_BIN) + "/" + name; }
+    // wineserver -k: every Wine program of the prefix ends, as when a user cures a stuck one.
+    bool killServer() const {
+        if (server_.empty()) return false;
+        const auto p = platform::startPiped({server_, "-k"});
+        if (p.pid <= 0) return false;
+        ::close(p.in);
+        ::close(p.out);
+        return waitEnded(p.pid, 10000);
+    }
 
     ~Session() {
         if (prefix_.empty()) return;
