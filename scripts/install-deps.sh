@@ -9,7 +9,7 @@ packages=(
   portaudio19-dev libsndfile1-dev libsamplerate0-dev libfftw3-dev
   zlib1g-dev libgif-dev libpng-dev libjpeg-dev
   xvfb xauth ccache
-  g++-mingw-w64-x86-64 wine64
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64
   dpkg-dev file
 )
 missing=()

@@ -10,7 +10,11 @@ say "checking the Debian packages (scripts/install-deps.sh)"
 scripts/install-deps.sh
 say "building the program, its libraries and the delivered data (the tests are built by scripts/test.sh)"
 started=$SECONDS
-dir=$(scripts/build.sh default korvella korvella_assets wavorix)
+# The relay to DMXControl under Wine, where the cross compilers are there.
+relay=()
+command -v x86_64-w64-mingw32-g++ >/dev/null && relay+=(korvella-relay_exe)
+command -v i686-w64-mingw32-g++ >/dev/null && relay+=(korvella-relay32_exe)
+dir=$(scripts/build.sh default korvella korvella_assets wavorix "${relay[@]}")
 say "built in $((SECONDS - started)) s: $dir/bin/korvella"
 
 demo="$PWD/$dir/bin/assets/Demo.flac"

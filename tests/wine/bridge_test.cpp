@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -433,6 +434,65 @@ TEST_F(BridgeTest, KillingTheRelayOrTheWineServerMidShowIsToldOnceAndTheShowGoes
     EXPECT_TRUE(standin->waitFor("hidden ManualBeat", 5000));
     const auto t = standin->texts();
     EXPECT_GE(std::count(t.begin(), t.end(), "command ManualBeat beat"), 1);
+}
+
+// DMXControl is a 32-bit program: Wine runs it only with its 32-bit part (Debian's wine32:i386).
+constexpr const char* kWine32 = "/usr/lib/wine/wine";
+
+TEST_F(BridgeTest, A32BitDMXControlInThe64BitPrefixIsFoundNamedAndPressed) {
+    if (!std::filesystem::exists(kWine32)) GTEST_SKIP() << "Wine's 32-bit part is not installed (Debian: wine32:i386)";
+    if (!std::filesystem::exists(Session::get().exe("dmxc-standin32.exe")))
+        GTEST_SKIP() << "dmxc-standin32.exe was not built (no i686-w64-mingw32-g++)";
+    standin.reset();
+    standin = std::make_unique<Standin>(8, 0, kWine32, "dmxc-standin32.exe");
+    ASSERT_TRUE(standin->waitReady(60000));
+    frmBeats.Show();
+    auto& f = Form4();
+    ASSERT_TRUE(runUntil([&] { return kommandoBoxFound() && Form3->List1.ListCount() == 3; }, 5000)) << f.Label1.Caption();
+    f.Command2.userClick();
+    EXPECT_EQ(f.List4.items(), kNames);
+    const std::size_t from = standin->count();
+    f.List2.userClickRow(2);
+    EXPECT_TRUE(standin->waitFor("fired 3 Nebel", 3000, nullptr, from));
+}
+
+TEST(Bridge32, AWin32PrefixGetsThe32BitRelayThatFindsAndPressesDMXControl) {
+    auto& session = Session::get();
+    if (!session.skip().empty()) GTEST_SKIP() << session.skip();
+    if (!std::filesystem::exists(kWine32)) GTEST_SKIP() << "Wine's 32-bit part is not installed (Debian: wine32:i386)";
+    if (!std::filesystem::exists(session.exe("korvella-relay32.exe")))
+        GTEST_SKIP() << "korvella-relay32.exe was not built (no i686-w64-mingw32-g++)";
+    const std::string old = std::getenv("WINEPREFIX");
+    const std::string prefix = old + "-win32";
+    ::setenv("WINEPREFIX", prefix.c_str(), 1);
+    ::setenv("WINEARCH", "win32", 1);
+    ASSERT_TRUE(session.runWine({"wineboot", "-i"}, kWine32));
+    session.runWine({"reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N", "/f"}, kWine32);
+    ::unsetenv("WINEARCH");
+    EXPECT_TRUE(platform::WineWindows::prefixIs32Bit(prefix));
+    {
+        platform::WindowRegistry reg;
+        std::string note;
+        auto relay = platform::WineWindows::start({KORVELLA_WIN32_BIN}, &note);
+        ASSERT_NE(relay, nullptr) << note;
+        EXPECT_NE(note.find("korvella-relay32.exe"), std::string::npos) << note;
+        Standin standin(8, 0, kWine32, "dmxc-standin32.exe");
+        ASSERT_TRUE(standin.waitReady(60000));
+        ASSERT_TRUE(relay->waitReady(60000));
+        reg.setForeignWindows(relay.get());
+        const auto kb = reg.findWindow("", "KommandoBox");
+        ASSERT_NE(kb, 0);
+        EXPECT_EQ(relay->foreignHandle(kb), standin.handle("kb"));
+        const auto button = relay->aliasOf(standin.handle("button3"));
+        reg.sendMessage(button, platform::WM_LBUTTONDOWN);
+        reg.sendMessage(button, platform::WM_LBUTTONUP);
+        EXPECT_TRUE(standin.waitFor("fired 3 Nebel", 5000));
+        reg.setForeignWindows(nullptr);
+    }
+    session.runWine({"wineboot", "-e"}, kWine32);
+    ::setenv("WINEPREFIX", old.c_str(), 1);
+    std::error_code ec;
+    std::filesystem::remove_all(prefix, ec);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -73,6 +74,12 @@ public:
 
 private:
     Session() {
+        make();
+        // ctest takes the run as skipped only on this line: one test that skips (the 32-bit
+        // ones where Wine's 32-bit part is missing) does not hide the others.
+        if (!skip_.empty()) std::printf("the bridge under Wine cannot be tested here: %s\n", skip_.c_str());
+    }
+    void make() {
         wine_ = platform::WineWindows::findWine();
         if (wine_.empty()) {
             skip_ = "wine64 is not installed";
@@ -111,8 +118,10 @@ private:
         std::printf("wine prefix made in %.1f s\n", (steadyMs() - t) / 1000);
     }
 
-    bool runWine(std::vector<std::string> args) {
-        args.insert(args.begin(), wine_);
+public:
+    // Runs a Wine program to its end (wine: the session's loader when empty).
+    bool runWine(std::vector<std::string> args, const std::string& wine = "") {
+        args.insert(args.begin(), wine.empty() ? wine_ : wine);
         const auto p = platform::startPiped(args);
         if (p.pid <= 0) return false;
         ::close(p.in);
@@ -124,6 +133,7 @@ private:
         return true;
     }
 
+private:
     std::string skip_, wine_, server_, prefix_;
 };
 
@@ -137,10 +147,11 @@ public:
     };
 
     // slowMs: each click, read, key and beat takes that long in the stand-in.
-    explicit Standin(int buttons, int slowMs = 0) {
+    // wine and exe: another loader and build (the 32-bit ones); empty: the session's.
+    explicit Standin(int buttons, int slowMs = 0, const std::string& wine = "", const std::string& exe = "dmxc-standin.exe") {
         auto& s = Session::get();
-        process_ = platform::startPiped(
-            {s.wine(), s.exe("dmxc-standin.exe"), std::to_string(buttons), "--slow", std::to_string(slowMs)});
+        process_ = platform::startPiped({wine.empty() ? s.wine() : wine, s.exe(exe), std::to_string(buttons), "--slow",
+                                         std::to_string(slowMs)});
         if (process_.pid > 0) reader_ = std::thread([this] { read(); });
     }
     ~Standin() {

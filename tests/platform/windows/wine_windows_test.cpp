@@ -297,6 +297,17 @@ TEST_F(WineWindowsTest, StartsOnlyWhenWantedAndPresent) {
     EXPECT_EQ(WineWindows::start({"/nonexistent"}, &note), nullptr);
     EXPECT_EQ(note, "off: no Wine prefix " + none + " (DMXControl is installed into one; none is made)");
     EXPECT_FALSE(std::filesystem::exists(none));
+    // A 32-bit prefix cannot run the 64-bit relay: the 32-bit one is asked for.
+    std::filesystem::create_directories(none);
+    std::ofstream(none + "/system.reg") << "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win32\n";
+    EXPECT_TRUE(WineWindows::prefixIs32Bit(none));
+    EXPECT_EQ(WineWindows::start({"/nonexistent"}, &note), nullptr);
+    EXPECT_NE(note.find(std::filesystem::exists("/usr/lib/wine/wine") ? "korvella-relay32.exe was not built"
+                                                                       : "is 32-bit and Wine's 32-bit part is missing"),
+              std::string::npos)
+        << note;
+    std::filesystem::remove_all(none);
+    EXPECT_FALSE(WineWindows::prefixIs32Bit(none));
     if (oldPrefix) ::setenv("WINEPREFIX", savedPrefix.c_str(), 1);
     else ::unsetenv("WINEPREFIX");
     if (old) ::setenv("KORVELLA_WINE", saved.c_str(), 1);
