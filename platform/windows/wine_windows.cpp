@@ -92,6 +92,12 @@ std::string WineWindows::prefixPath() {
     return std::string(home && *home ? home : "") + "/.wine";
 }
 
+bool WineWindows::prefixExists(const std::string& prefix) {
+    // An empty folder is no prefix either: Wine would fill it.
+    std::error_code ec;
+    return std::filesystem::is_regular_file(std::filesystem::path(prefix) / "system.reg", ec);
+}
+
 bool WineWindows::prefixIs32Bit(const std::string& prefix) {
     // Wine notes the prefix's kind in the first lines of its registry file.
     std::ifstream in(prefix + "/system.reg");
@@ -113,7 +119,7 @@ std::unique_ptr<WineWindows> WineWindows::start(const std::vector<std::string>& 
     // DMXControl cannot be in a prefix that does not exist.
     const std::string prefix = prefixPath();
     std::error_code ec;
-    if (!std::filesystem::is_directory(prefix, ec)) {
+    if (!prefixExists(prefix)) {
         say("off: no Wine prefix " + prefix + " (DMXControl is installed into one; none is made)");
         return nullptr;
     }
@@ -281,8 +287,7 @@ void WineWindows::ended(const std::string& why) {
 
 void WineWindows::restartIfDue() {
     if (pid_ > 0 || starts_ == 0 || Clock::now() < restartAt_) return;
-    std::error_code ec;
-    if (!options_.prefix.empty() && !std::filesystem::is_directory(options_.prefix, ec)) {
+    if (!options_.prefix.empty() && !prefixExists(options_.prefix)) {
         restartAt_ = Clock::now() + std::chrono::milliseconds(backoffMs_);
         return;
     }

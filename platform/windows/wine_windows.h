@@ -53,7 +53,7 @@ public:
         // while relays keep ending within ten seconds of being ready.
         int restartMs = 1000;
         int maxRestartMs = 30000;
-        // When not empty: the relay is started again only while this folder (the Wine prefix) exists.
+        // When not empty: the relay is started again only while this Wine prefix exists.
         std::string prefix;
         // Told once that the bridge was lost ("lost: ...") and once that it is back ("back").
         std::function<void(const std::string&)> report;
@@ -81,6 +81,8 @@ public:
     static std::string findWine();
     // The Wine prefix the relay would use: WINEPREFIX, else ~/.wine.
     static std::string prefixPath();
+    // Whether Wine has made a prefix there (its registry files are there).
+    static bool prefixExists(const std::string& prefix);
     // Whether the prefix was made for 32-bit Windows only (WINEARCH=win32).
     static bool prefixIs32Bit(const std::string& prefix);
 

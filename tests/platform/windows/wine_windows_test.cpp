@@ -297,6 +297,11 @@ TEST_F(WineWindowsTest, StartsOnlyWhenWantedAndPresent) {
     EXPECT_EQ(WineWindows::start({"/nonexistent"}, &note), nullptr);
     EXPECT_EQ(note, "off: no Wine prefix " + none + " (DMXControl is installed into one; none is made)");
     EXPECT_FALSE(std::filesystem::exists(none));
+    // Nor is an empty folder filled.
+    std::filesystem::create_directories(none);
+    EXPECT_EQ(WineWindows::start({"/nonexistent"}, &note), nullptr);
+    EXPECT_EQ(note, "off: no Wine prefix " + none + " (DMXControl is installed into one; none is made)");
+    EXPECT_TRUE(std::filesystem::is_empty(none));
     // A 32-bit prefix cannot run the 64-bit relay: the 32-bit one is asked for.
     std::filesystem::create_directories(none);
     std::ofstream(none + "/system.reg") << "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win32\n";
