@@ -264,6 +264,13 @@ TEST_F(BridgeTest, DMXControlClosedInTheMiddleLeavesEveryCallHarmless) {
     f.Command2.userClick();
     EXPECT_LT(ms() - t, 5000);
     EXPECT_EQ(f.List4.items(), std::vector<std::string>(8, ""));
+    // Told so; the blanks are never adopted.
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].title, "Namen aus DMX Control auslesen");
+    const auto names = f.List2.items();
+    f.Command3.userClick();
+    EXPECT_EQ(f.List2.items(), names);
+    EXPECT_EQ(names.size(), 8u);
 
     // The finders find nothing now; their lists keep what they hold.
     f.Timer1.setEnabled(true);
