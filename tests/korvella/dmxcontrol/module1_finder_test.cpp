@@ -182,6 +182,7 @@ TEST_F(DmxcTest, FindersKeepStatusListsAndNamesWhileDMXControlDoesNotAnswerInTim
     EXPECT_EQ(rows(b.List1), (std::vector<std::string>{"11", "13"}));
     EXPECT_EQ(rows(f.List2), (std::vector<std::string>{"Blitz"}));
     // A click on the effect while its check box does not answer presses no check box.
+    wine.sent.clear();
     f.List2.userClickRow(0);
     EXPECT_EQ(wine.sent, (std::vector<std::string>{"7 513", "7 514"}));
 
