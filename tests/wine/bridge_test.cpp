@@ -501,7 +501,7 @@ TEST(Bridge32, AWin32PrefixGetsThe32BitRelayThatFindsAndPressesDMXControl) {
         EXPECT_TRUE(standin.waitFor("fired 3 Nebel", 5000));
         reg.setForeignWindows(nullptr);
     }
-    session.runWine({"wineboot", "-e"}, kWine32);
+    session.killServer();  // the 32-bit prefix's own server
     ::setenv("WINEPREFIX", old.c_str(), 1);
     std::error_code ec;
     std::filesystem::remove_all(prefix, ec);
