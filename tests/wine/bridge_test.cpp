@@ -481,6 +481,7 @@ TEST(Bridge32, AWin32PrefixGetsThe32BitRelayThatFindsAndPressesDMXControl) {
     ASSERT_TRUE(session.runWine({"wineboot", "-i"}, kWine32));
     session.runWine({"reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N", "/f"}, kWine32);
     ::unsetenv("WINEARCH");
+    ASSERT_TRUE(session.waitServer());
     EXPECT_TRUE(platform::WineWindows::prefixIs32Bit(prefix));
     {
         platform::WindowRegistry reg;

@@ -48,10 +48,13 @@ public:
     const std::string& skip() const { return skip_; }
     const std::string& wine() const { return wine_; }
     std::string exe(const std::string& name) const { return std::string(KORVELLA_WIN32_BIN) + "/" + name; }
+    // wineserver -w: waits until the prefix's server has ended (and written the registry files).
+    bool waitServer() const { return server("-w"); }
     // wineserver -k: every Wine program of the prefix ends, as when a user cures a stuck one.
-    bool killServer() const {
+    bool killServer() const { return server("-k"); }
+    bool server(const char* how) const {
         if (server_.empty()) return false;
-        const auto p = platform::startPiped({server_, "-k"});
+        const auto p = platform::startPiped({server_, how});
         if (p.pid <= 0) return false;
         ::close(p.in);
         ::close(p.out);
