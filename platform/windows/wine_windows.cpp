@@ -47,15 +47,17 @@ std::string onPath(const std::string& name) {
     return {};
 }
 
-// A write to a relay that has ended must not end this program with SIGPIPE.
-// A relay that takes no input for ms is stuck: false.
-bool writeAll(int fd, const std::string& data, int ms) {
+enum class Written { All, Gone, Stuck };
+
+// A write to a relay that has ended must not end this program with SIGPIPE. A relay that takes no
+// input for ms is stuck.
+Written writeAll(int fd, const std::string& data, int ms) {
     sigset_t pipeSet, old;
     sigemptyset(&pipeSet);
     sigaddset(&pipeSet, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipeSet, &old);
     std::size_t done = 0;
-    bool ok = true;
+    Written result = Written::All;
     while (done < data.size()) {
         const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
         if (n > 0) {
@@ -66,8 +68,10 @@ bool writeAll(int fd, const std::string& data, int ms) {
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             pollfd p{fd, POLLOUT, 0};
             if (::poll(&p, 1, ms) > 0) continue;
+            result = Written::Stuck;
+            break;
         }
-        ok = false;
+        result = Written::Gone;
         if (n < 0 && errno == EPIPE) {
             const timespec zero{};
             sigtimedwait(&pipeSet, nullptr, &zero);
@@ -75,7 +79,7 @@ bool writeAll(int fd, const std::string& data, int ms) {
         break;
     }
     pthread_sigmask(SIG_SETMASK, &old, nullptr);
-    return ok;
+    return result;
 }
 
 }  // namespace
@@ -244,8 +248,8 @@ void WineWindows::ended(const std::string& why) {
     writeFd_ = -1;
     std::string how = why;
     if (pid_ > 0) {
-        // Reaped at once, so that no ended relay is left behind.
-        // A relay whose output ended is on its way out; one that is ended here is killed.
+        // Reaped at once, so that no ended relay is left behind: one whose output ended is on its
+        // way out, one that is ended here is killed.
         int status = 0;
         bool gone = false;
         for (int i = 0; i < 200 && why.empty() && !gone; ++i) {
@@ -394,8 +398,9 @@ bool WineWindows::waitReady(int ms) {
 
 bool WineWindows::write(const std::string& line) {
     if (writeFd_ < 0) return false;
-    if (writeAll(writeFd_, line, options_.timeoutMs)) return true;
-    ended("does not take requests");
+    const Written w = writeAll(writeFd_, line, options_.timeoutMs);
+    if (w == Written::All) return true;
+    ended(w == Written::Stuck ? "does not take requests" : "");
     return false;
 }
 
