@@ -37,6 +37,12 @@ set_target_properties(${korvella_libraries} PROPERTIES INSTALL_RPATH "$ORIGIN")
 install(TARGETS korvella RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS ${korvella_libraries} LIBRARY DESTINATION ${KORVELLA_INSTALL_LIBDIR})
 install(DIRECTORY ${CMAKE_BINARY_DIR}/bin/assets/ DESTINATION ${KORVELLA_INSTALL_DATADIR}/assets)
+# The relay that reaches DMXControl under Wine, where the cross compiler built it.
+foreach(relay korvella-relay korvella-relay32)
+  if(TARGET ${relay}_exe)
+    install(FILES ${CMAKE_BINARY_DIR}/bin/${relay}.exe DESTINATION ${KORVELLA_INSTALL_LIBDIR})
+  endif()
+endforeach()
 install(FILES ${CMAKE_SOURCE_DIR}/assets/korvella.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/assets/korvella.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
@@ -54,6 +60,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/bin)
 # Not linked, but needed: Qt's German texts for the dialogs, a font for every window.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, fonts-dejavu-core")
+# DMXControl runs under Wine; the program works without it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "wine64")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_INSTALL_DIRECTORY korvella)
 include(CPack)

@@ -16,7 +16,7 @@ packages=(
   dpkg-dev file
   libasound2-plugins
 )
-wine_packages=(g++-mingw-w64-x86-64 wine64)
+wine_packages=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64)
 # Only for the tests: clang builds the fuzz targets of .ci/run, and the live-input tests start a
 # private PulseAudio (not where PipeWire's pulse server is installed: it would replace it).
 test_packages=(clang-14 libclang-rt-14-dev)

@@ -10,7 +10,11 @@ say "checking the Debian packages (scripts/install-deps.sh --program)"
 scripts/install-deps.sh --program
 say "building the program, its libraries, korvella-sim, wavorix-register and the delivered data (the tests are built by scripts/test.sh)"
 started=$SECONDS
-dir=$(scripts/build.sh default korvella korvella_assets wavorix korvella-sim wavorix-register)
+# The relay to DMXControl under Wine, where the cross compilers are there.
+relay=()
+command -v x86_64-w64-mingw32-g++ >/dev/null && relay+=(korvella-relay_exe)
+command -v i686-w64-mingw32-g++ >/dev/null && relay+=(korvella-relay32_exe)
+dir=$(scripts/build.sh default korvella korvella_assets wavorix korvella-sim wavorix-register "${relay[@]}")
 say "built in $((SECONDS - started)) s: $dir/bin/korvella, $dir/bin/korvella-sim, $dir/bin/wavorix-register"
 
 demo="$PWD/$dir/bin/assets/Demo.flac"

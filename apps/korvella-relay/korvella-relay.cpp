@@ -1,7 +1,7 @@
 // korvella-relay.exe: run by Korvella under Wine, it makes the window calls on the windows of
 // programs that run under the same Wine (DMXControl) with Wine's own user32, and answers them.
 //
-// One request per line on standard input, one answer per line on standard output, in order:
+// One request per line on standard input, one answer per line on standard output:
 //   ID find CLASS CAPTION         -> ID HWND                 (0: no such window)
 //   ID children HWND              -> ID H1 CLASS1 H2 CLASS2 ... (every descendant, in the order
 //                                    EnumChildWindows reports them, with its class name)
@@ -10,10 +10,15 @@
 //   ID parent HWND                -> ID HWND
 //   ID send HWND MSG WPARAM LPARAM -> ID RESULT              (SendMessage; only messages whose
 //                                    parameters are plain numbers)
-//   ID post HWND MSG WPARAM LPARAM -> ID 0|1                 (without waiting, in order with later sends)
+//   ID post HWND MSG WPARAM LPARAM -> ID 0|1                 (PostMessage; the next call waits until
+//                                    the window's program has taken it from its queue)
 //   ID show HWND CMD              -> ID 0|1                  (ShowWindow)
 //   ID move HWND X Y W H REPAINT  -> ID 0|1                  (MoveWindow)
 //   ID pos HWND AFTER X Y CX CY FLAGS -> ID 0|1              (SetWindowPos)
+// Look-ups (find, children, class, parent) are answered at once. The calls that reach the other
+// program (send, post, text, show, move, pos) are made one after the other in the order they
+// came, on a thread of their own, so that a slow program delays only them; each is answered when
+// made. A call the program did not answer within a second answers "ID -" (its result unknown).
 // Showing, moving and placing are handed to the window's own thread without waiting for it
 // (a window system without window manager lets a hide take seconds).
 // Handles are the windows' 32-bit values as signed decimal numbers. Texts (CLASS, CAPTION, TEXT)
@@ -25,6 +30,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -40,6 +46,8 @@ using relay::plainMessage;
 
 // A program that stops answering must not hold the relay for ever.
 constexpr UINT kSendTimeoutMs = 1000;
+// How long the program has, after it came back to its loop, to take a posted message.
+constexpr DWORD kPostSettleMs = 20;
 
 std::wstring wide(const std::string& utf8) {
     if (utf8.empty()) return {};
@@ -105,7 +113,7 @@ std::string answer(std::istringstream& in, const std::string& verb) {
         DWORD_PTR copied = 0;
         if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, static_cast<WPARAM>(max), reinterpret_cast<LPARAM>(buffer.data()),
                                  SMTO_NORMAL | SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied))
-            return "0 =";
+            return "-";
         const int n = static_cast<int>(copied > static_cast<DWORD_PTR>(max) ? max : copied);
         return std::to_string(n) + " " + encode(utf8(buffer.data(), n));
     }
@@ -114,16 +122,21 @@ std::string answer(std::istringstream& in, const std::string& verb) {
         if (!(in >> msg >> w >> l) || !plainMessage(static_cast<UINT>(msg))) return "0";
         // A window handle in lParam (WM_COMMAND) travels as its 32-bit value.
         const LPARAM lp = msg == WM_COMMAND ? reinterpret_cast<LPARAM>(toHandle(l)) : static_cast<LPARAM>(l);
-        // A posted message is queued with the sent ones, without waiting, so that it keeps its
-        // place before what is sent to that program after it. A plain post waits while the
-        // program takes only sent messages (as Wine does while it waits on the X server after a
-        // show or a move), and the clicks sent next would overtake it.
-        if (verb == "post")
-            return SendNotifyMessageA(hwnd, static_cast<UINT>(msg), static_cast<WPARAM>(w), lp) ? "1" : "0";
+        if (verb == "post") {
+            // Posted, so that it goes through the program's message loop (key previews and
+            // accelerators read keys there). A program takes sent messages before posted ones:
+            // the next call waits until the program has come to its loop and, a moment later,
+            // to this message, so that a click sent next cannot overtake it.
+            if (!PostMessageA(hwnd, static_cast<UINT>(msg), static_cast<WPARAM>(w), lp)) return "0";
+            DWORD_PTR ignored = 0;
+            SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
+            Sleep(kPostSettleMs);
+            return "1";
+        }
         DWORD_PTR result = 0;
         if (!SendMessageTimeoutA(hwnd, static_cast<UINT>(msg), static_cast<WPARAM>(w), lp, SMTO_NORMAL | SMTO_ABORTIFHUNG,
                                  kSendTimeoutMs, &result))
-            return "0";
+            return "-";
         return std::to_string(static_cast<long long>(static_cast<LONG_PTR>(result)));
     }
     if (verb == "show") {
@@ -147,6 +160,38 @@ std::string answer(std::istringstream& in, const std::string& verb) {
     return "?";
 }
 
+bool lookUp(const std::string& verb) { return verb == "find" || verb == "children" || verb == "class" || verb == "parent"; }
+
+// Answers come from two threads; each line is written whole.
+CRITICAL_SECTION g_output;
+void write(const std::string& id, const std::string& result) {
+    EnterCriticalSection(&g_output);
+    std::printf("%s %s\n", id.c_str(), result.c_str());
+    std::fflush(stdout);
+    LeaveCriticalSection(&g_output);
+}
+
+// The calls that reach the other program, in the order they came.
+struct Queue {
+    CRITICAL_SECTION lock;
+    CONDITION_VARIABLE added;
+    std::deque<std::string> lines;
+} g_queue;
+
+DWORD WINAPI makeCalls(void*) {
+    for (;;) {
+        EnterCriticalSection(&g_queue.lock);
+        while (g_queue.lines.empty()) SleepConditionVariableCS(&g_queue.added, &g_queue.lock, INFINITE);
+        const std::string line = std::move(g_queue.lines.front());
+        g_queue.lines.pop_front();
+        LeaveCriticalSection(&g_queue.lock);
+        std::istringstream in(line);
+        std::string id, verb;
+        in >> id >> verb;
+        write(id, answer(in, verb));
+    }
+}
+
 bool readLine(std::string& line) {
     line.clear();
     int c;
@@ -160,6 +205,11 @@ bool readLine(std::string& line) {
 }  // namespace
 
 int main() {
+    InitializeCriticalSection(&g_output);
+    InitializeCriticalSection(&g_queue.lock);
+    InitializeConditionVariable(&g_queue.added);
+    const HANDLE caller = CreateThread(nullptr, 0, makeCalls, nullptr, 0, nullptr);
+    if (!caller) return 1;
     std::printf("ready\n");
     std::fflush(stdout);
     std::string line;
@@ -167,9 +217,16 @@ int main() {
         std::istringstream in(line);
         std::string id, verb;
         if (!(in >> id >> verb)) continue;
-        const std::string result = answer(in, verb);
-        std::printf("%s %s\n", id.c_str(), result.c_str());
-        std::fflush(stdout);
+        if (lookUp(verb)) {
+            write(id, answer(in, verb));
+            continue;
+        }
+        EnterCriticalSection(&g_queue.lock);
+        g_queue.lines.push_back(line);
+        LeaveCriticalSection(&g_queue.lock);
+        WakeConditionVariable(&g_queue.added);
     }
-    return 0;
+    // End of input: the calls still queued are not made.
+    std::fflush(stdout);
+    ExitProcess(0);
 }

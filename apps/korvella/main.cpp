@@ -226,7 +226,8 @@ int main(int argc, char** argv) {
     forms::Application::title() = "Korvella";
     // DMXControl's windows under Wine, beside those of our own registry.
     std::string bridge;
-    const auto wine = platform::WineWindows::start(programFolder().string(), &bridge);
+    const auto wine = platform::WineWindows::start(
+        {programFolder().string(), programPart(KORVELLA_LIB_FROM_BIN, "korvella-relay.exe").parent_path().string()}, &bridge);
     runtime.windows().setForeignWindows(wine.get());
     std::fprintf(stderr, "korvella: DMXControl bridge %s\n", bridge.c_str());
     forms::Application::setEndHook([&runtime] { runtime.loop().quit(); });

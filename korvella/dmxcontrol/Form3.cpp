@@ -58,7 +58,10 @@ void Form3Window::Command2_Click() { Hide(); }
 
 void Form3Window::Timer1_Timer() {
     auto& windows = platform::WindowRegistry::current();
-    const platform::HWND manualBeat = windows.findWindow("", "DMXC ManualBeat");
+    // A look-up that DMXControl did not answer in time tells nothing: the status stays.
+    const auto found = windows.lookUpWindow("", "DMXC ManualBeat");
+    if (!found) return;
+    const platform::HWND manualBeat = *found;
     if (manualBeat != 0) {
         Label1.setForeColor(kGreen);
         Label1 = "DMXC ManualBeat window found";

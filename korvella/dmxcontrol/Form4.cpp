@@ -104,7 +104,10 @@ void Form4Window::Form_Unload(int& cancel) {
 // ---- Window finder ------------------------------------------------------------------------
 
 void Form4Window::Timer1_Timer() {
-    const HWND kb = platform::WindowRegistry::current().findWindow("", "KommandoBox");
+    // A look-up that DMXControl did not answer in time tells nothing: status and lists stay.
+    const auto found = platform::WindowRegistry::current().lookUpWindow("", "KommandoBox");
+    if (!found) return;
+    const HWND kb = *found;
     if (kb == 0) {
         Label1.setForeColor(kRed);
         Label1 = kNotFound;
@@ -112,7 +115,7 @@ void Form4Window::Timer1_Timer() {
     }
     Label1.setForeColor(kGreen);
     Label1 = kFound;
-    Module1::ListKommandoBoxChildren(kb, List1);
+    if (!Module1::ListKommandoBoxChildren(kb, List1)) return;
     // DMXControl's last user control is its bank switch, no effect.
     if (List1.ListCount() > 0) List1.RemoveItem(List1.ListCount() - 1);
     // Names given here last as long as the number of buttons stays the same.
@@ -137,7 +140,7 @@ void Form4Window::List2_Click() {
     bool checked = false;
     tryStmt([&] {
         check = handleIn(List3, 0);
-        checked = SendMessage(check, platform::BM_GETCHECK, 0, 0) == 1;
+        checked = Module1::CheckBoxState(check) == 1;
     });
     if (checked) {
         press(check);
@@ -169,8 +172,11 @@ void Form4Window::Command1_Click() {
 void Form4Window::Command3_Click() {
     // The finder must not renumber the list while it is rebuilt.
     Timer1.setEnabled(false);
-    List2.Clear();
-    for (int i = 0; i < List4.ListCount(); ++i) List2.AddItem(oneLine(List4.List(i)));
+    // The names of a reading that failed are not DMXControl's: the names stay as they are.
+    if (namesRead_) {
+        List2.Clear();
+        for (int i = 0; i < List4.ListCount(); ++i) List2.AddItem(oneLine(List4.List(i)));
+    }
     Timer1.setEnabled(true);
     copyNamesToEditor();
     narrow();
@@ -217,10 +223,14 @@ void Form4Window::Command2_Click() {
     auto& windows = platform::WindowRegistry::current();
     // Whether this run switched DMXControl's edit mode on, so that it is switched off again.
     bool switchedOn = false;
+    // Whether every name came from DMXControl; a read it did not answer leaves the run failed.
+    bool complete = true;
+    namesRead_ = false;
     List4.Clear();
     // From here on a step that fails is skipped and the run goes on.
     HWND kb = 0;
     tryStmt([&] { kb = windows.findWindow("", "KommandoBox"); });
+    if (kb == 0) complete = false;
     tryStmt([&] { windows.moveWindow(kb, 100, 100, 700, 400, true); });
 
     // The name field shows a button's name only after the settings list has been paged up, and
@@ -232,8 +242,9 @@ void Form4Window::Command2_Click() {
             windows.setWindowPos(kb, platform::HWND_NOTOPMOST, 0, 0, 0, 0, platform::SWP_NOMOVE | platform::SWP_NOSIZE);
         });
         WartenMs(2, -1, 1);
+        // Pressed only on an answer: a check box whose state is unknown is left alone.
         bool off = false;
-        tryStmt([&] { off = SendMessage(handleIn(List3, 0), platform::BM_GETCHECK, 0, 0) == 0; });
+        tryStmt([&] { off = Module1::CheckBoxState(handleIn(List3, 0)) == 0; });
         if (off) {
             switchedOn = true;
             tryStmt([&] { press(handleIn(List3, 0)); });
@@ -250,9 +261,11 @@ void Form4Window::Command2_Click() {
         tryStmt([&] {
             constexpr int kChars = 32767;
             std::string buffer(platform::textBufferBytes(kChars), '\0');
-            const auto c = SendMessage(handleIn(List3, List3.ListCount() - 2), platform::WM_GETTEXT, kChars,
-                                       reinterpret_cast<platform::LPARAM>(buffer.data()));
-            name = vb::Left(buffer, static_cast<std::int32_t>(std::clamp<platform::LRESULT>(c, 0, kChars)));
+            const HWND field = handleIn(List3, List3.ListCount() - 2);
+            const auto c = windows.sendMessageTimeout(field, platform::WM_GETTEXT, kChars,
+                                                      reinterpret_cast<platform::LPARAM>(buffer.data()), Module1::kOperatorWaitMs);
+            if (!c) complete = false;
+            name = vb::Left(buffer, static_cast<std::int32_t>(std::clamp<platform::LRESULT>(c.value_or(0), 0, kChars)));
         });
         List4.AddItem(name);
         WartenMs(3, -1, 1);
@@ -260,6 +273,16 @@ void Form4Window::Command2_Click() {
     // The first read came before any button of this run was pressed.
     tryStmt([&] { List4.RemoveItem(0); });
     if (switchedOn) tryStmt([&] { press(handleIn(List3, 0)); });
+    // DMXControl closed (or hung) during the run: the rows are no names.
+    tryStmt([&] {
+        if (windows.lookUpWindow("", "KommandoBox") != kb) complete = false;
+    });
+    namesRead_ = complete;
+    if (!complete)
+        platform::dialogs().msgBox("Die Namen konnten nicht aus DMXControl ausgelesen werden: DMXControl hat nicht "
+                                   "geantwortet oder das KommandoBox Fenster ist nicht mehr offen.\r\n"
+                                   "Die bisherigen Namen bleiben erhalten.",
+                                   platform::MB_OK | platform::MB_ICONEXCLAMATION, "Namen aus DMX Control auslesen");
     tryStmt([&] { windows.setWindowPos(hWnd(), platform::HWND_NOTOPMOST, 0, 0, 0, 0, platform::SWP_NOMOVE | platform::SWP_NOSIZE); });
     if (Width() != kWideWidth) widen();
 }

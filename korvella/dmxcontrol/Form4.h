@@ -53,6 +53,8 @@ private:
 
     // True while "Namen aus DMX Control auslesen" runs.
     bool reading_ = false;
+    // List4 holds the names of a reading that got every name from DMXControl.
+    bool namesRead_ = false;
 };
 
 }  // namespace korvella

@@ -1,5 +1,6 @@
 #include "korvella/dmxcontrol/Module1.h"
 
+#include <optional>
 #include <string>
 
 #include "forms/conv.h"
@@ -19,9 +20,15 @@ std::string lowerClassName(std::int32_t hwnd) {
     return vb::LCase(name);
 }
 
-// Enumerates the children of hwnd into ChildHandles; the number reported.
-int enumerate(std::int32_t hwnd) {
-    platform::WindowRegistry::current().enumChildWindows(hwnd, [](platform::HWND child) { return EnumChildProc(child, 0) != 0; });
+// The children of hwnd, when known.
+std::optional<std::vector<platform::HWND>> children(std::int32_t hwnd) {
+    return platform::WindowRegistry::current().lookUpChildren(hwnd);
+}
+
+// Enumerates the children into ChildHandles; the number reported.
+int enumerate(const std::vector<platform::HWND>& children) {
+    for (const platform::HWND child : children)
+        if (EnumChildProc(child, 0) == 0) break;
     return static_cast<int>(ChildHandles.size()) - 1;
 }
 
@@ -33,21 +40,26 @@ std::int32_t EnumChildProc(std::int32_t hwnd, std::int32_t /*lParam*/) {
     return 1;
 }
 
-void ListChildWindows(std::int32_t hwnd, forms::ListBox& lst) {
+bool ListChildWindows(std::int32_t hwnd, forms::ListBox& lst) {
+    const auto reported = children(hwnd);
+    if (!reported) return false;
     ChildHandles.assign(1, 0);
     lst.Clear();
-    const int n = enumerate(hwnd);
-    if (n < 1) return;
+    const int n = enumerate(*reported);
+    if (n < 1) return true;
     for (int i = 0; i < n; ++i) lst.AddItem(vb::CStr(ChildHandles[static_cast<std::size_t>(i)]));
+    return true;
 }
 
-void ListKommandoBoxChildren(std::int32_t hwnd, forms::ListBox& lst) {
+bool ListKommandoBoxChildren(std::int32_t hwnd, forms::ListBox& lst) {
+    const auto reported = children(hwnd);
+    if (!reported) return false;
     ChildHandles.assign(1, 0);
     lst.Clear();
     forms::ListBox& others = Form4->List3;
     others.Clear();
-    const int n = enumerate(hwnd);
-    if (n < 1) return;
+    const int n = enumerate(*reported);
+    if (n < 1) return true;
     for (int i = 0; i < n; ++i) {
         const std::int32_t child = ChildHandles[static_cast<std::size_t>(i)];
         const std::string cls = lowerClassName(child);
@@ -56,6 +68,13 @@ void ListKommandoBoxChildren(std::int32_t hwnd, forms::ListBox& lst) {
         else if (cls == "listview20wndclass" || cls == "thunderrt6textbox" || cls == "thunderrt6checkbox")
             others.AddItem(vb::CStr(child));
     }
+    return true;
+}
+
+std::optional<std::int64_t> CheckBoxState(std::int32_t hwnd) {
+    const auto state = platform::WindowRegistry::current().sendMessageTimeout(hwnd, platform::BM_GETCHECK, 0, 0, kOperatorWaitMs);
+    if (!state) return std::nullopt;
+    return static_cast<std::int64_t>(*state);
 }
 
 }  // namespace korvella::Module1

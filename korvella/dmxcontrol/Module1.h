@@ -2,6 +2,7 @@
 // decimal text, in the order the window system reports them.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "forms/controls/listbox.h"
@@ -16,11 +17,21 @@ extern std::vector<std::int32_t> ChildHandles;
 // Always 1, so the enumeration runs to the end; lParam carries nothing.
 std::int32_t EnumChildProc(std::int32_t hwnd, std::int32_t lParam);
 
-// Every descendant of hwnd into lst (cleared first).
-void ListChildWindows(std::int32_t hwnd, forms::ListBox& lst);
+// Every descendant of hwnd into lst (cleared first). False, with the lists as they were, when
+// DMXControl did not answer in time: what it has is unknown, not gone.
+bool ListChildWindows(std::int32_t hwnd, forms::ListBox& lst);
 
 // The descendants of the KommandoBox window hwnd by class: the effect buttons into lst, the
 // check box, text field and list view into Form4.List3 (both cleared first); others nowhere.
-void ListKommandoBoxChildren(std::int32_t hwnd, forms::ListBox& lst);
+// False as for ListChildWindows.
+bool ListKommandoBoxChildren(std::int32_t hwnd, forms::ListBox& lst);
+
+// How long an operator's action (a click on an effect, the name reading) waits for one answer
+// of DMXControl: the relay's own limit per call. The finders and the beat road never wait that long.
+inline constexpr int kOperatorWaitMs = 1000;
+
+// DMXControl's check box: 1 set, 0 not set; nothing when it did not answer, and then no press
+// may rest on it.
+std::optional<std::int64_t> CheckBoxState(std::int32_t hwnd);
 
 }  // namespace korvella::Module1

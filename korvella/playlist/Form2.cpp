@@ -10,6 +10,7 @@
 #include "forms/conv.h"
 #include "forms/errors.h"
 #include "korvella/main/Warten.h"
+#include "korvella/dmxcontrol/Module1.h"
 #include "korvella/windows.h"
 #include "platform/windows/dialogs.h"
 #include "platform/error.h"
@@ -895,7 +896,7 @@ void Form2Window::File1_DblClick() {
 void Form2Window::List3_Click() {
     // DMXControl's check box, when set, is pressed off first.
     if (condOrFalse([&] {
-            return platform::SendMessage(vb::CLng(Form4->List3.List(0)), platform::BM_GETCHECK, 0, 0) == 1;
+            return Module1::CheckBoxState(vb::CLng(Form4->List3.List(0))) == 1;
         })) {
         tryStmt([&] { send(Form4->List3.List(0), platform::WM_LBUTTONDOWN); });
         tryStmt([&] { send(Form4->List3.List(0), platform::WM_LBUTTONUP); });

@@ -124,6 +124,12 @@ LRESULT WindowRegistry::sendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
     return proc(hwnd, msg, wParam, lParam);
 }
 
+std::optional<LRESULT> WindowRegistry::sendMessageTimeout(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, int waitMs) {
+    if (find(hwnd)) return sendMessage(hwnd, msg, wParam, lParam);
+    if (!foreign_) return std::nullopt;
+    return foreign_->sendMessageTimeout(hwnd, msg, wParam, lParam, waitMs);
+}
+
 bool WindowRegistry::postMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     EventLoop* loop = EventLoop::currentOrNull();
     if (!loop) return false;
@@ -140,19 +146,33 @@ bool WindowRegistry::postMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
 }
 
 HWND WindowRegistry::findWindow(const std::string& className, const std::string& caption) const {
+    return lookUpWindow(className, caption).value_or(0);
+}
+
+std::optional<HWND> WindowRegistry::lookUpWindow(const std::string& className, const std::string& caption) const {
     for (HWND h : zOrder_) {
         const Window* w = find(h);
         if (!w) continue;
         if (!className.empty() && !equalsIgnoringCase(w->className, className)) continue;
         if (equalsIgnoringCase(w->currentText(), caption)) return h;
     }
-    return foreign_ ? foreign_->findWindow(className, caption) : 0;
+    return foreign_ ? foreign_->findWindow(className, caption) : HWND(0);
+}
+
+std::optional<std::vector<HWND>> WindowRegistry::lookUpChildren(HWND parent) const {
+    if (!find(parent) && foreign_) return foreign_->childWindows(parent);
+    std::vector<HWND> all;
+    enumChildWindows(parent, [&all](HWND h) {
+        all.push_back(h);
+        return true;
+    });
+    return all;
 }
 
 void WindowRegistry::enumChildWindows(HWND parent, const std::function<bool(HWND)>& callback) const {
     // Pre-order walk over a snapshot, so a callback that creates or destroys windows is safe.
     if (!find(parent) && foreign_) {
-        for (HWND h : foreign_->childWindows(parent))
+        for (HWND h : foreign_->childWindows(parent).value_or(std::vector<HWND>{}))
             if (!callback(h)) return;
         return;
     }

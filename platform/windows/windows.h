@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -75,15 +76,20 @@ LRESULT copyWindowText(const std::string& text, WPARAM wParam, LPARAM lParam);
 // The windows of another program on the same desktop (the lighting program under Wine). The
 // registry hands every handle it does not know to it. Calls come from the loop's thread only;
 // a program that cannot be reached answers as a window that is gone does: 0, nothing, false.
+// Where an answer is used, nothing (std::nullopt) means unknown: the other program was reached
+// but did not answer in time.
 class ForeignWindows {
 public:
     virtual ~ForeignWindows() = default;
-    virtual HWND findWindow(const std::string& className, const std::string& caption) = 0;
-    virtual std::vector<HWND> childWindows(HWND parent) = 0;  // every descendant, in reporting order
+    virtual std::optional<HWND> findWindow(const std::string& className, const std::string& caption) = 0;
+    // Every descendant, in reporting order.
+    virtual std::optional<std::vector<HWND>> childWindows(HWND parent) = 0;
     virtual std::string getClassName(HWND hwnd) = 0;
     virtual std::string getWindowText(HWND hwnd) = 0;
     virtual HWND getParent(HWND hwnd) = 0;
     virtual LRESULT sendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) = 0;
+    // As sendMessage, waiting up to waitMs for a result that is used.
+    virtual std::optional<LRESULT> sendMessageTimeout(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, int waitMs) = 0;
     virtual bool postMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) = 0;
     virtual int showWindow(HWND hwnd, int cmd) = 0;
     virtual bool moveWindow(HWND hwnd, int x, int y, int width, int height, bool repaint) = 0;
@@ -120,11 +126,19 @@ public:
     // Replaces the procedure; returns the old one (empty when the handle is dead).
     WndProc setWindowProc(HWND hwnd, WndProc proc);
     LRESULT sendMessage(HWND hwnd, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
+    // The result, waiting up to waitMs for another program's window; nothing when the window is
+    // gone or its program did not answer in time.
+    std::optional<LRESULT> sendMessageTimeout(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, int waitMs);
     // Queued for the loop's next pump; safe from any thread. False for a dead handle.
     bool postMessage(HWND hwnd, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
 
     // First top-level window, in z-order, whose caption matches ignoring case (hidden ones too).
     HWND findWindow(const std::string& className, const std::string& caption) const;
+    // The same, but nothing when the window may be another program's that did not answer in time.
+    std::optional<HWND> lookUpWindow(const std::string& className, const std::string& caption) const;
+    // Every descendant as enumChildWindows reports them; nothing when the parent's program did
+    // not answer in time.
+    std::optional<std::vector<HWND>> lookUpChildren(HWND parent) const;
     // Every descendant, depth-first, siblings in creation order; the callback returns false to stop.
     void enumChildWindows(HWND parent, const std::function<bool(HWND)>& callback) const;
     std::vector<HWND> children(HWND parent) const;

@@ -127,6 +127,74 @@ TEST_F(DmxcTest, Form4ListsNineButtonChildrenAsEightNumberedEffectsInBothLists) 
     EXPECT_EQ(f.List1.ListCount() + f.List3.ListCount(), 0);
 }
 
+// DMXControl under Wine, whose answers can stay out (a slow program, a loaded machine).
+struct SometimesSilent : platform::ForeignWindows {
+    bool answers = true;
+    bool open = true;
+    std::optional<platform::HWND> findWindow(const std::string&, const std::string& caption) override {
+        if (!answers) return std::nullopt;
+        return !open ? 0 : caption == "KommandoBox" ? 0x40000001 : caption == "DMXC ManualBeat" ? 0x40000003 : 0;
+    }
+    std::optional<std::vector<platform::HWND>> childWindows(platform::HWND parent) override {
+        if (!answers) return std::nullopt;
+        return parent == 0x40000001 ? std::vector<platform::HWND>{5, 7, 9} : std::vector<platform::HWND>{11, 13};
+    }
+    std::string getClassName(platform::HWND h) override {
+        return h == 5 ? "ThunderRT6CheckBox" : h < 11 ? "ThunderRT6UserControlDC" : "ThunderRT6CommandButton";
+    }
+    std::string getWindowText(platform::HWND) override { return {}; }
+    platform::HWND getParent(platform::HWND) override { return 0; }
+    platform::LRESULT sendMessage(platform::HWND h, platform::UINT msg, platform::WPARAM, platform::LPARAM) override {
+        sent.push_back(std::to_string(h) + " " + std::to_string(msg));
+        return 0;
+    }
+    std::vector<std::string> sent;
+    std::optional<platform::LRESULT> sendMessageTimeout(platform::HWND, platform::UINT, platform::WPARAM, platform::LPARAM,
+                                                        int) override {
+        return std::nullopt;
+    }
+    bool postMessage(platform::HWND, platform::UINT, platform::WPARAM, platform::LPARAM) override { return false; }
+    int showWindow(platform::HWND, int) override { return 0; }
+    bool moveWindow(platform::HWND, int, int, int, int, bool) override { return false; }
+    bool setWindowPos(platform::HWND, platform::HWND, int, int, int, int, platform::UINT) override { return false; }
+};
+
+TEST_F(DmxcTest, FindersKeepStatusListsAndNamesWhileDMXControlDoesNotAnswerInTime) {
+    SometimesSilent wine;
+    windows().setForeignWindows(&wine);
+    auto& f = Form4();
+    auto& b = Form3();
+    advance(500);
+    EXPECT_EQ(rows(f.List1), (std::vector<std::string>{"7"}));
+    EXPECT_EQ(rows(f.List3), (std::vector<std::string>{"5"}));
+    EXPECT_EQ(rows(b.List1), (std::vector<std::string>{"11", "13"}));
+    f.List2.setSelected(0, true);
+    f.Text1.setText("Blitz");
+    f.Command1.userClick();
+
+    // Unknown is not gone: nothing turns red, nothing is emptied or renumbered.
+    wine.answers = false;
+    advance(1500);
+    EXPECT_EQ(f.Label1.Caption(), "DMXC KommandoBox window found");
+    EXPECT_EQ(b.Label1.Caption(), "DMXC ManualBeat window found");
+    EXPECT_EQ(rows(f.List1), (std::vector<std::string>{"7"}));
+    EXPECT_EQ(rows(f.List3), (std::vector<std::string>{"5"}));
+    EXPECT_EQ(rows(b.List1), (std::vector<std::string>{"11", "13"}));
+    EXPECT_EQ(rows(f.List2), (std::vector<std::string>{"Blitz"}));
+    // A click on the effect while its check box does not answer presses no check box.
+    wine.sent.clear();
+    f.List2.userClickRow(0);
+    EXPECT_EQ(wine.sent, (std::vector<std::string>{"7 513", "7 514"}));
+
+    // DMXControl closed, and saying so: red.
+    wine.answers = true;
+    wine.open = false;
+    advance(500);
+    EXPECT_EQ(f.Label1.Caption(), "DMXC KommandoBox window not found...");
+    EXPECT_EQ(b.Label1.Caption(), "DMXC ManualBeat window not found...");
+    windows().setForeignWindows(nullptr);
+}
+
 TEST_F(DmxcTest, Form4NamesLastWhileTheButtonCountStaysAndFallBackWhenItChanges) {
     auto& f = Form4();
     dmxc.openKommandoBox({"Blitz", "Nebel", "Strobe"});
